@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing need.
+# Only what is missing is installed; a machine that has everything is left alone.
+set -euo pipefail
+
+build_packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev
+                libgtest-dev libgmock-dev libbenchmark-dev)
+run_packages=(libqt6widgets6 libsdl2-2.0-0 libsndfile1 fonts-dejavu-core)
+e2e_packages=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox)
+
+wanted=("${build_packages[@]}" "${run_packages[@]}")
+if [ "${1:-}" = "--with-e2e" ]; then
+    wanted+=("${e2e_packages[@]}")
+fi
+
+missing=()
+for pkg in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$pkg")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

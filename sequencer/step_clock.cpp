@@ -1,0 +1,30 @@
+#include "step_clock.h"
+
+#include "drum_kit.h"
+
+namespace trovik {
+
+StepClock::StepClock(const BeatPattern& pattern, QScrollBar& HScroll1, const QLabel& Label7,
+                     SamplePlayer& player)
+    : pattern_(pattern), position_(HScroll1), effectPath_(Label7), player_(player) {}
+
+void StepClock::Timer1_Timer() {
+    const int step = position_.value();
+    // Tracks in this order: when several hit on one step, each start cuts the
+    // one before, so the effect wins over the snare and the snare over the bass.
+    for (Track track : kTracksInPlayOrder) {
+        if (pattern_.sounds(track) && pattern_.cellIsOn(track, step)) player_.PlaySample(samplePathOf(track));
+    }
+    position_.setValue(step == kSteps ? 1 : step + 1);
+}
+
+std::string StepClock::samplePathOf(Track track) const {
+    switch (track) {
+        case Track::Bass: return DrumKit::kBassName;
+        case Track::Snare: return DrumKit::kSnareName;
+        case Track::Effect: return effectPath_.text().toStdString();
+    }
+    return {};
+}
+
+}  // namespace trovik
