@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace trovik {
@@ -36,8 +37,15 @@ std::vector<float> readAtMostStereo(SNDFILE* file, const SF_INFO& info, int& cha
     return kept;
 }
 
-std::unique_ptr<Sample> convert(const std::vector<float>& source, int channels, int sourceRate,
-                                int outputRate) {
+// SDL's resampler keeps back its last few hundred input frames even after a
+// flush, so the input gets a tail of silence and the output is cut to the
+// length the conversion should give.
+std::unique_ptr<Sample> convert(std::vector<float> source, int channels, int sourceRate, int outputRate) {
+    const auto sourceFrames = static_cast<std::int64_t>(source.size()) / channels;
+    const auto expectedFrames = (sourceFrames * outputRate + sourceRate / 2) / sourceRate;
+    constexpr int kTailFrames = 4096;
+    source.resize(source.size() + static_cast<std::size_t>(kTailFrames) * channels, 0.0f);
+
     AudioStreamPtr stream(SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(channels), sourceRate,
                                              AUDIO_F32SYS, Sample::kChannels, outputRate));
     if (!stream) return nullptr;
@@ -50,7 +58,8 @@ std::unique_ptr<Sample> convert(const std::vector<float>& source, int channels, 
     const int got = SDL_AudioStreamGet(stream.get(), sample->interleaved.data(),
                                        static_cast<int>(sample->interleaved.size() * sizeof(float)));
     if (got < 0) return nullptr;
-    sample->interleaved.resize(static_cast<std::size_t>(got) / sizeof(float));
+    const auto gotFrames = static_cast<std::int64_t>(got) / static_cast<int>(sizeof(float) * Sample::kChannels);
+    sample->interleaved.resize(static_cast<std::size_t>(std::min(gotFrames, expectedFrames)) * Sample::kChannels);
     return sample;
 }
 
@@ -62,8 +71,8 @@ std::unique_ptr<Sample> decodeWav(const std::string& path, int outputRate) {
     SndFilePtr file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file || !isWavContainer(info.format) || info.channels < 1 || info.samplerate < 1) return nullptr;
     int channels = 0;
-    const std::vector<float> frames = readAtMostStereo(file.get(), info, channels);
-    return convert(frames, channels, info.samplerate, outputRate);
+    std::vector<float> frames = readAtMostStereo(file.get(), info, channels);
+    return convert(std::move(frames), channels, info.samplerate, outputRate);
 }
 
 }  // namespace trovik

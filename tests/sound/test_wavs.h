@@ -1,0 +1,26 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace trovik::testing {
+
+// Writes a sine tone as a WAV file with the given libsndfile subtype
+// (SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, ...). Every channel carries the tone.
+std::string writeToneWav(const std::filesystem::path& path, int subtype, int channels, int rate, double frequency,
+                         double seconds);
+
+// Counts upward zero crossings of one channel of interleaved stereo frames.
+int risingZeroCrossings(const float* interleaved, int frames, int channel);
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace trovik::testing

@@ -1,0 +1,114 @@
+#include "wav_player.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <vector>
+
+#include "test_wavs.h"
+
+namespace trovik {
+namespace {
+
+using testing::TempFolder;
+using testing::writeToneWav;
+
+constexpr int kRate = 44100;
+
+// Renders the mixer offline, as the audio thread would, and returns the
+// left channel.
+std::vector<float> render(Mixer& mixer, int frames) {
+    std::vector<float> out(static_cast<std::size_t>(frames) * 2);
+    mixer.render(out.data(), frames);
+    std::vector<float> left(frames);
+    for (int i = 0; i < frames; ++i) left[i] = out[i * 2];
+    return left;
+}
+
+int framesUntilSilence(const std::vector<float>& left) {
+    int last = -1;
+    for (int i = 0; i < static_cast<int>(left.size()); ++i) {
+        if (left[i] != 0.0f) last = i;
+    }
+    return last + 1;
+}
+
+class WavPlayerTest : public ::testing::Test {
+protected:
+    Mixer mixer;
+    DrumKit drumKit{TROVIK_SAMPLE_DIR};
+    WavPlayer player{mixer, drumKit, kRate};
+    TempFolder folder;
+};
+
+TEST_F(WavPlayerTest, TheFixedDrumNamesPlayTheShippedSamples) {
+    player.PlaySample(DrumKit::kBassName);
+    const std::vector<float> bass = render(mixer, kRate);
+    EXPECT_GT(framesUntilSilence(bass), kRate / 10) << "a bass drum rings for more than 100 ms";
+    EXPECT_NE(bass[0], 0.0f) << "the hit starts on the first frame";
+
+    player.PlaySample(DrumKit::kSnareName);
+    const std::vector<float> snare = render(mixer, kRate);
+    EXPECT_GT(framesUntilSilence(snare), kRate / 20);
+}
+
+TEST_F(WavPlayerTest, ABadPathStopsTheSoundPlayingAndPlaysNothing) {
+    const std::string tone = writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16, 1, kRate, 300.0, 2.0);
+    for (const std::string bad : {std::string(), (folder.path() / "gone.wav").string(), folder.path().string()}) {
+        player.PlaySample(tone);
+        render(mixer, 512);
+        player.PlaySample(bad);
+        const std::vector<float> after = render(mixer, 512);
+        EXPECT_EQ(framesUntilSilence(after), 0) << "after '" << bad << "'";
+    }
+}
+
+TEST_F(WavPlayerTest, PlayingTheSameFileAgainRestartsIt) {
+    const std::string tone = writeToneWav(folder.path() / "tone.wav", SF_FORMAT_PCM_16, 1, kRate, 441.0, 0.05);
+    player.PlaySample(tone);
+    const std::vector<float> first = render(mixer, 1000);
+    player.PlaySample(tone);
+    const std::vector<float> again = render(mixer, 1000);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(first[i], again[i]) << i;
+}
+
+TEST_F(WavPlayerTest, ReadsTheFileAtEveryCall) {
+    const auto path = folder.path() / "changing.wav";
+    writeToneWav(path, SF_FORMAT_PCM_16, 1, kRate, 441.0, 0.01);
+    player.PlaySample(path.string());
+    EXPECT_EQ(framesUntilSilence(render(mixer, kRate)), 441);
+    writeToneWav(path, SF_FORMAT_PCM_16, 1, kRate, 441.0, 0.02);
+    player.PlaySample(path.string());
+    EXPECT_EQ(framesUntilSilence(render(mixer, kRate)), 882);
+}
+
+TEST_F(WavPlayerTest, FreesEverySampleTheAudioSideHasFinishedWith) {
+    const std::string tone = writeToneWav(folder.path() / "short.wav", SF_FORMAT_PCM_16, 1, kRate, 441.0, 0.01);
+    for (int i = 0; i < 50; ++i) player.PlaySample(tone);
+    EXPECT_EQ(player.samplesHeld(), 50u) << "not rendered yet: all still borrowed";
+    render(mixer, kRate);
+    player.collectReleased();
+    EXPECT_EQ(player.samplesHeld(), 0u);
+}
+
+TEST(WavPlayerWithoutDevice, StaysSilentAndQueuesNothing) {
+    Mixer mixer;
+    DrumKit drumKit{TROVIK_SAMPLE_DIR};
+    WavPlayer player{mixer, drumKit, 0};
+    player.PlaySample(DrumKit::kBassName);
+    EXPECT_EQ(player.samplesHeld(), 0u);
+    EXPECT_EQ(framesUntilSilence(render(mixer, 1024)), 0);
+}
+
+TEST(DrumKitPaths, OnlyTheExactFixedNamesAreMapped) {
+    const DrumKit kit{"/opt/kit"};
+    EXPECT_EQ(kit.resolve("c:\\trovik\\bass.wav"), "/opt/kit/bass.wav");
+    EXPECT_EQ(kit.resolve("c:\\trovik\\snare.wav"), "/opt/kit/snare.wav");
+    EXPECT_EQ(kit.resolve("C:\\TROVIK\\BASS.WAV"), "C:\\TROVIK\\BASS.WAV");
+    EXPECT_EQ(kit.resolve("/home/me/kick.wav"), "/home/me/kick.wav");
+    EXPECT_EQ(kit.resolve(""), "");
+}
+
+}  // namespace
+}  // namespace trovik
