@@ -1,0 +1,49 @@
+#include "beat_file_commands.h"
+
+#include "beat_file_storage.h"
+
+namespace trovik {
+
+static_assert(kBeatFileCells == kCellCount);
+
+void BeatFileCommands::Command52_Click() {
+    const std::optional<QByteArray> bytes = writeBeatFile(beatOnScreen());
+    if (!bytes || !saveBeatFileBytes(c_.Text2.text(), *bytes)) dialogs_.messageBox(kNotSaved);
+}
+
+// The whole file is read and checked before anything is shown, so a failed
+// load leaves the beat on screen as it was.
+void BeatFileCommands::Command51_Click() {
+    const QString fileName = dialogs_.prompt(kFileNameQuestion, kSuggestedFileName);
+    if (fileName.isEmpty()) return;
+    c_.HScroll1.setValue(1);
+    const std::optional<QByteArray> bytes = loadBeatFileBytes(fileName);
+    const BeatFileReading reading = bytes ? readBeatFile(*bytes) : BeatFileReading{};
+    if (!reading.beat) {
+        dialogs_.messageBox(kNotLoaded);
+        return;
+    }
+    show(*reading.beat);
+}
+
+BeatValues BeatFileCommands::beatOnScreen() const {
+    BeatValues beat;
+    beat.beatName = c_.Text1.text();
+    beat.author = c_.Text3.text();
+    beat.info = c_.Text4.text();
+    beat.interval = static_cast<qint16>(c_.VScroll1.value());
+    for (int i = 0; i < kCellCount; ++i)
+        beat.cells[i] = c_.pattern.cellByNumber(kFirstCellNumber + i).text();
+    return beat;
+}
+
+void BeatFileCommands::show(const BeatValues& beat) {
+    c_.Text1.setText(beat.beatName);
+    c_.Text3.setText(beat.author);
+    c_.Text4.setText(beat.info);
+    c_.VScroll1.setValue(beat.interval);
+    for (int i = 0; i < kCellCount; ++i)
+        c_.pattern.cellByNumber(kFirstCellNumber + i).setText(beat.cells[i]);
+}
+
+}  // namespace trovik

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QScrollBar>
+
+#include "beat_file.h"
+#include "beat_file_dialogs.h"
+#include "beat_pattern.h"
+
+namespace trovik {
+
+// Save and Load: the beat on screen to and from the file named by the user.
+class BeatFileCommands {
+  public:
+    struct Controls {
+        QLineEdit& Text1;      // beat name
+        QLineEdit& Text2;      // file name for saving
+        QLineEdit& Text3;      // author
+        QLineEdit& Text4;      // info
+        QScrollBar& VScroll1;  // step interval
+        QScrollBar& HScroll1;  // step position
+        const BeatPattern& pattern;
+    };
+
+    static inline const QString kFileNameQuestion = QStringLiteral("Enter the filename.");
+    static inline const QString kSuggestedFileName = QStringLiteral("mybeat.tbk");
+    static inline const QString kNotSaved =
+        QStringLiteral("An error occured, and the file was not saved.");
+    static inline const QString kNotLoaded =
+        QStringLiteral("An error occured, and the file was not loaded.");
+
+    BeatFileCommands(Controls controls, BeatFileDialogs& dialogs)
+        : c_(controls), dialogs_(dialogs) {}
+
+    void Command52_Click();  // Save
+    void Command51_Click();  // Load
+
+  private:
+    BeatValues beatOnScreen() const;
+    void show(const BeatValues& beat);
+
+    Controls c_;
+    BeatFileDialogs& dialogs_;
+};
+
+}  // namespace trovik
