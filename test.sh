@@ -5,5 +5,6 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh --with-e2e
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
+scripts/check-sanitized.sh
 cd build
 QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ctest --output-on-failure --timeout 600 "$@"

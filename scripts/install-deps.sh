@@ -5,12 +5,13 @@ set -euo pipefail
 
 build_packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
-run_packages=(libqt6widgets6 libsdl2-2.0-0 libsndfile1 fonts-dejavu-core)
-e2e_packages=(xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox)
+run_packages=(libqt6widgets6 libsdl2-2.0-0 libsndfile1 fonts-dejavu-core fonts-liberation2)
+e2e_packages=(python3 xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox)
+sanitizer_packages=(clang libclang-rt-dev)  # libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")
 if [ "${1:-}" = "--with-e2e" ]; then
-    wanted+=("${e2e_packages[@]}")
+    wanted+=("${e2e_packages[@]}" "${sanitizer_packages[@]}")
 fi
 
 missing=()

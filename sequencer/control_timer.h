@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <chrono>
 
 namespace trovik {
 
@@ -10,23 +11,39 @@ namespace trovik {
 // leaves the running countdown alone. (QTimer::setInterval restarts the
 // countdown on every write, so a monitor that rewrites the period every
 // millisecond would keep it from ever firing.)
+//
+// Its ticks are due at the start plus whole periods, so it does not drift
+// however late a tick runs, and due() tells when the current tick was due.
+// A tick that runs late is delivered once, late; the ticks missed meanwhile
+// are dropped rather than made up in a burst.
 class ControlTimer : public QObject {
     Q_OBJECT
 
 public:
+    using Clock = std::chrono::steady_clock;
+
     ControlTimer(const QString& name, int interval, Qt::TimerType type, QObject* parent = nullptr);
 
     void setInterval(int milliseconds);
     int interval() const { return interval_; }
     bool isActive() const { return timer_.isActive(); }
-    int remainingTime() const { return timer_.remainingTime(); }
+    int remainingTime() const;
+
+    // When the tick being delivered now was due.
+    Clock::time_point due() const { return due_; }
 
 signals:
     void timeout();
 
 private:
+    void tick();
+    void armForNextDue();
+    std::chrono::milliseconds period() const { return std::chrono::milliseconds(interval_); }
+
     QTimer timer_;
     int interval_ = 0;
+    Clock::time_point due_{};
+    Clock::time_point nextDue_{};
 };
 
 }  // namespace trovik

@@ -5,10 +5,16 @@
 namespace trovik {
 
 StepClock::StepClock(const BeatPattern& pattern, QScrollBar& HScroll1, const QLabel& Label7,
-                     SamplePlayer& player)
-    : pattern_(pattern), position_(HScroll1), effectPath_(Label7), player_(player) {}
+                     SamplePlayer& player, const ControlTimer& Timer1, HitTime& hitTime)
+    : pattern_(pattern),
+      position_(HScroll1),
+      effectPath_(Label7),
+      player_(player),
+      timer_(Timer1),
+      hitTime_(hitTime) {}
 
 void StepClock::Timer1_Timer() {
+    const HitTime::Scope stamp(hitTime_, timer_.due());
     const int step = position_.value();
     // Tracks in this order: when several hit on one step, each start cuts the
     // one before, so the effect wins over the snare and the snare over the bass.

@@ -4,14 +4,19 @@
 #include <QScrollBar>
 
 #include "beat_pattern.h"
+#include "control_timer.h"
+#include "hit_time.h"
 #include "sample_player.h"
 
 namespace trovik {
 
 // Plays the current step of every sounding track, then moves on one step.
+// The hits of a tick are stamped with the moment the tick was due, so they
+// sound in time even when the tick itself ran late.
 class StepClock {
 public:
-    StepClock(const BeatPattern& pattern, QScrollBar& HScroll1, const QLabel& Label7, SamplePlayer& player);
+    StepClock(const BeatPattern& pattern, QScrollBar& HScroll1, const QLabel& Label7, SamplePlayer& player,
+              const ControlTimer& Timer1, HitTime& hitTime);
 
     void Timer1_Timer();
 
@@ -22,6 +27,8 @@ private:
     QScrollBar& position_;
     const QLabel& effectPath_;
     SamplePlayer& player_;
+    const ControlTimer& timer_;
+    HitTime& hitTime_;
 };
 
 }  // namespace trovik

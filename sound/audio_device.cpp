@@ -6,6 +6,10 @@ AudioDevice::AudioDevice(Mixer& mixer) : mixer_(mixer) {
     // Qt owns the process's signals; SDL would turn SIGINT and SIGTERM into
     // events that nobody reads, and the program could not be ended.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The audio thread only copies frames, so it may safely run with real-time
+    // priority where the system allows it; a busy machine then cannot starve
+    // the small buffer into a dropout.
+    SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         error_ = SDL_GetError();
         return;
@@ -26,6 +30,7 @@ AudioDevice::AudioDevice(Mixer& mixer) : mixer_(mixer) {
         error_ = SDL_GetError();
         return;
     }
+    clock_.setSampleRate(obtained_.freq);
     SDL_PauseAudioDevice(device_, 0);
 }
 
@@ -42,6 +47,7 @@ void AudioDevice::close() {
 void SDLCALL AudioDevice::fill(void* userdata, Uint8* stream, int bytes) {
     auto* self = static_cast<AudioDevice*>(userdata);
     const int frames = bytes / static_cast<int>(sizeof(float) * Sample::kChannels);
+    self->clock_.onCallback(self->mixer_.framesRendered(), StreamClock::Clock::now());
     self->mixer_.render(reinterpret_cast<float*>(stream), frames);
 }
 

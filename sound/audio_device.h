@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mixer.h"
+#include "stream_clock.h"
 
 namespace trovik {
 
@@ -28,11 +29,13 @@ public:
     int sampleRate() const { return isOpen() ? obtained_.freq : 0; }
     int bufferFrames() const { return isOpen() ? obtained_.samples : 0; }
     const std::string& error() const { return error_; }
+    const StreamClock& streamClock() const { return clock_; }
 
 private:
     static void SDLCALL fill(void* userdata, Uint8* stream, int bytes);
 
     Mixer& mixer_;
+    StreamClock clock_;
     SDL_AudioDeviceID device_ = 0;
     SDL_AudioSpec obtained_{};
     std::string error_;

@@ -57,11 +57,13 @@ void Mixer::releaseVoice() {
 int Mixer::renderVoice(float* out, int frames) {
     int playing = 0;
     if (voice_ != nullptr) {
-        playing = std::min(frames, voice_->frameCount() - voicePosition_);
-        const float* source = voice_->interleaved.data() + voicePosition_ * Sample::kChannels;
-        std::copy_n(source, playing * Sample::kChannels, out);
+        const bool complete = voice_->isComplete();  // before the count: see Sample
+        const int ready = voice_->framesReady();
+        playing = std::clamp(ready - voicePosition_, 0, frames);
+        std::copy_n(voice_->frame(voicePosition_), playing * Sample::kChannels, out);
         voicePosition_ += playing;
-        if (voicePosition_ >= voice_->frameCount()) releaseVoice();
+        // A sample still being decoded that has run dry waits, silent.
+        if (complete && voicePosition_ >= ready) releaseVoice();
     }
     std::fill_n(out + playing * Sample::kChannels, (frames - playing) * Sample::kChannels, 0.0f);
     return frames;

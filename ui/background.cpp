@@ -1,71 +1,119 @@
 #include "background.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <array>
 
 namespace trovik {
 namespace {
 
+const QColor kBand(255, 255, 255);
 const QColor kField(0, 95, 223);
-const QColor kShadow(184, 176, 214);
 const QColor kDarkBlue(0, 0, 128);
 const QColor kPureBlue(0, 0, 255);
+// The shadow fades from the panel's edge into the blue field.
+const std::array<QColor, 3> kShadowShades{QColor(150, 140, 205), QColor(120, 125, 215), QColor(70, 110, 220)};
+
+constexpr int kBandHeight = 24;
+constexpr int kPanelLeft = 17;
+constexpr int kPanelRight = 591;
+constexpr int kPanelHeight = 129;
+constexpr int kSwitchSquare = 33;
+constexpr int kStepSquare = 22;
+constexpr int kSwitchSquareLeft = 32;
 
 struct Panel {
     int top;
     const char* heading;
-    int switchTop;  // top of the large square's interior
-    int cellTop;    // top of the step squares' interiors
+    int switchSquareTop;  // of the large square's interior
+    int stepSquareTop;    // of the step squares' interiors
 };
 constexpr std::array<Panel, 3> kPanels{{{27, "Bass drums", 72, 115},
                                         {162, "Snare Drum", 207, 250},
                                         {297, "Effect", 342, 385}}};
-constexpr int kPanelLeft = 17;
-constexpr int kPanelRight = 591;
-constexpr int kPanelHeight = 129;
 
-// An outline drawn just outside an interior of the given size.
-void outline(QPainter& painter, int x, int y, int size) {
-    painter.drawRect(x - 1, y - 1, size + 1, size + 1);
+constexpr int stepSquareLeft(int column) { return 122 + 29 * (column - 1); }
+
+QFont artworkFont(int pixels, bool italic) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(pixels);
+    font.setBold(true);
+    font.setItalic(italic);
+    return font;
 }
 
-void paintPanel(QPainter& painter, const Panel& panel) {
-    const QRect body(kPanelLeft, panel.top, kPanelRight - kPanelLeft + 1, kPanelHeight);
-    painter.fillRect(body.translated(3, 3), kShadow);
+// A one-pixel line along the inside of `outer`. Filled rather than stroked,
+// so it covers whole pixels at any device pixel ratio.
+void frame(QPainter& painter, const QRect& outer, const QColor& colour) {
+    painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), 1), colour);
+    painter.fillRect(QRect(outer.left(), outer.bottom(), outer.width(), 1), colour);
+    painter.fillRect(QRect(outer.left(), outer.top(), 1, outer.height()), colour);
+    painter.fillRect(QRect(outer.right(), outer.top(), 1, outer.height()), colour);
+}
+
+// A one-pixel outline around an interior of size x size pixels at (x, y).
+void outlineSquare(QPainter& painter, int x, int y, int size) {
+    frame(painter, QRect(x - 1, y - 1, size + 2, size + 2), kPureBlue);
+}
+
+void paintPanelBody(QPainter& painter, int top) {
+    const QRect body(kPanelLeft, top, kPanelRight - kPanelLeft + 1, kPanelHeight);
+    for (int i = static_cast<int>(kShadowShades.size()); i >= 1; --i) {
+        const QColor& shade = kShadowShades[static_cast<std::size_t>(i - 1)];
+        painter.fillRect(QRect(body.left() + i, body.bottom() + i, body.width(), 1), shade);
+        painter.fillRect(QRect(body.right() + i, body.top() + i, 1, body.height()), shade);
+    }
     painter.fillRect(body, Qt::white);
+}
 
-    QFont headingFont(QStringLiteral("Tahoma"));
-    headingFont.setPixelSize(17);
-    headingFont.setItalic(true);
-    headingFont.setBold(true);
-    painter.setFont(headingFont);
-    const QRect headingBox(kPanelLeft + 8, panel.top + 8, 118, 26);
+// The heading's outline is as wide as its text needs, so the effect panel's
+// browser controls stay clear of it.
+void paintHeading(QPainter& painter, const Panel& panel) {
+    painter.setFont(artworkFont(17, true));
+    const QString text = QString::fromLatin1(panel.heading);
+    const int textWidth = QFontMetrics(painter.font()).horizontalAdvance(text);
+    const QRect box(kPanelLeft + 8, panel.top + 8, textWidth + 14, 25);
+    frame(painter, box, kDarkBlue);
     painter.setPen(kDarkBlue);
-    painter.drawRect(headingBox);
-    painter.drawText(headingBox, Qt::AlignCenter, QString::fromLatin1(panel.heading));
+    painter.drawText(box, Qt::AlignCenter, text);
+}
 
-    painter.setPen(QPen(kPureBlue, 1));
-    outline(painter, 32, panel.switchTop, 33);
+void paintSquares(QPainter& painter, const Panel& panel) {
+    outlineSquare(painter, kSwitchSquareLeft, panel.switchSquareTop, kSwitchSquare);
+    outlineSquare(painter, kSwitchSquareLeft - 2, panel.switchSquareTop - 2, kSwitchSquare + 4);
 
-    QFont numberFont(QStringLiteral("Tahoma"));
-    numberFont.setPixelSize(11);
-    numberFont.setBold(true);
-    painter.setFont(numberFont);
+    painter.setFont(artworkFont(11, false));
+    painter.setPen(kDarkBlue);
     for (int column = 1; column <= 16; ++column) {
-        const int x = 122 + 29 * (column - 1);
-        painter.setPen(kPureBlue);
-        outline(painter, x, panel.cellTop, 22);
-        painter.setPen(kDarkBlue);
-        painter.drawText(QRect(x - 4, panel.cellTop - 16, 30, 14), Qt::AlignCenter, QString::number(column));
+        const int x = stepSquareLeft(column);
+        outlineSquare(painter, x, panel.stepSquareTop, kStepSquare);
+        painter.drawText(QRect(x - 4, panel.stepSquareTop - 17, kStepSquare + 8, 14), Qt::AlignCenter,
+                         QString::number(column));
     }
 }
 
 }  // namespace
 
 void paintBackground(QPainter& painter) {
-    painter.fillRect(0, 0, 608, 24, Qt::white);
-    painter.fillRect(0, 24, 608, 406, kField);
-    for (const Panel& panel : kPanels) paintPanel(painter, panel);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(0, 0, kBackgroundSize.width(), kBandHeight, kBand);
+    painter.fillRect(0, kBandHeight, kBackgroundSize.width(), kBackgroundSize.height() - kBandHeight, kField);
+    for (const Panel& panel : kPanels) {
+        paintPanelBody(painter, panel.top);
+        paintHeading(painter, panel);
+        paintSquares(painter, panel);
+    }
+    painter.restore();
+}
+
+QPixmap renderBackground(qreal devicePixelRatio) {
+    QPixmap pixmap(kBackgroundSize * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    QPainter painter(&pixmap);
+    paintBackground(painter);
+    return pixmap;
 }
 
 }  // namespace trovik

@@ -4,7 +4,13 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "accessibility.h"
+#include "app_icon.h"
+#include "app_identity.h"
 #include "background.h"
+#include "form_fonts.h"
+#include "selector.h"
+#include "tab_order.h"
 
 namespace trovik {
 namespace {
@@ -17,22 +23,36 @@ BeatPattern patternOf(const FormControls& c) {
 
 }  // namespace
 
-Form1::Form1(SamplePlayer& player, QWidget* parent)
+Form1::Form1(SamplePlayer& player, HitTime& hitTime, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       c_(createFormControls(*this)),
       timer1_(QStringLiteral("Timer1"), 200, Qt::PreciseTimer, this),
-      timer2_(QStringLiteral("Timer2"), 1, Qt::PreciseTimer, this),
+      timer2_(QStringLiteral("Timer2"), kWatchPeriodMs, Qt::PreciseTimer, this),
+      timer4_(QStringLiteral("Timer4"), kWatchPeriodMs, Qt::PreciseTimer, this),
       pattern_(patternOf(c_)),
-      stepClock_(pattern_, *c_.HScroll1, *c_.Label7, player),
-      transport_({*c_.Check1, *c_.HScroll1, *c_.VScroll1, timer1_, *c_.Label3, *c_.Label4}) {
+      stepClock_(pattern_, *c_.HScroll1, *c_.Label7, player, timer1_, hitTime),
+      transport_({*c_.Check1, *c_.HScroll1, *c_.VScroll1, timer1_, *c_.Label3, *c_.Label4}),
+      sampleBrowser_({*c_.Drive1, *c_.Dir1, *c_.File1, *c_.Label7}),
+      beatFileDialogs_(*this),
+      beatFiles_({*c_.Text[1], *c_.Text[2], *c_.Text[3], *c_.Text[4], *c_.VScroll1, *c_.HScroll1,
+                  pattern_},
+                 beatFileDialogs_) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Trovik beat maker"));
+    setWindowTitle(kWindowCaption);
+    setWindowIcon(applicationIcon());
     setFixedSize(kWidth, kHeight);
+    setFont(defaultControlFont());
     QPalette background = palette();
     background.setColor(QPalette::Window, Qt::white);
     setPalette(background);
+    timer3_.setParent(this);
+    timer3_.setObjectName(QStringLiteral("Timer3"));
+    timer3_.setInterval(1);
     wireEvents();
+    wireSelector();
+    describeForAssistiveTechnology(c_);
+    applyTabOrder(*this);
 }
 
 void Form1::wireEvents() {
@@ -43,22 +63,49 @@ void Form1::wireEvents() {
     for (ClickableLabel* trackSwitch : {c_.Label2, c_.Label5, c_.Label6}) {
         connect(trackSwitch, &ClickableLabel::clicked, this, [trackSwitch] { TrackSwitch_Click(*trackSwitch); });
     }
-    connect(c_.Command[1], &QPushButton::clicked, this, [this] { transport_.Command1_Click(); });
-    connect(c_.Command[2], &QPushButton::clicked, this, [this] { transport_.Command2_Click(); });
+    // The monitor also runs at once after Play, Stop and every tempo change, so
+    // the clock and the displays follow those without waiting for its tick.
+    connect(c_.Command[1], &QPushButton::clicked, this, [this] {
+        transport_.Command1_Click();
+        transport_.Timer2_Timer();
+    });
+    connect(c_.Command[2], &QPushButton::clicked, this, [this] {
+        transport_.Command2_Click();
+        transport_.Timer2_Timer();
+    });
+    connect(c_.VScroll1, &QScrollBar::valueChanged, this, [this] { transport_.Timer2_Timer(); });
+    connect(c_.Command[51], &QPushButton::clicked, this, [this] { beatFiles_.Command51_Click(); });
+    connect(c_.Command[52], &QPushButton::clicked, this, [this] { beatFiles_.Command52_Click(); });
     connect(&timer1_, &ControlTimer::timeout, this, [this] { stepClock_.Timer1_Timer(); });
     connect(&timer2_, &ControlTimer::timeout, this, [this] { transport_.Timer2_Timer(); });
+    connect(c_.Drive1, &DriveListBox::Change, this, [this] { sampleBrowser_.Drive1_Change(); });
+    connect(&timer4_, &ControlTimer::timeout, this, [this] { sampleBrowser_.Timer4_Timer(); });
+    connect(c_.File1, &FileListBox::Click, this, [this] { sampleBrowser_.File1_Click(); });
+}
+
+// Command53 to Command56 share one handler; the two selector rows below
+// them have none.
+void Form1::wireSelector() {
+    const SelectorRow row{c_.Command[53], c_.Command[54], c_.Command[55], c_.Command[56]};
+    for (int k = 0; k < 4; ++k) {
+        connect(row[static_cast<std::size_t>(k)], &QPushButton::clicked, this, [row, k] { Selector_Click(row, k); });
+    }
 }
 
 void Form1::showCentred() {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
+        const QRect area = screen->availableGeometry();
+        move(area.left() + (area.width() - kWidth) / 2, area.top() + (area.height() - kHeight) / 2);
     }
     show();
 }
 
 void Form1::paintEvent(QPaintEvent*) {
+    if (background_.isNull() || background_.devicePixelRatio() != devicePixelRatioF()) {
+        background_ = renderBackground(devicePixelRatioF());
+    }
     QPainter painter(this);
-    paintBackground(painter);
+    painter.drawPixmap(0, 0, background_);
 }
 
 }  // namespace trovik

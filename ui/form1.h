@@ -1,10 +1,15 @@
 #pragma once
 
+#include <QPixmap>
+#include <QTimer>
 #include <QWidget>
 
+#include "beat_file_commands.h"
+#include "beat_file_dialogs.h"
 #include "beat_pattern.h"
 #include "control_timer.h"
 #include "form_controls.h"
+#include "sample_browser.h"
 #include "sample_player.h"
 #include "step_clock.h"
 #include "transport.h"
@@ -19,14 +24,20 @@ class Form1 : public QWidget {
 public:
     static constexpr int kWidth = 606;
     static constexpr int kHeight = 429;
+    // The transport monitor and the browser sync poll "as often as the
+    // platform allows"; we allow it a few times per screen refresh, which is
+    // all a person can see, instead of waking the processor every millisecond.
+    static constexpr int kWatchPeriodMs = 10;
 
-    explicit Form1(SamplePlayer& player, QWidget* parent = nullptr);
+    Form1(SamplePlayer& player, HitTime& hitTime, QWidget* parent = nullptr);
 
     const FormControls& controls() const { return c_; }
     ControlTimer& Timer1() { return timer1_; }
     ControlTimer& Timer2() { return timer2_; }
+    ControlTimer& Timer4() { return timer4_; }
     StepClock& stepClock() { return stepClock_; }
     Transport& transport() { return transport_; }
+    SampleBrowser& sampleBrowser() { return sampleBrowser_; }
 
     void showCentred();
 
@@ -35,13 +46,22 @@ protected:
 
 private:
     void wireEvents();
+    void wireSelector();
 
     FormControls c_;
     ControlTimer timer1_;
     ControlTimer timer2_;
+    ControlTimer timer4_;
     BeatPattern pattern_;
     StepClock stepClock_;
     Transport transport_;
+    SampleBrowser sampleBrowser_;
+    QtBeatFileDialogs beatFileDialogs_;
+    BeatFileCommands beatFiles_;
+    // Has no handler: it exists under its name but is never started, as its
+    // ticks would do nothing.
+    QTimer timer3_;
+    QPixmap background_;  // the artwork, drawn for the screen's pixel ratio
 };
 
 }  // namespace trovik

@@ -2,15 +2,10 @@
 
 #include <QFont>
 
+#include "form_fonts.h"
+
 namespace trovik {
 namespace {
-
-QFont font(const QString& family, double points, bool bold) {
-    QFont f(family);
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
 
 template <typename Control>
 Control* place(Control* control, const QString& name, QRect where) {
@@ -27,7 +22,7 @@ QPushButton* makeButton(QWidget& form, int number, QRect where, const QString& c
 
 QLabel* makeDisplay(QWidget& form, const QString& name, QRect where, const QString& text) {
     auto* label = place(new QLabel(text, &form), name, where);
-    label->setFont(font(QStringLiteral("Tahoma"), 9.75, false));
+    label->setFont(formFont(FormFace::Tahoma, 9.75, false));
     label->setAutoFillBackground(true);
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, Qt::white);
@@ -37,7 +32,7 @@ QLabel* makeDisplay(QWidget& form, const QString& name, QRect where, const QStri
 
 ClickableLabel* makeTrackSwitch(QWidget& form, const QString& name, QRect where) {
     auto* label = place(new ClickableLabel(QStringLiteral("O"), &form), name, where);
-    label->setFont(font(QStringLiteral("MS Sans Serif"), 24, true));
+    label->setFont(formFont(FormFace::MsSansSerif, 24, true));
     label->setAlignment(Qt::AlignCenter);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
@@ -51,12 +46,12 @@ QLineEdit* makeTextBox(QWidget& form, int number, QRect where, const QString& te
 
 void createTopBand(QWidget& form, FormControls& c) {
     c.Label1 = place(new QLabel(QStringLiteral("Trovik beat maker"), &form), "Label1", {0, 0, 200, 24});
-    c.Label1->setFont(font(QStringLiteral("Tahoma"), 12, false));
+    c.Label1->setFont(formFont(FormFace::Tahoma, 12, false));
     c.Label1->setAlignment(Qt::AlignCenter);
     c.Label1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    c.Label1->setStyleSheet(QStringLiteral("color: rgb(0, 0, 192); background: white;"));
+    c.Label1->setStyleSheet(QStringLiteral("color: rgb(0, 0, 192); background: white; border: 1px solid black;"));
 
-    const QFont transportFont = font(QStringLiteral("MS Sans Serif"), 9.75, true);
+    const QFont transportFont = formFont(FormFace::MsSansSerif, 9.75, true);
     c.Command[1] = makeButton(form, 1, {200, 0, 49, 25}, QStringLiteral("Play"));
     c.Command[2] = makeButton(form, 2, {248, 0, 49, 25}, QStringLiteral("Stop"));
     c.Command[51] = makeButton(form, 51, {558, 0, 49, 25}, QStringLiteral("Load"));
@@ -68,6 +63,7 @@ void createTopBand(QWidget& form, FormControls& c) {
     c.VScroll1->setSingleStep(1);
     c.VScroll1->setPageStep(2);
     c.VScroll1->setValue(150);
+    c.VScroll1->setFocusPolicy(Qt::StrongFocus);  // the keyboard reaches it with Tab, like the buttons
 
     c.Label3 = makeDisplay(form, "Label3", {354, 0, 81, 17}, QStringLiteral("Tempo-300"));
     c.Label4 = makeDisplay(form, "Label4", {441, 0, 53, 17}, QStringLiteral("Bar-1"));
@@ -98,6 +94,9 @@ void createTrackPanels(QWidget& form, FormControls& c) {
     c.Label6 = makeTrackSwitch(form, "Label6", {32, 344, 33, 33});
 
     c.Label7 = place(new QLabel(&form), "Label7", {89, 335, 162, 17});
+    c.Drive1 = place(new DriveListBox(&form), "Drive1", {113, 300, 138, 21});
+    c.Dir1 = place(new DirListBox(&form), "Dir1", {254, 300, 117, 62});
+    c.File1 = place(new FileListBox(&form), "File1", {374, 300, 100, 45});
 
     // Selector rows: four buttons under each large square.
     constexpr std::array<std::pair<int, int>, 3> kSelectorRows{{{53, 116}, {57, 249}, {61, 386}}};
@@ -111,7 +110,7 @@ void createTrackPanels(QWidget& form, FormControls& c) {
 // x = 122 + 29(c-1). Bass runs left to right from Command3, snare right to
 // left from Command19, effect right to left from Command35.
 void createStepCells(QWidget& form, FormControls& c) {
-    const QFont cellFont = font(QStringLiteral("Tahoma"), 12, true);
+    const QFont cellFont = formFont(FormFace::Tahoma, 12, true);
     struct Row {
         int top;
         int numberInColumn1;

@@ -9,6 +9,9 @@
 #include <array>
 
 #include "clickable_label.h"
+#include "dir_list_box.h"
+#include "drive_list_box.h"
+#include "file_list_box.h"
 
 namespace trovik {
 
@@ -27,6 +30,9 @@ struct FormControls {
     QCheckBox* Check1 = nullptr;
     QScrollBar* HScroll1 = nullptr;
     QScrollBar* VScroll1 = nullptr;
+    DriveListBox* Drive1 = nullptr;
+    DirListBox* Dir1 = nullptr;
+    FileListBox* File1 = nullptr;
 };
 
 FormControls createFormControls(QWidget& form);

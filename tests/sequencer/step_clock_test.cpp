@@ -18,7 +18,9 @@ protected:
     testing::PatternControls controls;
     BeatPattern pattern = controls.pattern();
     testing::RecordingPlayer player;
-    StepClock clock{pattern, *controls.HScroll1, *controls.Label7, player};
+    ControlTimer timer{"Timer1", 0, Qt::PreciseTimer};
+    HitTime hitTime;
+    StepClock clock{pattern, *controls.HScroll1, *controls.Label7, player, timer, hitTime};
 
     void turnOn(Track track, int step) { pattern.cell(track, step).setText(kCellOn); }
     int position() const { return controls.HScroll1->value(); }

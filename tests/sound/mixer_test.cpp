@@ -9,10 +9,8 @@ namespace trovik {
 namespace {
 
 // A sample whose every frame holds `level` on both channels.
-Sample constantSample(int frames, float level) {
-    Sample sample;
-    sample.interleaved.assign(static_cast<std::size_t>(frames) * Sample::kChannels, level);
-    return sample;
+std::unique_ptr<Sample> constantSample(int frames, float level) {
+    return Sample::fromInterleaved(std::vector<float>(static_cast<std::size_t>(frames) * Sample::kChannels, level));
 }
 
 std::vector<float> renderLeft(Mixer& mixer, int frames) {
@@ -31,7 +29,8 @@ std::multiset<const Sample*> drainReleased(Mixer& mixer) {
 
 TEST(Mixer, PlaysASampleToItsEndThenSilenceAndGivesItBack) {
     Mixer mixer;
-    const Sample kick = constantSample(100, 0.5f);
+    const auto kickOwned = constantSample(100, 0.5f);
+    const Sample& kick = *kickOwned;
     mixer.postStart(kick);
     const std::vector<float> left = renderLeft(mixer, 256);
     for (int i = 0; i < 100; ++i) ASSERT_EQ(left[i], 0.5f) << i;
@@ -41,7 +40,8 @@ TEST(Mixer, PlaysASampleToItsEndThenSilenceAndGivesItBack) {
 
 TEST(Mixer, ASampleLongerThanABufferGoesOnInTheNextBuffers) {
     Mixer mixer;
-    const Sample tone = constantSample(600, 0.25f);
+    const auto toneOwned = constantSample(600, 0.25f);
+    const Sample& tone = *toneOwned;
     mixer.postStart(tone);
     renderLeft(mixer, 256);
     renderLeft(mixer, 256);
@@ -54,9 +54,12 @@ TEST(Mixer, ASampleLongerThanABufferGoesOnInTheNextBuffers) {
 
 TEST(Mixer, ANewStartCutsTheSoundPlayingAndStartsFromTheBeginning) {
     Mixer mixer;
-    const Sample first = constantSample(1000, 0.5f);
-    Sample second = constantSample(1000, 0.0f);
-    for (int i = 0; i < 1000; ++i) second.interleaved[i * 2] = second.interleaved[i * 2 + 1] = 0.001f * (i + 1);
+    const auto firstOwned = constantSample(1000, 0.5f);
+    const Sample& first = *firstOwned;
+    std::vector<float> ramp(2000);
+    for (int i = 0; i < 1000; ++i) ramp[i * 2] = ramp[i * 2 + 1] = 0.001f * (i + 1);
+    const auto secondOwned = Sample::fromInterleaved(ramp);
+    const Sample& second = *secondOwned;
     mixer.postStart(first);
     renderLeft(mixer, 64);
     mixer.postStop();
@@ -69,7 +72,8 @@ TEST(Mixer, ANewStartCutsTheSoundPlayingAndStartsFromTheBeginning) {
 
 TEST(Mixer, StopSilencesAtOnce) {
     Mixer mixer;
-    const Sample tone = constantSample(1000, 0.5f);
+    const auto toneOwned = constantSample(1000, 0.5f);
+    const Sample& tone = *toneOwned;
     mixer.postStart(tone);
     renderLeft(mixer, 32);
     mixer.postStop();
@@ -80,9 +84,12 @@ TEST(Mixer, StopSilencesAtOnce) {
 
 TEST(Mixer, SeveralHitsBetweenTwoBuffersLeaveOnlyTheLastSoundingAndReturnEveryOne) {
     Mixer mixer;
-    const Sample bass = constantSample(500, 0.1f);
-    const Sample snare = constantSample(500, 0.2f);
-    const Sample effect = constantSample(500, 0.3f);
+    const auto bassOwned = constantSample(500, 0.1f);
+    const Sample& bass = *bassOwned;
+    const auto snareOwned = constantSample(500, 0.2f);
+    const Sample& snare = *snareOwned;
+    const auto effectOwned = constantSample(500, 0.3f);
+    const Sample& effect = *effectOwned;
     for (const Sample* s : {&bass, &snare, &effect}) {
         mixer.postStop();
         mixer.postStart(*s);
@@ -95,8 +102,10 @@ TEST(Mixer, SeveralHitsBetweenTwoBuffersLeaveOnlyTheLastSoundingAndReturnEveryOn
 TEST(Mixer, TimedCommandsLandOnTheirExactFrameInsideABuffer) {
     Mixer mixer;
     renderLeft(mixer, 256);  // the stream clock now stands at frame 256
-    const Sample first = constantSample(1000, 0.5f);
-    const Sample second = constantSample(1000, 0.75f);
+    const auto firstOwned = constantSample(1000, 0.5f);
+    const Sample& first = *firstOwned;
+    const auto secondOwned = constantSample(1000, 0.75f);
+    const Sample& second = *secondOwned;
     mixer.postStart(first, 256 + 40);
     mixer.postStop(256 + 100);
     mixer.postStart(second, 256 + 100);
@@ -110,7 +119,8 @@ TEST(Mixer, TimedCommandsLandOnTheirExactFrameInsideABuffer) {
 
 TEST(Mixer, ACommandDueInALaterBufferWaitsForIt) {
     Mixer mixer;
-    const Sample tone = constantSample(10, 0.5f);
+    const auto toneOwned = constantSample(10, 0.5f);
+    const Sample& tone = *toneOwned;
     mixer.postStart(tone, 300);
     const std::vector<float> first = renderLeft(mixer, 256);
     for (float v : first) ASSERT_EQ(v, 0.0f);
@@ -120,9 +130,30 @@ TEST(Mixer, ACommandDueInALaterBufferWaitsForIt) {
     EXPECT_EQ(second[54], 0.0f);
 }
 
+// A long file plays while it is still being decoded: the voice plays what
+// is ready, waits silently when it runs dry, and ends only once complete.
+TEST(Mixer, ASampleStillBeingDecodedPlaysWhatIsReadyAndWaitsForTheRest) {
+    Mixer mixer;
+    Sample growing(300);
+    for (int i = 0; i < 300; ++i) growing.frameForWriting(i)[0] = growing.frameForWriting(i)[1] = 0.5f;
+    growing.publish(100);
+    mixer.postStart(growing);
+    std::vector<float> left = renderLeft(mixer, 128);
+    EXPECT_EQ(left[99], 0.5f);
+    EXPECT_EQ(left[100], 0.0f);
+    EXPECT_EQ(mixer.takeReleased(), nullptr) << "not complete: still playing";
+    growing.complete(300);
+    left = renderLeft(mixer, 256);
+    EXPECT_EQ(left[0], 0.5f) << "goes on from frame 100";
+    EXPECT_EQ(left[199], 0.5f);
+    EXPECT_EQ(left[200], 0.0f);
+    EXPECT_EQ(mixer.takeReleased(), &growing);
+}
+
 TEST(Mixer, AnEmptySampleIsGivenBackWithoutSounding) {
     Mixer mixer;
-    const Sample empty;
+    const auto emptyOwned = Sample::fromInterleaved({});
+    const Sample& empty = *emptyOwned;
     mixer.postStart(empty);
     const std::vector<float> left = renderLeft(mixer, 8);
     for (float v : left) ASSERT_EQ(v, 0.0f);

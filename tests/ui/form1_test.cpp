@@ -13,7 +13,8 @@ namespace {
 class Form1Test : public ::testing::Test {
 protected:
     testing::RecordingPlayer player;
-    Form1 form{player};
+    HitTime hitTime;
+    Form1 form{player, hitTime};
 
     template <typename Control = QWidget>
     Control* find(const QString& name) {

@@ -1,0 +1,77 @@
+#include <benchmark/benchmark.h>
+
+#include "bench_support.h"
+#include "drum_kit.h"
+#include "mixer.h"
+#include "sample_cache.h"
+#include "wav_player.h"
+
+namespace trovik::bench {
+namespace {
+
+void PlaySample_FilePlayedBefore(benchmark::State& state) {
+    Mixer mixer;
+    const DrumKit drumKit(TROVIK_SAMPLE_DIR);
+    WavPlayer player(mixer, drumKit, 44100);
+    player.PlaySample(DrumKit::kBassName);
+    for (auto _ : state) {
+        player.PlaySample(DrumKit::kBassName);
+        state.PauseTiming();
+        renderOneBuffer(mixer);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(PlaySample_FilePlayedBefore);
+
+// A 1 MB file that is new to the player (or changed on disk) at every call.
+void PlaySample_First1MBFile(benchmark::State& state) {
+    const auto folder = scratchFolder();
+    const std::string path = writeWavOfSize(folder / "long.wav", 1 << 20);
+    Mixer mixer;
+    const DrumKit drumKit(TROVIK_SAMPLE_DIR);
+    WavPlayer player(mixer, drumKit, static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        touch(path);
+        renderOneBuffer(mixer);
+        state.ResumeTiming();
+        player.PlaySample(path);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(PlaySample_First1MBFile)->Arg(44100)->Arg(48000)->Unit(benchmark::kMicrosecond);
+
+void PlaySample_MissingFile(benchmark::State& state) {
+    Mixer mixer;
+    const DrumKit drumKit(TROVIK_SAMPLE_DIR);
+    WavPlayer player(mixer, drumKit, 44100);
+    for (auto _ : state) {
+        player.PlaySample("/nonexistent/effect.wav");
+        state.PauseTiming();
+        renderOneBuffer(mixer);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(PlaySample_MissingFile);
+
+// The audio callback's work for one 256-frame buffer while a sound plays,
+// with a stop and start falling inside it.
+void Mixer_RenderOneBuffer(benchmark::State& state) {
+    Mixer mixer;
+    const auto owned = Sample::fromInterleaved(std::vector<float>(44100 * 2, 0.25f));
+    const Sample& sample = *owned;
+    std::vector<float> out(256 * 2);
+    for (auto _ : state) {
+        const std::int64_t now = mixer.framesRendered();
+        mixer.postStop(now + 100);
+        mixer.postStart(sample, now + 100);
+        mixer.render(out.data(), 256);
+        while (mixer.takeReleased() != nullptr) {
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(Mixer_RenderOneBuffer);
+
+}  // namespace
+}  // namespace trovik::bench

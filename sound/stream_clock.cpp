@@ -1,0 +1,36 @@
+#include "stream_clock.h"
+
+#include <algorithm>
+
+namespace trovik {
+namespace {
+
+std::int64_t nanosecondsOf(StreamClock::Clock::time_point moment) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(moment.time_since_epoch()).count();
+}
+
+}  // namespace
+
+void StreamClock::onCallback(std::int64_t firstFrame, Clock::time_point now) {
+    const auto framesAsNanoseconds = static_cast<std::int64_t>(static_cast<double>(firstFrame) * 1e9 / sampleRate_);
+    const std::int64_t observed = nanosecondsOf(now) - framesAsNanoseconds;
+    const std::int64_t previous = frameZeroNanoseconds_.load(std::memory_order_relaxed);
+    std::int64_t estimate = previous == kNoEstimate ? observed : std::min(observed, previous + kCreepNanoseconds);
+
+    windowEarliest_ = std::min(windowEarliest_, observed);
+    if (++windowCallbacks_ == kWindowCallbacks) {
+        if (windowEarliest_ > estimate + kStallNanoseconds) estimate = windowEarliest_;
+        windowEarliest_ = INT64_MAX;
+        windowCallbacks_ = 0;
+    }
+    frameZeroNanoseconds_.store(estimate, std::memory_order_release);
+}
+
+std::int64_t StreamClock::frameAt(Clock::time_point moment) const {
+    const std::int64_t frameZero = frameZeroNanoseconds_.load(std::memory_order_acquire);
+    if (frameZero == kNoEstimate) return kUnknown;
+    const std::int64_t sinceFrameZero = nanosecondsOf(moment) - frameZero;
+    return static_cast<std::int64_t>(static_cast<double>(sinceFrameZero) * sampleRate_ / 1e9);
+}
+
+}  // namespace trovik
