@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "volumes.h"
 

@@ -15,7 +15,9 @@ namespace {
 constexpr int kColourCount = 16;
 constexpr int kBitmapInfoHeaderSize = 40;
 
-int paddedRowBytes(int bits) { return (bits + 31) / 32 * 4; }
+int paddedRowBytes(int bits) {
+    return (bits + 31) / 32 * 4;
+}
 
 int paletteIndex(QRgb pixel) {
     const int index = static_cast<int>(trovik::standardSixteenColours().indexOf(pixel));
@@ -31,9 +33,9 @@ QByteArray iconImageData(const QImage& image) {
     const int size = image.width();
     const int colourRow = paddedRowBytes(size * 4);
     const int maskRow = paddedRowBytes(size);
-    out << quint32(kBitmapInfoHeaderSize) << qint32(size) << qint32(2 * size) << quint16(1) << quint16(4)
-        << quint32(0) << quint32((colourRow + maskRow) * size) << qint32(0) << qint32(0)
-        << quint32(kColourCount) << quint32(0);
+    out << quint32(kBitmapInfoHeaderSize) << qint32(size) << qint32(2 * size) << quint16(1)
+        << quint16(4) << quint32(0) << quint32((colourRow + maskRow) * size) << qint32(0)
+        << qint32(0) << quint32(kColourCount) << quint32(0);
     for (QRgb colour : trovik::standardSixteenColours()) {
         out << quint8(qBlue(colour)) << quint8(qGreen(colour)) << quint8(qRed(colour)) << quint8(0);
     }
@@ -49,7 +51,8 @@ QByteArray iconImageData(const QImage& image) {
     for (int y = size - 1; y >= 0; --y) {
         QByteArray row(maskRow, '\0');
         for (int x = 0; x < size; ++x) {
-            if (qAlpha(image.pixel(x, y)) == 0) row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
+            if (qAlpha(image.pixel(x, y)) == 0)
+                row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
         }
         out.writeRawData(row.constData(), static_cast<int>(row.size()));
     }
@@ -65,11 +68,12 @@ QByteArray iconFile(const QList<QImage>& images) {
     for (const QImage& image : images) bodies << iconImageData(image);
     quint32 offset = 6 + 16 * static_cast<quint32>(images.size());
     for (int i = 0; i < images.size(); ++i) {
-        out << quint8(images[i].width()) << quint8(images[i].height()) << quint8(kColourCount) << quint8(0)
-            << quint16(1) << quint16(4) << quint32(bodies[i].size()) << offset;
+        out << quint8(images[i].width()) << quint8(images[i].height()) << quint8(kColourCount)
+            << quint8(0) << quint16(1) << quint16(4) << quint32(bodies[i].size()) << offset;
         offset += static_cast<quint32>(bodies[i].size());
     }
-    for (const QByteArray& body : bodies) out.writeRawData(body.constData(), static_cast<int>(body.size()));
+    for (const QByteArray& body : bodies)
+        out.writeRawData(body.constData(), static_cast<int>(body.size()));
     return file;
 }
 
@@ -90,7 +94,8 @@ int main(int argc, char** argv) {
     const QList<QImage> images{trovik::monitorIconImage(32), trovik::monitorIconImage(16)};
     bool written = writeFile(folder.filePath(QStringLiteral("trovik.ico")), iconFile(images));
     for (const QImage& image : images) {
-        written = image.save(folder.filePath(QStringLiteral("trovik-%1.png").arg(image.width()))) && written;
+        written = image.save(folder.filePath(QStringLiteral("trovik-%1.png").arg(image.width()))) &&
+                  written;
     }
     return written ? 0 : 1;
 }

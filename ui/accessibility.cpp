@@ -21,7 +21,7 @@ bool isToggleOn(const QWidget& widget) {
 }
 
 class ToggleAccessible : public QAccessibleWidget {
-public:
+  public:
     explicit ToggleAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::CheckBox) {}
 
     QAccessible::State state() const override {
@@ -54,9 +54,12 @@ QAccessibleInterface* toggleFactory(const QString&, QObject* object) {
 
 QString trackName(Track track) {
     switch (track) {
-        case Track::Bass: return QStringLiteral("Bass");
-        case Track::Snare: return QStringLiteral("Snare");
-        case Track::Effect: return QStringLiteral("Effect");
+        case Track::Bass:
+            return QStringLiteral("Bass");
+        case Track::Snare:
+            return QStringLiteral("Snare");
+        case Track::Effect:
+            return QStringLiteral("Effect");
     }
     return {};
 }
@@ -73,7 +76,8 @@ void describeToggle(Control* control, const char* kind, const QString& name) {
     control->setProperty(kToggleKind, QString::fromLatin1(kind));
     control->setAccessibleName(name);
     // Connected after the click handlers, so the new state is in place.
-    QObject::connect(control, &Control::clicked, control, [control] { announceStateChange(control); });
+    QObject::connect(control, &Control::clicked, control,
+                     [control] { announceStateChange(control); });
 }
 
 void describeCellsAndSwitches(const FormControls& c) {
@@ -92,7 +96,8 @@ void describeSelectorRows(const FormControls& c) {
     for (Track track : kTracksInPlayOrder) {
         const int first = 53 + 4 * static_cast<int>(track);
         for (int k = 0; k < 4; ++k) {
-            c.Command[first + k]->setAccessibleName(QStringLiteral("%1 selector %2").arg(trackName(track)).arg(k + 1));
+            c.Command[first + k]->setAccessibleName(
+                QStringLiteral("%1 selector %2").arg(trackName(track)).arg(k + 1));
         }
     }
 }
@@ -103,7 +108,8 @@ void describeTransportAndTexts(const FormControls& c) {
     c.Command[51]->setAccessibleName(QStringLiteral("Load"));
     c.Command[52]->setAccessibleName(QStringLiteral("Save"));
     c.VScroll1->setAccessibleName(QStringLiteral("Tempo"));
-    c.VScroll1->setAccessibleDescription(QStringLiteral("Step interval in milliseconds; up plays faster"));
+    c.VScroll1->setAccessibleDescription(
+        QStringLiteral("Step interval in milliseconds; up plays faster"));
     c.Label3->setAccessibleDescription(QStringLiteral("Tempo display"));
     c.Label4->setAccessibleDescription(QStringLiteral("Bar display"));
     c.Label7->setAccessibleDescription(QStringLiteral("Effect sample"));

@@ -75,8 +75,9 @@ void paintSineWave(QPainter& painter, const QRect& screen) {
 }  // namespace
 
 const QList<QRgb>& standardSixteenColours() {
-    static const QList<QRgb> colours{0xff000000, 0xff800000, 0xff008000, 0xff808000, 0xff000080, 0xff800080,
-                                     0xff008080, 0xffc0c0c0, 0xff808080, 0xffff0000, 0xff00ff00, 0xffffff00,
+    static const QList<QRgb> colours{0xff000000, 0xff800000, 0xff008000, 0xff808000,
+                                     0xff000080, 0xff800080, 0xff008080, 0xffc0c0c0,
+                                     0xff808080, 0xffff0000, 0xff00ff00, 0xffffff00,
                                      0xff0000ff, 0xffff00ff, 0xff00ffff, 0xffffffff};
     return colours;
 }

@@ -12,7 +12,8 @@ const QColor kField(0, 95, 223);
 const QColor kDarkBlue(0, 0, 128);
 const QColor kPureBlue(0, 0, 255);
 // The shadow fades from the panel's edge into the blue field.
-const std::array<QColor, 3> kShadowShades{QColor(150, 140, 205), QColor(120, 125, 215), QColor(70, 110, 220)};
+const std::array<QColor, 3> kShadowShades{QColor(150, 140, 205), QColor(120, 125, 215),
+                                          QColor(70, 110, 220)};
 
 constexpr int kBandHeight = 24;
 constexpr int kPanelLeft = 17;
@@ -28,15 +29,17 @@ struct Panel {
     int switchSquareTop;  // of the large square's interior
     int stepSquareTop;    // of the step squares' interiors
 };
-constexpr std::array<Panel, 3> kPanels{{{27, "Bass drums", 72, 115},
-                                        {162, "Snare Drum", 207, 250},
-                                        {297, "Effect", 342, 385}}};
+constexpr std::array<Panel, 3> kPanels{
+    {{27, "Bass drums", 72, 115}, {162, "Snare Drum", 207, 250}, {297, "Effect", 342, 385}}};
 
-constexpr int stepSquareLeft(int column) { return 122 + 29 * (column - 1); }
+constexpr int stepSquareLeft(int column) {
+    return 122 + 29 * (column - 1);
+}
 
 QFont artworkFont(int pixels, bool italic) {
     QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans")});
     font.setPixelSize(pixels);
     font.setBold(true);
     font.setItalic(italic);
@@ -88,8 +91,8 @@ void paintSquares(QPainter& painter, const Panel& panel) {
     for (int column = 1; column <= 16; ++column) {
         const int x = stepSquareLeft(column);
         outlineSquare(painter, x, panel.stepSquareTop, kStepSquare);
-        painter.drawText(QRect(x - 4, panel.stepSquareTop - 17, kStepSquare + 8, 14), Qt::AlignCenter,
-                         QString::number(column));
+        painter.drawText(QRect(x - 4, panel.stepSquareTop - 17, kStepSquare + 8, 14),
+                         Qt::AlignCenter, QString::number(column));
     }
 }
 
@@ -99,7 +102,8 @@ void paintBackground(QPainter& painter) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(0, 0, kBackgroundSize.width(), kBandHeight, kBand);
-    painter.fillRect(0, kBandHeight, kBackgroundSize.width(), kBackgroundSize.height() - kBandHeight, kField);
+    painter.fillRect(0, kBandHeight, kBackgroundSize.width(),
+                     kBackgroundSize.height() - kBandHeight, kField);
     for (const Panel& panel : kPanels) {
         paintPanelBody(painter, panel.top);
         paintHeading(painter, panel);

@@ -9,8 +9,10 @@ namespace {
 // which come within a few per cent of both, so the captions keep the room
 // they were given; DejaVu Sans, wider, is the last resort.
 QStringList familiesFor(FormFace face) {
-    const QString designed = face == FormFace::Tahoma ? QStringLiteral("Tahoma") : QStringLiteral("MS Sans Serif");
-    return {designed, QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")};
+    const QString designed =
+        face == FormFace::Tahoma ? QStringLiteral("Tahoma") : QStringLiteral("MS Sans Serif");
+    return {designed, QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+            QStringLiteral("DejaVu Sans")};
 }
 
 }  // namespace
@@ -26,6 +28,8 @@ QFont formFont(FormFace face, double points, bool bold) {
     return font;
 }
 
-QFont defaultControlFont() { return formFont(FormFace::MsSansSerif, 8, false); }
+QFont defaultControlFont() {
+    return formFont(FormFace::MsSansSerif, 8, false);
+}
 
 }  // namespace trovik

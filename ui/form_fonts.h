@@ -10,7 +10,9 @@ namespace trovik {
 // of their buttons.
 enum class FormFace { Tahoma, MsSansSerif };
 
-constexpr int pixelsForPoints(double points) { return static_cast<int>(points * 96.0 / 72.0 + 0.5); }
+constexpr int pixelsForPoints(double points) {
+    return static_cast<int>(points * 96.0 / 72.0 + 0.5);
+}
 
 QFont formFont(FormFace face, double points, bool bold);
 

@@ -9,16 +9,19 @@ QStringList numbered(const QString& stem, int first, int last) {
     return names;
 }
 
-bool takesTabFocus(const QWidget& control) { return (control.focusPolicy() & Qt::TabFocus) != 0; }
+bool takesTabFocus(const QWidget& control) {
+    return (control.focusPolicy() & Qt::TabFocus) != 0;
+}
 
 }  // namespace
 
 QStringList tabIndexOrder() {
-    QStringList order{"Label1", "Label2", "Command1", "Command2", "VScroll1", "Label3",
-                      "Label4", "HScroll1", "Label5", "Label6"};
+    QStringList order{"Label1", "Label2", "Command1", "Command2", "VScroll1",
+                      "Label3", "Label4", "HScroll1", "Label5",   "Label6"};
     order << numbered("Command", 3, 18) << "Check1" << numbered("Command", 19, 50);
-    order << "Command51" << "Command52" << "Text1" << "Text2" << "Text3" << "Text4";
-    order << "Drive1" << "Dir1" << "File1" << "Label7" << numbered("Command", 53, 64);
+    order += QStringList{"Command51", "Command52", "Text1", "Text2", "Text3",
+                         "Text4",     "Drive1",    "Dir1",  "File1", "Label7"};
+    order << numbered("Command", 53, 64);
     return order;
 }
 

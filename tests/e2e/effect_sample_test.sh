@@ -28,8 +28,6 @@ PY
 
 e2e_start_x
 e2e_start_pulse
-# ctest may run with the offscreen platform for the widget tests.
-export QT_QPA_PLATFORM=xcb
 (cd "$samples" && exec "$program") >"$e2e_dir/trovik.log" 2>&1 &
 e2e_pids+=($!)
 window=$(e2e_wait_window "Trovik beat maker")

@@ -29,6 +29,8 @@ e2e_start_x() {
     Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$e2e_dir/xvfb.log" 2>&1 &
     e2e_pids+=($!)
     export DISPLAY=":$display"
+    # ctest runs everything with the offscreen platform; these programs need the X server.
+    export QT_QPA_PLATFORM=xcb
     for _ in $(seq 100); do
         xdpyinfo >/dev/null 2>&1 && return 0
         sleep 0.05

@@ -66,7 +66,7 @@ TEST_F(WavPlayerTest, TheFixedDrumNamesPlayTheShippedSamples) {
 
 TEST_F(WavPlayerTest, ABadPathStopsTheSoundPlayingAndPlaysNothing) {
     const std::string tone = writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16, 1, kRate, 300.0, 2.0);
-    for (const std::string bad : {std::string(), (folder.path() / "gone.wav").string(), folder.path().string()}) {
+    for (const std::string& bad : {std::string(), (folder.path() / "gone.wav").string(), folder.path().string()}) {
         player.PlaySample(tone);
         render(mixer, 512);
         player.PlaySample(bad);

@@ -20,7 +20,7 @@ constexpr int kSwitchSquareTops[] = {72, 207, 342};
 constexpr int kStepSquareTops[] = {115, 250, 385};
 
 class ArtworkTest : public ::testing::Test {
-protected:
+  protected:
     QImage art{kBackgroundSize, QImage::Format_RGB32};
 
     void SetUp() override {
@@ -38,7 +38,8 @@ protected:
     }
     // An interior of plain white inside a one-pixel outline.
     void expectSquare(int x, int y, int size) const {
-        EXPECT_EQ(count({x, y, size, size}, kWhite), size * size) << "interior at " << x << "," << y;
+        EXPECT_EQ(count({x, y, size, size}, kWhite), size * size)
+            << "interior at " << x << "," << y;
         const QRect outline(x - 1, y - 1, size + 2, size + 2);
         const int ring = 4 * (size + 1);
         const int outlinePixels = count(outline, kOutline);
@@ -69,7 +70,8 @@ TEST_F(ArtworkTest, PanelsAreWhiteWithAShadowBelowAndRight) {
 TEST_F(ArtworkTest, EveryPanelHasItsSquaresWhereTheControlsGo) {
     for (int panel = 0; panel < 3; ++panel) {
         expectSquare(32, kSwitchSquareTops[panel], 33);
-        for (int column = 1; column <= 16; ++column) expectSquare(122 + 29 * (column - 1), kStepSquareTops[panel], 22);
+        for (int column = 1; column <= 16; ++column)
+            expectSquare(122 + 29 * (column - 1), kStepSquareTops[panel], 22);
     }
 }
 
@@ -78,7 +80,8 @@ TEST_F(ArtworkTest, HeadingsAndNumbersAreLettered) {
         EXPECT_GT(count({25, kPanelTops[panel] + 8, 90, 26}, kHeading), 60) << "heading " << panel;
         for (int column = 1; column <= 16; ++column) {
             const QRect above(122 + 29 * (column - 1) - 3, kStepSquareTops[panel] - 17, 28, 14);
-            EXPECT_GT(above.width() * above.height() - count(above, kWhite), 10) << "number " << column;
+            EXPECT_GT(above.width() * above.height() - count(above, kWhite), 10)
+                << "number " << column;
         }
     }
 }
@@ -96,7 +99,8 @@ TEST_F(ArtworkTest, IsDrawnSharpForADoubleDensityScreen) {
     // The outline left of the first bass square: logical column 121.
     EXPECT_EQ(sharp.pixel(2 * 121 - 1, 2 * 120), kWhite);
     EXPECT_EQ(sharp.pixel(2 * 121, 2 * 120), kOutline);
-    EXPECT_EQ(sharp.pixel(2 * 121 + 1, 2 * 120), kOutline) << "two device pixels, not a blurred one";
+    EXPECT_EQ(sharp.pixel(2 * 121 + 1, 2 * 120), kOutline)
+        << "two device pixels, not a blurred one";
     EXPECT_EQ(sharp.pixel(2 * 122, 2 * 120), kWhite) << "the interior starts where the cell does";
 }
 
@@ -120,7 +124,8 @@ TEST(IconTest, TwoSizesOfSixteenColourMonitorsWithATransparentSurround) {
         }
         EXPECT_GT(transparent, size) << "the mask leaves the corners clear";
         EXPECT_EQ(qAlpha(icon.pixel(0, size - 1)), 0);
-        for (QRgb colour : {qRgb(0, 0, 0), qRgb(0, 128, 0), qRgb(255, 255, 255), qRgb(128, 128, 128)}) {
+        for (QRgb colour :
+             {qRgb(0, 0, 0), qRgb(0, 128, 0), qRgb(255, 255, 255), qRgb(128, 128, 128)}) {
             EXPECT_TRUE(used.contains(colour)) << size << ": " << std::hex << colour;
         }
     }

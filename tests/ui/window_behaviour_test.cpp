@@ -17,11 +17,12 @@ using FocusTest = WindowTest;
 using AccessibilityTest = WindowTest;
 
 class SelectorTest : public WindowTest {
-protected:
+  protected:
     // Everything a selector click must leave alone.
     QStringList otherState() {
         QStringList state = captions(1, 52) + captions(57, 64);
-        for (const char* name : {"Text1", "Text2", "Text3", "Text4"}) state << find<QLineEdit>(name)->text();
+        for (const char* name : {"Text1", "Text2", "Text3", "Text4"})
+            state << find<QLineEdit>(name)->text();
         for (int n : {2, 5, 6}) state << QString::number(switchColour(*label(n)));
         return state;
     }
@@ -77,14 +78,21 @@ TEST_F(FocusTest, TabVisitsTheControlsInTabIndexOrder) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     QStringList expected{"Command1", "Command2", "VScroll1"};
     for (int n = 3; n <= 52; ++n) expected << QStringLiteral("Command%1").arg(n);
-    expected << "Text1" << "Text2" << "Text3" << "Text4" << "Drive1" << "Dir1" << "File1";
+    expected << "Text1"
+             << "Text2"
+             << "Text3"
+             << "Text4"
+             << "Drive1"
+             << "Dir1"
+             << "File1";
     for (int n = 53; n <= 64; ++n) expected << QStringLiteral("Command%1").arg(n);
     expected << "Command1";
 
     QStringList visited;
     for (int i = 0; i < expected.size(); ++i) {
         QWidget* focus = QApplication::focusWidget();
-        while (focus && focus->parentWidget() != &form) focus = focus->parentWidget();  // inside a list box
+        while (focus && focus->parentWidget() != &form)
+            focus = focus->parentWidget();  // inside a list box
         ASSERT_NE(focus, nullptr);
         visited << focus->objectName();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -92,7 +100,9 @@ TEST_F(FocusTest, TabVisitsTheControlsInTabIndexOrder) {
     EXPECT_EQ(visited, expected);
 }
 
-QAccessibleInterface* accessible(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); }
+QAccessibleInterface* accessible(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget);
+}
 
 TEST_F(AccessibilityTest, EveryControlAScreenReaderReachesHasANameOfItsOwn) {
     form.show();

@@ -11,7 +11,7 @@ namespace trovik::testing {
 
 // A main window with a player that only records, shown offscreen.
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     RecordingPlayer player;
     HitTime hitTime;
     Form1 form{player, hitTime};
@@ -22,7 +22,9 @@ protected:
         EXPECT_NE(control, nullptr) << name.toStdString();
         return control;
     }
-    QPushButton* command(int number) { return find<QPushButton>(QStringLiteral("Command%1").arg(number)); }
+    QPushButton* command(int number) {
+        return find<QPushButton>(QStringLiteral("Command%1").arg(number));
+    }
     QLabel* label(int number) { return find<QLabel>(QStringLiteral("Label%1").arg(number)); }
     void click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
 

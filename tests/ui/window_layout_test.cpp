@@ -20,11 +20,17 @@ QStringList numbered(const QString& stem, int first, int last) {
 }
 
 TEST_F(LayoutTest, AllEightyFiveControlsExistUnderTheirNames) {
-    QStringList names = numbered("Command", 1, 64) + numbered("Label", 1, 7) + numbered("Text", 1, 4) +
-                        numbered("Timer", 1, 4);
-    names << "Check1" << "HScroll1" << "VScroll1" << "Drive1" << "Dir1" << "File1";
+    QStringList names = numbered("Command", 1, 64) + numbered("Label", 1, 7) +
+                        numbered("Text", 1, 4) + numbered("Timer", 1, 4);
+    names << "Check1"
+          << "HScroll1"
+          << "VScroll1"
+          << "Drive1"
+          << "Dir1"
+          << "File1";
     ASSERT_EQ(names.size(), 85);
-    for (const QString& name : names) EXPECT_NE(form.findChild<QObject*>(name), nullptr) << name.toStdString();
+    for (const QString& name : names)
+        EXPECT_NE(form.findChild<QObject*>(name), nullptr) << name.toStdString();
 }
 
 TEST_F(LayoutTest, TheWindowHasAFixedSizeAndOnlyACloseButton) {
@@ -41,14 +47,19 @@ TEST_F(LayoutTest, TheWindowHasAFixedSizeAndOnlyACloseButton) {
 
 TEST_F(LayoutTest, ControlsOutsideTheGridsSitAtTheirPlaces) {
     const std::vector<std::pair<QString, QRect>> places{
-        {"Label1", {0, 0, 200, 24}},      {"Command1", {200, 0, 49, 25}},   {"Command2", {248, 0, 49, 25}},
-        {"VScroll1", {296, 0, 49, 25}},   {"Label3", {354, 0, 81, 17}},     {"Label4", {441, 0, 53, 17}},
-        {"Command51", {558, 0, 49, 25}},  {"Label2", {32, 72, 33, 33}},     {"Check1", {210, 42, 49, 13}},
-        {"Text2", {299, 28, 124, 20}},    {"Text1", {422, 28, 124, 20}},    {"Text3", {299, 48, 124, 20}},
-        {"Text4", {423, 48, 123, 20}},    {"Command52", {545, 28, 42, 39}}, {"Label5", {32, 208, 33, 33}},
-        {"HScroll1", {264, 208, 81, 17}}, {"Label6", {32, 344, 33, 33}},    {"Drive1", {113, 300, 138, 21}},
-        {"Dir1", {254, 300, 117, 62}},    {"File1", {374, 300, 100, 45}},   {"Label7", {89, 335, 162, 17}}};
-    for (const auto& [name, place] : places) EXPECT_EQ(find(name)->geometry(), place) << name.toStdString();
+        {"Label1", {0, 0, 200, 24}},     {"Command1", {200, 0, 49, 25}},
+        {"Command2", {248, 0, 49, 25}},  {"VScroll1", {296, 0, 49, 25}},
+        {"Label3", {354, 0, 81, 17}},    {"Label4", {441, 0, 53, 17}},
+        {"Command51", {558, 0, 49, 25}}, {"Label2", {32, 72, 33, 33}},
+        {"Check1", {210, 42, 49, 13}},   {"Text2", {299, 28, 124, 20}},
+        {"Text1", {422, 28, 124, 20}},   {"Text3", {299, 48, 124, 20}},
+        {"Text4", {423, 48, 123, 20}},   {"Command52", {545, 28, 42, 39}},
+        {"Label5", {32, 208, 33, 33}},   {"HScroll1", {264, 208, 81, 17}},
+        {"Label6", {32, 344, 33, 33}},   {"Drive1", {113, 300, 138, 21}},
+        {"Dir1", {254, 300, 117, 62}},   {"File1", {374, 300, 100, 45}},
+        {"Label7", {89, 335, 162, 17}}};
+    for (const auto& [name, place] : places)
+        EXPECT_EQ(find(name)->geometry(), place) << name.toStdString();
 }
 
 TEST_F(LayoutTest, SelectorRowsLieUnderTheLargeSquaresWithTheirFirstButtonMarked) {
@@ -70,8 +81,10 @@ TEST_F(LayoutTest, OnlyTheFiveDesignedNeighbourPairsOverlap) {
             }
         }
     }
-    const std::set<std::pair<QString, QString>> designed{{"Command1", "Command2"}, {"Command2", "VScroll1"},
-                                                         {"Text1", "Text2"},       {"Command52", "Text1"},
+    const std::set<std::pair<QString, QString>> designed{{"Command1", "Command2"},
+                                                         {"Command2", "VScroll1"},
+                                                         {"Text1", "Text2"},
+                                                         {"Command52", "Text1"},
                                                          {"Command52", "Text4"}};
     EXPECT_EQ(overlapping, designed);
     EXPECT_EQ(command(51)->geometry().right(), 606) << "Load reaches one pixel past the right edge";
@@ -87,13 +100,15 @@ TEST_F(LayoutTest, InitialTextsValuesAndVisibility) {
     EXPECT_EQ(command(51)->text(), "Load");
     EXPECT_TRUE(label(7)->text().isEmpty());
     auto* position = find<QScrollBar>("HScroll1");
-    EXPECT_EQ(std::tuple(position->minimum(), position->maximum(), position->value()), std::tuple(1, 16, 1));
+    EXPECT_EQ(std::tuple(position->minimum(), position->maximum(), position->value()),
+              std::tuple(1, 16, 1));
     auto* tempo = find<QScrollBar>("VScroll1");
     EXPECT_EQ(std::tuple(tempo->minimum(), tempo->maximum()), std::tuple(0, 999));
     EXPECT_EQ(find<QTimer>("Timer3")->interval(), 1);
     form.show();
     for (QWidget* control : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        const bool hidden = control->objectName() == "Check1" || control->objectName() == "HScroll1";
+        const bool hidden =
+            control->objectName() == "Check1" || control->objectName() == "HScroll1";
         EXPECT_EQ(control->isVisible(), !hidden) << control->objectName().toStdString();
         EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
     }
@@ -135,7 +150,8 @@ TEST_F(LayoutTest, FontsKeepTheDesignSizesInPixels) {
             const QFont font = find(name)->font();
             EXPECT_EQ(font.pixelSize(), c.pixels) << name.toStdString();
             EXPECT_EQ(font.bold(), c.bold) << name.toStdString();
-            EXPECT_FALSE(font.italic() || font.underline() || font.strikeOut()) << name.toStdString();
+            EXPECT_FALSE(font.italic() || font.underline() || font.strikeOut())
+                << name.toStdString();
         }
     }
 }
@@ -170,8 +186,10 @@ TEST_F(LayoutTest, EveryCaptionFitsItsControl) {
         QWidget* control = find(name);
         const QFontMetrics metrics(control->font());
         for (const QString& text : candidates) {
-            EXPECT_LE(metrics.horizontalAdvance(text), control->width() - 4) << name.toStdString() << " " << text.toStdString();
-            EXPECT_LE(metrics.tightBoundingRect(text).height(), control->height()) << name.toStdString();
+            EXPECT_LE(metrics.horizontalAdvance(text), control->width() - 4)
+                << name.toStdString() << " " << text.toStdString();
+            EXPECT_LE(metrics.tightBoundingRect(text).height(), control->height())
+                << name.toStdString();
         }
     }
 }
