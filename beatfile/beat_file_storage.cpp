@@ -31,7 +31,10 @@ bool saveBeatFileBytes(const QString& fileName, const QByteArray& bytes) {
 std::optional<QByteArray> loadBeatFileBytes(const QString& fileName) {
     QFile file(onDisk(fileName));
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray bytes = file.readAll();
+    // Only the start of the file is ever looked at, so an endless or huge
+    // file (a device, a wrong pick) costs a bounded read, not a hang.
+    constexpr qint64 kLongestBeatFile = 16 << 20;
+    QByteArray bytes = file.read(kLongestBeatFile);
     if (file.error() != QFileDevice::NoError) return std::nullopt;
     return bytes;
 }

@@ -1,49 +1,96 @@
+// The effect sample browser: the path rules, the choice of volumes, the three
+// lists and Label7 worked with the mouse, and the effect track playing what
+// they chose.
 #include "sample_browser.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QTest>
 
-#include "browser_fixture.h"
+#include "../support/recording_player.h"
+#include "form1.h"
 #include "path_rules.h"
 #include "volumes.h"
+
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace trovik {
 namespace {
 
-using testing::entryOf;
-using testing::entryPaths;
-using testing::listedNames;
-using testing::makeFile;
-using testing::userClicks;
-using testing::userOpens;
+TEST(PathRules, JoinWithExactlyOneSeparatorAndChainOnlyBelowTheRoot) {
+    const std::tuple<const char*, char16_t, const char*> joins[] = {
+        {"C:\\", u'\\', "C:\\kick.wav"}, {"C:\\Fx", u'\\', "C:\\Fx\\kick.wav"},
+        {"/", u'/', "/kick.wav"},        {"/home/ann", u'/', "/home/ann/kick.wav"},
+        {"", u'\\', "\\kick.wav"},       {"C:/", u'\\', "C:/\\kick.wav"}};
+    for (const auto& [directory, separator, joined] : joins)
+        EXPECT_EQ(joinPath(directory, "kick.wav", separator).toStdString(), joined) << directory;
+    EXPECT_EQ(pathChain("/", "/home/ann", u'/'), QStringList({"/", "/home", "/home/ann"}));
+    EXPECT_EQ(pathChain("/media/stick", "/media/stickers", u'/'), QStringList({"/media/stickers"}));
+}
 
-// A sample folder with mixed-case, hidden and other files, and the lists
-// started on it as on a program started there.
+// Each volume as "root type".
+TEST(BrowsableVolume, ListsWhatAPersonKeepsFilesOnAndNothingOfTheSystem) {
+    const auto browsable = [](const QString& v) {
+        return isBrowsableVolume({v.section(' ', 0, 0), v.section(' ', 1).toLatin1(), true},
+                                 "/home");
+    };
+    for (const char* v : {"/ ext4", "/home btrfs", "/media/ann/STICK vfat",
+                          "/run/media/ann/CARD exfat", "/mnt/backup ntfs3", "/Volumes/Samples apfs",
+                          "/srv/share nfs4", "/net/studio cifs", "C:\\ NTFS"})
+        EXPECT_TRUE(browsable(v)) << v;
+    for (const char* v : {"/proc proc", "/sys/fs/cgroup cgroup2", "/run/user/1000 tmpfs",
+                          "/boot/efi vfat", "/media-old ext4"})
+        EXPECT_FALSE(browsable(v)) << v;
+    EXPECT_FALSE(isBrowsableVolume({"/media/ann/DVD", "udf", false}, "/home"));
+}
+
+QStringList listedNames(const FileListBox& File1) {
+    QStringList names;
+    for (int row = 0; row < File1.count(); ++row) names << File1.List(row);
+    return names;
+}
+
+// The user opens the entry of `path` in the directory list (the end-to-end
+// test double-clicks it), or clicks `name` in the file list.
+void userOpens(DirListBox& Dir1, const QString& path) {
+    for (int row = 0; row < Dir1.count(); ++row)
+        if (Dir1.List(row) == path) Dir1.setCurrentRow(row);
+    QTest::keyClick(&Dir1, Qt::Key_Return);
+}
+void userClicks(FileListBox& File1, const QString& name) {
+    QListWidgetItem* item = File1.findItems(name, Qt::MatchExactly).value(0);
+    ASSERT_NE(item, nullptr) << name.toStdString();
+    QTest::mouseClick(File1.viewport(), Qt::LeftButton, {}, File1.visualItemRect(item).center());
+}
+
+// Makes `directory` the working directory while it lives, so that lists
+// created meanwhile start there.
+struct WorkingDirectory {
+    explicit WorkingDirectory(const QString& directory) { QDir::setCurrent(directory); }
+    ~WorkingDirectory() { QDir::setCurrent(previous); }
+    QString previous = QDir::currentPath();
+};
+
+// The lists, started on a sample folder as on a program started there, with
+// the ticks of Timer4 given by the test.
 class SampleBrowserTest : public ::testing::Test {
   protected:
     SampleBrowserTest() {
-        window.setGeometry(0, 0, 500, 100);
-        Drive1->setGeometry(0, 0, 138, 21);
-        Dir1->setGeometry(140, 0, 117, 62);
         File1->setGeometry(260, 0, 100, 45);
         QObject::connect(Drive1, &DriveListBox::Change, [this] { browser.Drive1_Change(); });
         QObject::connect(File1, &FileListBox::Click, [this] { browser.File1_Click(); });
         window.show();
     }
-
     static QString makeTree(const QString& root) {
-        QDir dir(root);
-        for (const char* name :
-             {"Kick.WAV", "snare.wav", "zap.Wav", ".hidden.wav", "notes.txt", "loop.wav.bak"}) {
-            makeFile(dir.filePath(name));
-        }
-        for (const char* name : {"sounds", "Beta", "dir.wav", ".cache"}) dir.mkdir(name);
-        makeFile(dir.filePath("sounds/B.wav"));
-        makeFile(dir.filePath("sounds/a.wav"));
+        for (const char* name : {"sounds", "dir.wav"}) QDir(root).mkdir(name);
+        for (const char* name : {"Kick.WAV", "snare.wav", "zap.Wav", ".hidden.wav", "a.txt",
+                                 "b.wav.bak", "sounds/B.wav", "sounds/a.wav"})
+            QFile(QDir(root).filePath(name)).open(QIODevice::WriteOnly);
         return root;
     }
-
     QString at(const QString& name) const { return joinPath(root, name); }
     void tick() { browser.Timer4_Timer(); }
     void chooseDrive(const QString& designator) {
@@ -52,7 +99,7 @@ class SampleBrowserTest : public ::testing::Test {
     }
 
     QTemporaryDir tree;
-    testing::WorkingDirectory startedIn{makeTree(tree.path())};
+    WorkingDirectory startedIn{makeTree(tree.path())};
     const QString root = workingDirectory();
     QWidget window;
     DriveListBox* Drive1 = new DriveListBox(&window);
@@ -62,101 +109,71 @@ class SampleBrowserTest : public ::testing::Test {
     SampleBrowser browser{{*Drive1, *Dir1, *File1, *Label7}};
 };
 
-TEST_F(SampleBrowserTest, StartsOnTheWorkingDirectoryWithNoSampleChosen) {
-    EXPECT_EQ(Drive1->Drive(), driveOf(root));
-    EXPECT_EQ(Dir1->Path(), root);
-    EXPECT_EQ(File1->Path(), root);
+// The file list holds the folder's WAV files whatever their case, sorted
+// without regard to case, but no hidden file and no folder named like one.
+TEST_F(SampleBrowserTest, AFolderOpenedInDir1ReachesFile1OnTheNextTickAndStaysOpen) {
     EXPECT_EQ(listedNames(*File1), QStringList({"Kick.WAV", "snare.wav", "zap.Wav"}));
-    EXPECT_EQ(File1->ListIndex(), -1);
-    EXPECT_TRUE(Label7->text().isEmpty());
-
-    QStringList expected = pathChain(driveOf(root), root);
-    expected << at("Beta") << at("dir.wav") << at("sounds");
-    EXPECT_EQ(entryPaths(*Dir1), expected);
-    EXPECT_EQ(Dir1->currentItem(), entryOf(*Dir1, root));
-}
-
-TEST_F(SampleBrowserTest, ADirectoryOpenedInDir1ReachesFile1OnTheNextTickAndStaysOpen) {
     userOpens(*Dir1, at("sounds"));
     EXPECT_EQ(Dir1->Path(), at("sounds"));
     EXPECT_EQ(File1->Path(), root);
-
+    tick();
+    EXPECT_EQ(listedNames(*File1), QStringList({"a.wav", "B.wav"}));
     tick();
     EXPECT_EQ(Dir1->Path(), at("sounds"));
-    EXPECT_EQ(File1->Path(), at("sounds"));
-    EXPECT_EQ(listedNames(*File1), QStringList({"a.wav", "B.wav"}));
-
-    Dir1->setCurrentItem(entryOf(*Dir1, root));
-    QTest::keyClick(Dir1, Qt::Key_Return);
-    EXPECT_EQ(Dir1->Path(), root);
 }
 
 TEST_F(SampleBrowserTest, AClickPutsTheFullPathInLabel7AndLaterBrowsingLeavesIt) {
+    EXPECT_TRUE(Label7->text().isEmpty());
     userClicks(*File1, "snare.wav");
     EXPECT_EQ(Label7->text(), at("snare.wav"));
-
     userOpens(*Dir1, at("sounds"));
     tick();
-    chooseDrive(at("Beta"));
+    chooseDrive(root);
     tick();
-    EXPECT_EQ(File1->Path(), at("Beta"));
-    EXPECT_EQ(Label7->text(), at("snare.wav"));
-}
-
-TEST_F(SampleBrowserTest, AClickBeforeTheTickJoinsTheNewDirectoryWithTheListedName) {
-    userOpens(*Dir1, at("sounds"));
-    userClicks(*File1, "Kick.WAV");
-    EXPECT_EQ(Label7->text(), joinPath(at("sounds"), "Kick.WAV"));
-}
-
-TEST_F(SampleBrowserTest, MovingTheSelectionWithTheKeyboardChoosesTheFile) {
-    File1->setFocus();
-    QTest::keyClick(File1, Qt::Key_Down);
-    QTest::keyClick(File1, Qt::Key_Down);
-    EXPECT_EQ(Label7->text(), at("snare.wav"));
-}
-
-TEST_F(SampleBrowserTest, TicksOnAnUnchangedDirectoryKeepTheSelectionAndReadNothing) {
-    userClicks(*File1, "zap.Wav");
-    makeFile(at("new.wav"));
-    for (int i = 0; i < 3; ++i) tick();
-    EXPECT_EQ(File1->ListIndex(), 2);
-    EXPECT_EQ(listedNames(*File1), QStringList({"Kick.WAV", "snare.wav", "zap.Wav"}));
-}
-
-TEST_F(SampleBrowserTest, AChosenDriveReachesDir1AtOnceAndFile1OnTheNextTick) {
-    chooseDrive(at("sounds"));
-    EXPECT_EQ(Dir1->Path(), at("sounds"));
     EXPECT_EQ(File1->Path(), root);
-    tick();
-    EXPECT_EQ(File1->Path(), at("sounds"));
+    EXPECT_EQ(Label7->text(), at("snare.wav"));
 }
 
-TEST_F(SampleBrowserTest, AVanishedDirectoryKeepsTheListsAndIsNotReadAgainOnEveryTick) {
+// It is tried again only after the user opens another folder or picks another drive.
+TEST_F(SampleBrowserTest, AFolderThatCannotBeReadKeepsTheListsAndIsNotReadOnEveryTick) {
     userOpens(*Dir1, at("sounds"));
     tick();
     ASSERT_TRUE(QDir(at("sounds")).removeRecursively());
     tick();
-    EXPECT_EQ(Dir1->Path(), at("sounds"));
-    EXPECT_EQ(listedNames(*File1), QStringList({"a.wav", "B.wav"}));
-
     chooseDrive(at("gone"));
     tick();
     EXPECT_EQ(Dir1->Path(), at("sounds"));
     EXPECT_EQ(File1->Path(), at("sounds"));
+    EXPECT_EQ(listedNames(*File1), QStringList({"a.wav", "B.wav"}));
 
-    // Ticks do not try it again; the user's next move does.
     QDir(root).mkdir("gone");
     tick();
     EXPECT_EQ(Dir1->Path(), at("sounds"));
     userOpens(*Dir1, root);
     tick();
-    EXPECT_EQ(Dir1->Path(), at("gone"));
     EXPECT_EQ(File1->Path(), at("gone"));
+}
 
-    chooseDrive(at("notes.txt"));
-    tick();
-    EXPECT_EQ(Dir1->Path(), at("gone"));
+// Inside the main window, where Timer4 runs from the start.
+TEST_F(SampleBrowserTest, TheEffectStepPlaysTheFileChosenInTheLists) {
+    testing::RecordingPlayer player;
+    HitTime hitTime;
+    Form1 form{player, hitTime};
+    const FormControls& c = form.controls();
+    form.show();
+    const auto playEffectStep = [&] {
+        c.HScroll1->setValue(1);
+        form.stepClock().Timer1_Timer();
+        return player.takePlayed();
+    };
+    c.Command[cellNumber(Track::Effect, 1)]->click();
+    EXPECT_EQ(playEffectStep(), std::vector<std::string>{""});
+    userOpens(*c.Dir1, at("sounds"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return c.File1->Path() == at("sounds"); }, 2000));
+    userClicks(*c.File1, "a.wav");
+    player.takePlayed();
+    EXPECT_EQ(playEffectStep(),
+              std::vector<std::string>{joinPath(at("sounds"), "a.wav").toStdString()});
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ e2e_start_x() {
     Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$e2e_dir/xvfb.log" 2>&1 &
     e2e_pids+=($!)
     export DISPLAY=":$display"
+    e2e_start_session_bus
     # ctest runs everything with the offscreen platform; these programs need the X server.
     export QT_QPA_PLATFORM=xcb
     for _ in $(seq 100); do
@@ -37,6 +38,15 @@ e2e_start_x() {
     done
     echo "Xvfb did not start" >&2
     return 1
+}
+
+# A desktop session has a message bus; without one, libraries that look for
+# it (SDL does, at start-up) try to launch one and wait for that to fail.
+e2e_start_session_bus() {
+    local address
+    address=$(dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=3 3>"$e2e_dir/bus.pid") || return 1
+    e2e_pids+=($(cat "$e2e_dir/bus.pid"))
+    export DBUS_SESSION_BUS_ADDRESS="$address"
 }
 
 e2e_start_pulse() {

@@ -22,98 +22,50 @@ protected:
     HitTime hitTime;
     StepClock clock{pattern, *controls.HScroll1, *controls.Label7, player, timer, hitTime};
 
-    void turnOn(Track track, int step) { pattern.cell(track, step).setText(kCellOn); }
-    int position() const { return controls.HScroll1->value(); }
+    Paths tickAt(int step) {
+        controls.HScroll1->setValue(step);
+        clock.Timer1_Timer();
+        return player.takePlayed();
+    }
 };
 
-TEST_F(StepClockTest, PlaysEveryHittingTrackInOrderBassSnareEffectThenAdvances) {
+// Bass, snare, effect in that order, so that the last one started is the
+// one heard; the effect path is read at the moment of the hit.
+TEST_F(StepClockTest, PlaysEveryHittingTrackInOrderThenAdvancesAndWraps) {
+    for (Track track : kTracksInPlayOrder) pattern.cell(track, 16).setText(kCellOn);
     controls.Label7->setText("/samples/zap.wav");
-    for (Track track : kTracksInPlayOrder) turnOn(track, 1);
-    clock.Timer1_Timer();
-    EXPECT_EQ(player.takePlayed(), (Paths{kBass, kSnare, "/samples/zap.wav"}));
-    EXPECT_EQ(position(), 2);
+    EXPECT_EQ(tickAt(16), (Paths{kBass, kSnare, "/samples/zap.wav"}));
+    EXPECT_EQ(controls.HScroll1->value(), 1);
+    EXPECT_EQ(tickAt(15), Paths{});
+    EXPECT_EQ(controls.HScroll1->value(), 16) << "a silent tick still advances";
+    controls.Label7->clear();
+    EXPECT_EQ(tickAt(16), (Paths{kBass, kSnare, ""})) << "an effect hit before any file is chosen";
 }
 
-TEST_F(StepClockTest, EachTrackLooksOnlyAtTheCellOfTheCurrentStep) {
-    turnOn(Track::Bass, 1);
-    turnOn(Track::Bass, 5);
-    turnOn(Track::Snare, 5);
-    turnOn(Track::Snare, 13);
-    Paths heard;
-    for (int tick = 0; tick < 32; ++tick) {
-        const int step = position();
-        clock.Timer1_Timer();
-        for (const std::string& path : player.takePlayed()) heard.push_back(std::to_string(step) + path);
-    }
-    const Paths onePass{"1" + kBass, "5" + kBass, "5" + kSnare, "13" + kSnare};
-    Paths twoPasses = onePass;
-    twoPasses.insert(twoPasses.end(), onePass.begin(), onePass.end());
-    EXPECT_EQ(heard, twoPasses);
-    EXPECT_EQ(position(), 1);
-}
-
-// The cells are named by control number; these pin the mapping at its ends,
-// including the effect row that runs right to left on screen.
+// The cells are named by control number; the effect row runs right to left
+// on screen, and any caption but "" counts as on.
 TEST_F(StepClockTest, ControlNumbersMapToTheirTrackAndStep) {
     struct Case {
-        int commandNumber;
-        int step;
+        int commandNumber, step;
         std::string path;
     };
     controls.Label7->setText("fx.wav");
     for (const Case& c : {Case{3, 1, kBass}, Case{18, 16, kBass}, Case{34, 1, kSnare}, Case{19, 16, kSnare},
                           Case{35, 1, "fx.wav"}, Case{50, 16, "fx.wav"}, Case{39, 5, "fx.wav"}}) {
-        pattern.cellByNumber(c.commandNumber).setText(kCellOn);
-        controls.HScroll1->setValue(c.step);
-        clock.Timer1_Timer();
-        EXPECT_EQ(player.takePlayed(), Paths{c.path}) << "Command" << c.commandNumber;
+        pattern.cellByNumber(c.commandNumber).setText("x");
+        EXPECT_EQ(tickAt(c.step), Paths{c.path}) << "Command" << c.commandNumber;
         pattern.cellByNumber(c.commandNumber).setText(kCellOff);
     }
 }
 
 TEST_F(StepClockTest, OnlyExactBlueSounds) {
-    turnOn(Track::Bass, 3);
-    controls.HScroll1->setValue(3);
-    for (QRgb colour : {kSwitchMuted, qRgb(0, 0, 254), qRgb(1, 0, 255), qRgb(255, 0, 0)}) {
+    pattern.cell(Track::Bass, 3).setText(kCellOn);
+    for (QRgb colour : {kSwitchMuted, qRgb(0, 0, 254), qRgb(1, 0, 255)}) {
         setSwitchColour(pattern.trackSwitch(Track::Bass), colour);
-        clock.Timer1_Timer();
-        EXPECT_TRUE(player.takePlayed().empty()) << std::hex << colour;
-        EXPECT_EQ(position(), 4) << "a silent tick still advances";
-        controls.HScroll1->setValue(3);
+        EXPECT_EQ(tickAt(3), Paths{}) << std::hex << colour;
     }
     setSwitchColour(pattern.trackSwitch(Track::Bass), kSwitchSounds);
-    clock.Timer1_Timer();
-    EXPECT_EQ(player.takePlayed(), Paths{kBass});
-}
-
-TEST_F(StepClockTest, AnyNonEmptyCaptionCountsAsOn) {
-    pattern.cell(Track::Snare, 1).setText("x");
-    clock.Timer1_Timer();
-    EXPECT_EQ(player.takePlayed(), Paths{kSnare});
-}
-
-TEST_F(StepClockTest, Step16PlaysThenWrapsToStep1) {
-    turnOn(Track::Bass, 16);
-    controls.HScroll1->setValue(16);
-    clock.Timer1_Timer();
-    EXPECT_EQ(player.takePlayed(), Paths{kBass});
-    EXPECT_EQ(position(), 1);
-}
-
-TEST_F(StepClockTest, AnEffectHitBeforeAnyFileIsChosenPassesTheEmptyPath) {
-    turnOn(Track::Effect, 1);
-    clock.Timer1_Timer();
-    EXPECT_EQ(player.takePlayed(), Paths{""});
-}
-
-TEST_F(StepClockTest, TheEffectPathIsReadAtTheMomentOfTheHit) {
-    turnOn(Track::Effect, 1);
-    turnOn(Track::Effect, 2);
-    controls.Label7->setText("one.wav");
-    clock.Timer1_Timer();
-    controls.Label7->setText("two.wav");
-    clock.Timer1_Timer();
-    EXPECT_EQ(player.takePlayed(), (Paths{"one.wav", "two.wav"}));
+    EXPECT_EQ(tickAt(3), Paths{kBass});
 }
 
 }  // namespace

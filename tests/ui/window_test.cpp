@@ -1,0 +1,256 @@
+// The main window offscreen: its frame and artwork, what clicks on its
+// controls do, the selector, the keyboard focus and what a screen reader is told.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTest>
+
+#include "../support/recording_player.h"
+#include "background.h"
+#include "form1.h"
+
+namespace trovik {
+namespace {
+
+constexpr QRgb kWhite = qRgb(255, 255, 255);
+constexpr QRgb kOutline = qRgb(0, 0, 255);
+
+int count(const QImage& image, const QRect& area, QRgb colour) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) n += image.pixel(x, y) == colour;
+    }
+    return n;
+}
+
+QAccessibleInterface* accessible(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget);
+}
+
+class WindowTest : public ::testing::Test {
+  protected:
+    testing::RecordingPlayer player;
+    HitTime hitTime;
+    Form1 form{player, hitTime};
+
+    void SetUp() override { form.show(); }
+
+    template <typename Control = QWidget>
+    Control* find(const QString& name) {
+        auto* control = form.findChild<Control*>(name);
+        EXPECT_NE(control, nullptr) << name.toStdString();
+        return control;
+    }
+    QPushButton* command(int n) { return find<QPushButton>(QStringLiteral("Command%1").arg(n)); }
+    QLabel* label(int n) { return find<QLabel>(QStringLiteral("Label%1").arg(n)); }
+    void click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
+    QStringList captions(int first, int last) {
+        QStringList all;
+        for (int n = first; n <= last; ++n) all << command(n)->text();
+        return all;
+    }
+};
+
+TEST_F(WindowTest, IsFixedInSizeWithACloseButtonAnIconAndNoStrayControls) {
+    EXPECT_EQ(form.minimumSize(), QSize(606, 429));
+    EXPECT_EQ(form.maximumSize(), QSize(606, 429));
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(form.windowFlags() &
+                 (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint));
+    const QList<QSize> iconSizes = form.windowIcon().availableSizes();
+    EXPECT_TRUE(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(32, 32)));
+    EXPECT_FALSE(find("Check1")->isVisible() || find("HScroll1")->isVisible()) << "state only";
+}
+
+// Bass cells run left to right, snare and effect cells from their right
+// ends, each exactly on the white square painted for it.
+TEST_F(WindowTest, StepCellsSitExactlyInTheirPaintedSquares) {
+    QImage art(kBackgroundSize, QImage::Format_RGB32);
+    art.fill(Qt::magenta);
+    QPainter painter(&art);
+    paintBackground(painter);
+    EXPECT_EQ(count(art, art.rect(), qRgb(255, 0, 255)), 0) << "the artwork covers everything";
+    for (int column = 1; column <= 16; ++column) {
+        const int x = 122 + 29 * (column - 1);
+        for (auto [cell, y] :
+             {std::pair{column + 2, 115}, {35 - column, 250}, {51 - column, 385}}) {
+            const QRect place = command(cell)->geometry();
+            EXPECT_EQ(place, QRect(x, y, 22, 22)) << "Command" << cell;
+            EXPECT_EQ(count(art, place, kWhite), 22 * 22) << "Command" << cell;
+            EXPECT_EQ(count(art, place.adjusted(-1, -1, 1, 1), kOutline), 92) << "Command" << cell;
+        }
+    }
+}
+
+TEST(ArtworkTest, IsDrawnSharpForADoubleDensityScreen) {
+    const QImage sharp = renderBackground(2.0).toImage();
+    ASSERT_EQ(sharp.size(), kBackgroundSize * 2);
+    // Across the outline left of the first bass square, logical column 121.
+    const QRgb across[] = {kWhite, kOutline, kOutline, kWhite};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(sharp.pixel(2 * 121 - 1 + i, 240), across[i]) << i;
+}
+
+TEST_F(WindowTest, ACellClickTogglesThatCellOnlyAndLeavesOddCaptionsAlone) {
+    for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n) {
+        click(command(n));
+        QStringList expected(kCellCount, QString());
+        expected[n - kFirstCellNumber] = "O";
+        ASSERT_EQ(captions(kFirstCellNumber, kLastCellNumber), expected) << "Command" << n;
+        click(command(n));
+        ASSERT_TRUE(command(n)->text().isEmpty()) << "Command" << n;
+    }
+    for (const QString odd : {"o", "O ", "X", " "}) {
+        command(20)->setText(odd);
+        click(command(20));
+        EXPECT_EQ(command(20)->text(), odd);
+    }
+}
+
+// Only exact blue sounds, so a switch must start and come back exactly blue.
+TEST_F(WindowTest, ASwitchClickTogglesExactBlueAndBlackAndLeavesOtherColours) {
+    for (int n : {2, 5, 6}) EXPECT_EQ(switchColour(*label(n)), kSwitchSounds) << "Label" << n;
+    click(label(6));
+    EXPECT_EQ(switchColour(*label(6)), kSwitchMuted);
+    EXPECT_EQ(switchColour(*label(2)), kSwitchSounds) << "the other switches stay";
+    click(label(6));
+    EXPECT_EQ(switchColour(*label(6)), kSwitchSounds);
+    setSwitchColour(*label(6), qRgb(0, 0, 200));
+    click(label(6));
+    EXPECT_EQ(switchColour(*label(6)), qRgb(0, 0, 200));
+}
+
+// Command35 is the rightmost effect cell (StepCellsSitExactlyInTheirPaintedSquares).
+TEST_F(WindowTest, TheRightmostEffectCellSoundsOnStep1) {
+    form.Timer1().setInterval(0);  // the test drives the clock itself
+    label(7)->setText("fx.wav");
+    click(command(35));
+    form.stepClock().Timer1_Timer();
+    EXPECT_EQ(player.takePlayed(), std::vector<std::string>{"fx.wav"});
+}
+
+TEST_F(WindowTest, PlayStopAndTheTempoArrowsDriveTheLoop) {
+    click(command(2));
+    EXPECT_EQ(find<QCheckBox>("Check1")->checkState(), Qt::Unchecked);
+    EXPECT_FALSE(form.Timer1().isActive());
+    click(command(1));
+    EXPECT_EQ(find<QCheckBox>("Check1")->checkState(), Qt::Checked);
+    EXPECT_EQ(form.Timer1().interval(), 150);
+    auto* tempo = find<QScrollBar>("VScroll1");
+    const auto arrow = [tempo](int y) {
+        QTest::mouseClick(tempo, Qt::LeftButton, {}, QPoint(tempo->width() / 2, y));
+    };
+    arrow(3);
+    EXPECT_LT(tempo->value(), 150) << "the top arrow shortens the interval";
+    arrow(tempo->height() - 3);
+    arrow(tempo->height() - 3);
+    EXPECT_GT(tempo->value(), 150) << "the bottom arrow lengthens it";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.Timer1().interval() == tempo->value(); }, 1000));
+}
+
+TEST_F(WindowTest, TheLoopRunsFromLaunchAndTheDisplaysFollowAsTheyAreRead) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label(4)->text() == "Bar- 3"; }, 2000));
+    EXPECT_EQ(label(3)->text(), "Tempo: 850");
+    EXPECT_EQ(accessible(label(4))->text(QAccessible::Name), label(4)->text());
+    EXPECT_EQ(accessible(label(3))->text(QAccessible::Name), label(3)->text());
+}
+
+// The bass selector marks the button last clicked; it and the two rows under
+// the other switches change nothing else.
+TEST_F(WindowTest, TheSelectorMarksTheLastClickAndAllSelectorRowsAreOtherwiseInert) {
+    command(5)->setText("O");
+    const auto otherState = [this] {
+        QStringList state = captions(1, 52);
+        for (const char* name : {"Text1", "Text2", "Text3", "Text4"})
+            state << find<QLineEdit>(name)->text();
+        for (int n : {2, 5, 6}) state << QString::number(switchColour(*label(n)));
+        return state;
+    };
+    const QStringList before = otherState();
+    for (int clicked : {55, 55, 54, 53, 56}) {
+        click(command(clicked));
+        QStringList marks{"1", "2", "3", "4"};
+        marks[clicked - 53] = QStringLiteral("-%1-").arg(clicked - 52);
+        EXPECT_EQ(captions(53, 56), marks) << "after Command" << clicked;
+    }
+    for (int n = 57; n <= 64; ++n) click(command(n));
+    EXPECT_EQ(captions(57, 64), QStringList({"-1-", "2", "3", "4", "-1-", "2", "3", "4"}));
+    EXPECT_EQ(captions(53, 56), QStringList({"1", "2", "3", "-4-"}));
+    EXPECT_EQ(otherState(), before);
+}
+
+// Every caption the window can show, at its widest, within its control.
+TEST_F(WindowTest, EveryCaptionFitsItsControl) {
+    const std::pair<QString, QStringList> texts[] = {
+        {"Label1", {"Trovik beat maker"}}, {"Label3", {"Tempo-300", "Tempo: 1000", "Tempo: 888"}},
+        {"Label4", {"Bar-1", "Bar- 16", "Bar- 8"}}, {"Command1", {"Play"}}, {"Command2", {"Stop"}},
+        {"Command51", {"Load"}}, {"Command52", {"Save"}}, {"Command53", {"-1-", "1"}},
+        {"Command56", {"-4-", "4"}}, {"Command3", {"O"}}, {"Label2", {"O"}},
+        {"Text2", {"Filename(*.tbk)"}}, {"Text1", {"Beat name here"}}};
+    for (const auto& [name, candidates] : texts) {
+        QWidget* control = find(name);
+        const QFontMetrics metrics(control->font());
+        for (const QString& text : candidates) {
+            EXPECT_LE(metrics.horizontalAdvance(text), control->width() - 4)
+                << name.toStdString() << " " << text.toStdString();
+            EXPECT_LE(metrics.tightBoundingRect(text).height(), control->height())
+                << name.toStdString();
+        }
+    }
+}
+
+// The focus starts on Play; Tab visits the controls in tab index order and
+// comes back round to Play.
+TEST_F(WindowTest, TabWalksTheControlsInOrderFromPlay) {
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QStringList expected{"Command1", "Command2", "VScroll1"};
+    for (int n = 3; n <= 52; ++n) expected << QStringLiteral("Command%1").arg(n);
+    expected << "Text1"
+             << "Text2"
+             << "Text3"
+             << "Text4"
+             << "Drive1"
+             << "Dir1"
+             << "File1";
+    for (int n = 53; n <= 64; ++n) expected << QStringLiteral("Command%1").arg(n);
+    expected << "Command1";
+    QStringList visited;
+    for (int i = 0; i < expected.size(); ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        while (focus && focus->parentWidget() != &form) focus = focus->parentWidget();
+        ASSERT_NE(focus, nullptr);
+        visited << focus->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, expected);
+}
+
+TEST_F(WindowTest, ScreenReadersGetNamesCheckedStatesAndAToggle) {
+    const std::pair<QWidget*, QString> names[] = {
+        {command(7), "Bass step 5"}, {command(34), "Snare step 1"}, {command(35), "Effect step 1"},
+        {label(6), "Effect track switch"}, {find("VScroll1"), "Tempo"}};
+    for (const auto& [control, name] : names)
+        EXPECT_EQ(accessible(control)->text(QAccessible::Name), name);
+    QAccessibleInterface* cell = accessible(command(7));
+    EXPECT_EQ(cell->role(), QAccessible::CheckBox);
+    EXPECT_FALSE(cell->state().checked);
+    click(command(7));
+    EXPECT_TRUE(cell->state().checked);
+    command(7)->setText(QString());  // as a loaded beat would
+    EXPECT_FALSE(cell->state().checked);
+    cell->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(command(7)->text(), "O");
+
+    QAccessibleInterface* trackSwitch = accessible(label(5));
+    EXPECT_TRUE(trackSwitch->state().checked) << "a blue switch sounds";
+    trackSwitch->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(switchColour(*label(5)), kSwitchMuted);
+    EXPECT_FALSE(trackSwitch->state().checked);
+}
+
+}  // namespace
+}  // namespace trovik
