@@ -1,6 +1,21 @@
 #include "audio_device.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 namespace trovik {
+namespace {
+
+// SDL asks for real-time priority only through a desktop service that many
+// systems lack; asking the kernel directly works wherever the user may
+// (root, or a real-time limit granted to audio users) and is a no-op elsewhere.
+void raiseThisThreadToRealTime() {
+    sched_param parameters{};
+    parameters.sched_priority = sched_get_priority_min(SCHED_RR) + 9;
+    pthread_setschedparam(pthread_self(), SCHED_RR, &parameters);
+}
+
+}  // namespace
 
 AudioDevice::AudioDevice(Mixer& mixer) : mixer_(mixer) {
     // Qt owns the process's signals; SDL would turn SIGINT and SIGTERM into
@@ -46,6 +61,10 @@ void AudioDevice::close() {
 
 void SDLCALL AudioDevice::fill(void* userdata, Uint8* stream, int bytes) {
     auto* self = static_cast<AudioDevice*>(userdata);
+    if (!self->priorityRaised_) {
+        raiseThisThreadToRealTime();
+        self->priorityRaised_ = true;
+    }
     const int frames = bytes / static_cast<int>(sizeof(float) * Sample::kChannels);
     self->clock_.onCallback(self->mixer_.framesRendered(), StreamClock::Clock::now());
     self->mixer_.render(reinterpret_cast<float*>(stream), frames);

@@ -15,7 +15,7 @@ namespace trovik {
 class AudioDevice {
 public:
     static constexpr int kPreferredRate = 44100;
-    static constexpr int kPreferredBufferFrames = 256;
+    static constexpr int kPreferredBufferFrames = 512;
 
     explicit AudioDevice(Mixer& mixer);
     ~AudioDevice();
@@ -40,6 +40,7 @@ private:
     SDL_AudioSpec obtained_{};
     std::string error_;
     bool subsystemStarted_ = false;
+    bool priorityRaised_ = false;  // audio thread only
 };
 
 }  // namespace trovik

@@ -18,10 +18,11 @@ void StreamClock::onCallback(std::int64_t firstFrame, Clock::time_point now) {
     std::int64_t estimate = previous == kNoEstimate ? observed : std::min(observed, previous + kCreepNanoseconds);
 
     windowEarliest_ = std::min(windowEarliest_, observed);
-    if (++windowCallbacks_ == kWindowCallbacks) {
+    if (windowStart_ == INT64_MIN) windowStart_ = nanosecondsOf(now);
+    if (nanosecondsOf(now) - windowStart_ >= kWindowNanoseconds) {
         if (windowEarliest_ > estimate + kStallNanoseconds) estimate = windowEarliest_;
         windowEarliest_ = INT64_MAX;
-        windowCallbacks_ = 0;
+        windowStart_ = nanosecondsOf(now);
     }
     frameZeroNanoseconds_.store(estimate, std::memory_order_release);
 }

@@ -28,7 +28,7 @@ measure_startup() {
         start=$(date +%s%N)
         "$program" >/dev/null 2>&1 &
         pid=$!
-        until xdotool search --onlyvisible --name '^Trovik beat maker$' >/dev/null 2>&1; do sleep 0.002; done
+        e2e_wait_window "Trovik beat maker" >/dev/null
         end=$(date +%s%N)
         times+=($(( (end - start) / 1000000 )))
         kill "$pid"; wait "$pid" 2>/dev/null || true

@@ -76,10 +76,10 @@ e2e_record() {
 # Waits until a window with the given title is mapped; prints its id.
 e2e_wait_window() {
     local id
-    for _ in $(seq 200); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+    for _ in $(seq 2000); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
         if [ -n "$id" ]; then echo "$id"; return 0; fi
-        sleep 0.05
+        sleep 0.005
     done
     echo "no window named '$1'" >&2
     return 1
