@@ -38,8 +38,8 @@ private:
     // How far the estimate may move later per callback: 20 ns at 256 frames
     // is about 3.5 ppm of drift, more than a sound card is off by.
     static constexpr std::int64_t kCreepNanoseconds = 20;
-    static constexpr std::int64_t kWindowNanoseconds = 200'000'000;
-    static constexpr std::int64_t kStallNanoseconds = 1'000'000;
+    static constexpr std::int64_t kWindowNanoseconds = 1'000'000'000;
+    static constexpr std::int64_t kStallNanoseconds = 2'000'000;
 
     int sampleRate_;
     std::atomic<std::int64_t> frameZeroNanoseconds_{kNoEstimate};
