@@ -8,10 +8,13 @@ build_packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libsndfile1-d
 run_packages=(libqt6widgets6 libsdl2-2.0-0 libsndfile1 fonts-dejavu-core fonts-liberation2)
 e2e_packages=(python3 xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox)
 sanitizer_packages=(clang libclang-rt-dev)  # libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer
+# valgrind's memcheck, clang-tidy, the Debian package (CPack runs dpkg-shlibdeps
+# and file) and the validators of its desktop entry and AppStream metadata.
+check_packages=(valgrind clang-tidy dpkg-dev file desktop-file-utils appstream)
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")
 if [ "${1:-}" = "--with-e2e" ]; then
-    wanted+=("${e2e_packages[@]}" "${sanitizer_packages[@]}")
+    wanted+=("${e2e_packages[@]}" "${sanitizer_packages[@]}" "${check_packages[@]}")
 fi
 
 missing=()

@@ -1,6 +1,7 @@
 #include "mixer.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace trovik {
 
@@ -26,7 +27,8 @@ void Mixer::render(float* out, int frames) {
         if (const Command* next = commands_.peek()) {
             until = static_cast<int>(std::min<std::int64_t>(frames, next->atFrame - bufferStart));
         }
-        done += renderVoice(out + done * Sample::kChannels, until - done);
+        float* rest = out + static_cast<std::ptrdiff_t>(done) * Sample::kChannels;
+        done += renderVoice(rest, until - done);
     }
     framesRendered_.store(bufferStart + frames, std::memory_order_release);
 }
@@ -65,7 +67,8 @@ int Mixer::renderVoice(float* out, int frames) {
         // A sample still being decoded that has run dry waits, silent.
         if (complete && voicePosition_ >= ready) releaseVoice();
     }
-    std::fill_n(out + playing * Sample::kChannels, (frames - playing) * Sample::kChannels, 0.0f);
+    std::fill_n(out + static_cast<std::ptrdiff_t>(playing) * Sample::kChannels,
+                (frames - playing) * Sample::kChannels, 0.0f);
     return frames;
 }
 

@@ -18,9 +18,12 @@ float* allocateFrames(std::size_t bytes, std::size_t prefaultBytes) {
     void* data = std::malloc(std::max<std::size_t>(bytes, 1));
     if (data == nullptr) throw std::bad_alloc();
     const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + std::min(bytes, prefaultBytes)) / page * page;
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    const auto address = reinterpret_cast<std::uintptr_t>(data);
+    const auto begin = (address + page - 1) / page * page;
+    const auto end = (address + std::min(bytes, prefaultBytes)) / page * page;
+    if (end > begin) {
+        madvise(static_cast<char*>(data) + (begin - address), end - begin, MADV_POPULATE_WRITE);
+    }
     return static_cast<float*>(data);
 }
 

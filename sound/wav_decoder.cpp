@@ -87,11 +87,14 @@ void WavDecoding::writeSameRate(int frames) {
     if (fileChannels_ == Sample::kChannels) {
         std::copy_n(in, static_cast<std::size_t>(room) * Sample::kChannels, out);
     } else if (fileChannels_ == 1) {
-        for (int i = 0; i < room; ++i) out[2 * i] = out[2 * i + 1] = in[i];  // mono plays on both sides
+        for (std::size_t i = 0; i < static_cast<std::size_t>(room); ++i) {
+            out[2 * i] = out[2 * i + 1] = in[i];  // mono plays on both sides
+        }
     } else {
-        for (int i = 0; i < room; ++i) {
-            out[2 * i] = in[static_cast<std::size_t>(i) * fileChannels_];
-            out[2 * i + 1] = in[static_cast<std::size_t>(i) * fileChannels_ + 1];
+        const auto stride = static_cast<std::size_t>(fileChannels_);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(room); ++i) {
+            out[2 * i] = in[i * stride];
+            out[2 * i + 1] = in[i * stride + 1];
         }
     }
     written_ += room;

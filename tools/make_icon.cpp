@@ -1,6 +1,8 @@
 // Renders the application icon to files for packaging: trovik-16.png,
 // trovik-32.png and trovik.ico (both sizes, 16 colours with a transparency
-// mask, as Windows resource compilers expect).
+// mask, as Windows resource compilers expect), and trovik-64.png and
+// trovik-128.png, the 32-pixel drawing enlarged pixel for pixel for desktops
+// that show larger icons.
 //
 // usage: make_icon <output-folder>
 #include <QDataStream>
@@ -93,7 +95,13 @@ int main(int argc, char** argv) {
     if (!folder.mkpath(QStringLiteral("."))) return 1;
     const QList<QImage> images{trovik::monitorIconImage(32), trovik::monitorIconImage(16)};
     bool written = writeFile(folder.filePath(QStringLiteral("trovik.ico")), iconFile(images));
-    for (const QImage& image : images) {
+    QList<QImage> pngs = images;
+    // Whole multiples keep every pixel a sharp square; smooth scaling would blur them.
+    for (int factor : {2, 4}) {
+        pngs << images.front().scaled(images.front().size() * factor, Qt::IgnoreAspectRatio,
+                                      Qt::FastTransformation);
+    }
+    for (const QImage& image : pngs) {
         written = image.save(folder.filePath(QStringLiteral("trovik-%1.png").arg(image.width()))) &&
                   written;
     }

@@ -102,6 +102,7 @@ void report(const std::vector<long>& hits, int rate, std::optional<double> inter
                 percentile(gaps, 0.5), *std::max_element(gaps.begin(), gaps.end()));
     if (interval) {
         std::vector<double> errors;
+        errors.reserve(gaps.size());
         for (double gap : gaps) errors.push_back(std::fabs(gap - *interval));
         const double drift = (hits.back() - hits.front()) * 1000.0 / rate - *interval * static_cast<double>(gaps.size());
         std::printf("error ms: median %.3f p99 %.3f max %.3f\n", percentile(errors, 0.5), percentile(errors, 0.99),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <cmath>
 
 namespace trovik {
 
@@ -10,8 +11,8 @@ namespace trovik {
 // of their buttons.
 enum class FormFace { Tahoma, MsSansSerif };
 
-constexpr int pixelsForPoints(double points) {
-    return static_cast<int>(points * 96.0 / 72.0 + 0.5);
+inline int pixelsForPoints(double points) {
+    return static_cast<int>(std::lround(points * 96.0 / 72.0));
 }
 
 QFont formFont(FormFace face, double points, bool bold);

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs clang-tidy with the checks in .clang-tidy over the program's sources
+# (the libraries, the executable and the build tools; not the tests) and
+# fails on any warning. Only configures its build folder: nothing is compiled.
+#
+# usage: scripts/check-tidy.sh [build-dir]   (build-tidy unless given)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-tidy}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DTROVIK_BUILD_TESTS=OFF >/dev/null
+run-clang-tidy -quiet -j "$(nproc)" -p "$build" \
+    "$PWD/(sound|sequencer|beatfile|browser|ui|tools)/[^/]+\.cpp$"
