@@ -8,10 +8,13 @@ namespace trovik {
 
 // Replaces the file's content with `bytes`. A failure leaves an existing file
 // as it was, except where its folder takes no new files: the file is then
-// written in place and a failed write can leave it cut short.
+// written in place and a failed write can leave it cut short. A name that is
+// not a plain file (a named pipe, a device, a socket, a folder) is refused
+// and left as it is.
 bool saveBeatFileBytes(const QString& fileName, const QByteArray& bytes);
 
-// The whole content of the file, or nothing when it cannot be read.
+// The whole content of the file, or nothing when it cannot be read or is not
+// a plain file. Never waits: a named pipe is refused, not read.
 std::optional<QByteArray> loadBeatFileBytes(const QString& fileName);
 
 }  // namespace trovik

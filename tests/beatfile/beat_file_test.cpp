@@ -1,27 +1,33 @@
-// The beat file: the .tbk bytes in and out, the storage under a full disk
-// and in a folder that takes no new files, and Save and Load on the window's
-// controls with the real dialogs.
+// The beat file: the .tbk bytes in and out, the storage under a full disk,
+// in a folder that takes no new files and given names that are no plain
+// files, and Save and Load on the window's controls, with the dialogs
+// answered by the test.
 #include "beat_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "../support/recording_player.h"
+#include "beat_file_commands.h"
 #include "beat_file_storage.h"
-#include "form1.h"
+#include "form_controls.h"
 
 namespace trovik {
 namespace {
@@ -92,15 +98,32 @@ TEST(BeatFileReader, FollowsTheFieldRulesAndItsLenientChoices) {
     // or a little later, and in a quote never closed (0: the file reads).
     const std::pair<int, int> cuts[] = {{0, 1},   {12, 1},  {38, 2},  {50, 2},  {65, 3},
                                         {77, 3},  {98, 4},  {110, 4}, {131, 5}, {143, 5},
-                                        {162, 6}, {174, 6}, {189, 6}, {191, 0}};
+                                        {162, 6}, {174, 6}, {190, 6}, {191, 0}};
     for (const auto& [cut, group] : cuts) {
         const BeatFileReading reading = readBeatFile(kWorkedExample.first(cut));
         EXPECT_EQ(reading.beat ? 0 : reading.failedGroup, group) << cut;
     }
 }
 
+// The last field may end at the end of the file instead of at a line end,
+// an empty one too: the comma before it starts it.
+TEST(BeatFileReader, TheLastFieldMayEndAtTheEndOfTheFile) {
+    const QByteArray upToTheLastField = kWorkedExample.first(189);
+    BeatValues lastCellOn = workedExample();
+    lastCellOn.cells.back() = "O";
+    for (const char* last : {"\"O\"", "O", " O\t"})
+        EXPECT_EQ(readBeatFile(upToTheLastField + last).beat, lastCellOn) << last;
+    for (const char* last : {"", "  "})
+        EXPECT_EQ(readBeatFile(upToTheLastField + last).beat, workedExample());
+    // A line end before it starts it as a comma does.
+    EXPECT_EQ(readBeatFile(kWorkedExample.first(186) + "\r\n").beat, workedExample());
+    // Only one field can end there: the file must hold the 51 before it.
+    EXPECT_EQ(readBeatFile(kWorkedExample.first(186)).failedGroup, 6);
+}
+
 QStringList entriesOf(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
 }
 
 TEST(BeatFileStorage, AFullDiskLeavesTheOldFileByteForByte) {
@@ -139,31 +162,96 @@ TEST(BeatFileStorage, WritesInPlaceWhereTheFolderTakesNoNewFiles) {
     EXPECT_EQ(entriesOf(folder.path()), QStringList{"beat.tbk"});
 }
 
-// Save and Load in the window, through the real dialogs, which a timer
-// answers as a user would: the file name prompt with `answer` (Cancel when it
-// is empty), a message with OK. The loop runs meanwhile; an interval of 0
-// holds the step position still where a test compares it.
+// A named pipe holding bytes nobody has read yet, a socket and a folder, made
+// in a fresh folder; the pipe stays open for reading and writing here, so
+// that its bytes can be checked afterwards and no open of it ever waits.
+class NotPlainFiles : public ::testing::Test {
+  protected:
+    NotPlainFiles() {
+        const QByteArray pipeName = QFile::encodeName(pipe);
+        EXPECT_EQ(::mkfifo(pipeName.constData(), 0666), 0);
+        pipeEnds = ::open(pipeName.constData(), O_RDWR | O_NONBLOCK);
+        EXPECT_EQ(::write(pipeEnds, "unread", 6), 6);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray socketName = QFile::encodeName(socket);
+        EXPECT_LT(socketName.size(), qsizetype{sizeof address.sun_path});
+        std::copy(socketName.begin(), socketName.end(), address.sun_path);
+        listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_TRUE(QDir(folder.path()).mkdir("a folder"));
+        EXPECT_TRUE(QFile::link(pipe, linkToPipe));
+    }
+    ~NotPlainFiles() override {
+        ::close(pipeEnds);
+        ::close(listener);
+    }
+    // What is still waiting in the pipe.
+    QByteArray pipeContent() const {
+        char bytes[64];
+        const ssize_t n = ::read(pipeEnds, bytes, sizeof bytes);
+        return n > 0 ? QByteArray(bytes, n) : QByteArray();
+    }
+    QStringList names() const {
+        return {pipe, linkToPipe, socket, folder.filePath("a folder"), "/dev/zero", "/dev/random"};
+    }
+
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath("pipe.tbk");
+    const QString linkToPipe = folder.filePath("link.tbk");
+    const QString socket = folder.filePath("socket.tbk");
+    int pipeEnds = -1;
+    int listener = -1;
+};
+
+TEST_F(NotPlainFiles, AreNeitherReadNorWrittenAndNothingWaits) {
+    const QStringList before = entriesOf(folder.path());
+    for (const QString& name : names()) {
+        EXPECT_EQ(loadBeatFileBytes(name), std::nullopt) << name.toStdString();
+        if (!name.startsWith("/dev/")) {
+            EXPECT_FALSE(saveBeatFileBytes(name, "beat")) << name.toStdString();
+        }
+    }
+    EXPECT_FALSE(saveBeatFileBytes("/dev/null", "beat"));
+    EXPECT_EQ(pipeContent(), "unread");
+    EXPECT_EQ(entriesOf(folder.path()), before);
+    struct stat facts {};
+    for (const auto& [name, kind] : {std::pair{pipe, S_IFIFO}, {socket, S_IFSOCK}}) {
+        EXPECT_EQ(::lstat(QFile::encodeName(name).constData(), &facts), 0);
+        EXPECT_EQ(facts.st_mode & S_IFMT, kind) << name.toStdString();
+    }
+}
+
+// Stands in for the dialogs: answers the file name prompt with `answer`
+// (Cancel when it is empty) and notes every question and message.
+class ScriptedDialogs : public BeatFileDialogs {
+  public:
+    QString prompt(const QString& question, const QString& entry) override {
+        seen.push_back((question + " / " + entry).toStdString());
+        return answer;
+    }
+    void messageBox(const QString& text) override { seen.push_back(text.toStdString()); }
+
+    QString answer;
+    std::vector<std::string> seen;
+};
+
+BeatPattern patternOf(const FormControls& c) {
+    std::array<QAbstractButton*, kCellCount> cells{};
+    for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n)
+        cells[n - kFirstCellNumber] = c.Command[n];
+    return BeatPattern(cells, {c.Label2, c.Label5, c.Label6});
+}
+
+// Save and Load on the window's own controls.
 class BeatFileCommandsTest : public ::testing::Test {
   protected:
-    BeatFileCommandsTest() {
-        QObject::connect(&user, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            auto* input = qobject_cast<QInputDialog*>(dialog);
-            auto* box = qobject_cast<QMessageBox*>(dialog);
-            if (!input && !box) return;
-            seen.push_back((dialog->windowTitle() + " / " +
-                            (input ? input->labelText() + " / " + input->textValue() : box->text()))
-                               .toStdString());
-            if (input) input->setTextValue(answer);
-            (input && answer.isEmpty()) ? dialog->reject() : dialog->accept();
-        });
-        user.start(5);
-    }
+    void save() { commands.Command52_Click(); }
     void load(const QString& name) {
-        answer = name;
-        c.Command[51]->click();
+        dialogs.answer = name;
+        commands.Command51_Click();
     }
-    // A beat unlike the worked example, halted at step 9 by its interval of 0.
+    // A beat unlike the worked example, at step 9.
     void showAnotherBeat() {
         for (const int n : {1, 3, 4}) c.Text[n]->setText("other");
         c.VScroll1->setValue(0);
@@ -180,25 +268,25 @@ class BeatFileCommandsTest : public ::testing::Test {
         return all.join(" | ").toStdString();
     }
 
-    testing::RecordingPlayer player;
-    HitTime hitTime;
-    Form1 form{player, hitTime};
-    const FormControls& c = form.controls();
-    QTimer user;
-    QString answer;
-    std::vector<std::string> seen;
+    QWidget window;
+    const FormControls c = createFormControls(window);
+    const BeatPattern pattern = patternOf(c);
+    ScriptedDialogs dialogs;
+    BeatFileCommands commands{
+        {*c.Text[1], *c.Text[2], *c.Text[3], *c.Text[4], *c.VScroll1, *c.HScroll1, pattern},
+        dialogs};
     QTemporaryDir folder;
 };
 
-const std::string kAsked = "Trovik Beat Maker / Enter the filename. / mybeat.tbk";
-const std::string kNotSaved = "Trovik Beat Maker / An error occured, and the file was not saved.";
-const std::string kNotLoaded = "Trovik Beat Maker / An error occured, and the file was not loaded.";
+const std::string kAsked = "Enter the filename. / mybeat.tbk";
+const std::string kNotSaved = "An error occured, and the file was not saved.";
+const std::string kNotLoaded = "An error occured, and the file was not loaded.";
 
 TEST_F(BeatFileCommandsTest, SavesTheWorkedExampleAndLoadGivesBackWhatWasSaved) {
     for (const int n : kWorkedExampleCells) c.Command[n]->setText("O");
     c.Text[2]->setText(folder.filePath("worked.tbk"));
     const auto shown = state();
-    c.Command[52]->click();
+    save();
     EXPECT_EQ(loadBeatFileBytes(folder.filePath("worked.tbk")), kWorkedExample);
     EXPECT_EQ(state(), shown);
 
@@ -215,13 +303,63 @@ TEST_F(BeatFileCommandsTest, SavesTheWorkedExampleAndLoadGivesBackWhatWasSaved) 
     const auto saved = state();
     const QString startedIn = QDir::currentPath();
     QDir::setCurrent(folder.path());
-    c.Command[52]->click();
+    save();
     showAnotherBeat();
     load(":round.tbk");
     QDir::setCurrent(startedIn);
     EXPECT_EQ(state(), saved);
     EXPECT_TRUE(QFile::exists(folder.path() + "/:round.tbk"));
-    EXPECT_EQ(seen, std::vector<std::string>{kAsked});
+    EXPECT_EQ(dialogs.seen, std::vector<std::string>{kAsked});
+}
+
+// The names are used as typed, with whatever characters the file system
+// takes, and name the file by the bytes the file system knows it by.
+TEST_F(BeatFileCommandsTest, SaveAndLoadTakeNamesWithAnyCharacters) {
+    const QStringList names{QString::fromUtf8("ñandú ∑ 鼓 🥁.tbk"),
+                            "-beat.tbk",
+                            " two  words .tbk",
+                            "say \"hi\", it's.tbk",
+                            "<b>kick<b>.tbk",
+                            "back\\slash.tbk"};
+    for (const QString& name : names) {
+        showAnotherBeat();
+        c.Text[1]->setText(QString::number(name.size()));
+        c.HScroll1->setValue(1);
+        c.Text[2]->setText(folder.filePath(name));
+        const auto saved = state();
+        save();
+        const QByteArray onDisk = QFile::encodeName(folder.filePath(name));
+        EXPECT_EQ(::access(onDisk.constData(), R_OK), 0) << onDisk.toStdString();
+        c.Text[1]->setText("changed");
+        load(folder.filePath(name));
+        EXPECT_EQ(state(), saved) << onDisk.toStdString();
+    }
+    EXPECT_EQ(entriesOf(folder.path()).size(), names.size());
+    EXPECT_EQ(dialogs.seen, std::vector<std::string>(names.size(), kAsked));
+}
+
+// The text boxes keep texts far longer than the toolkit's usual limit.
+TEST_F(BeatFileCommandsTest, TextsOfAnyLengthLoadWholeAndSaveBackTheSameBytes) {
+    const auto longText = [](const char* pattern, int length) {
+        QString text;
+        while (text.size() < length) text += QString::fromUtf8(pattern);
+        return text.left(length);
+    };
+    BeatValues beat = workedExample();
+    beat.beatName = longText("Beat, é € ", 100'000);
+    beat.author = longText("a", 32'768);
+    beat.info = longText("Info\t", 100'000);
+    beat.cells[7] = longText("O ", 40'000);
+    const QByteArray file = *writeBeatFile(beat);
+    ASSERT_TRUE(saveBeatFileBytes(folder.filePath("long.tbk"), file));
+    load(folder.filePath("long.tbk"));
+    EXPECT_EQ(c.Text[1]->text(), beat.beatName);
+    EXPECT_EQ(c.Text[3]->text(), beat.author);
+    EXPECT_EQ(c.Text[4]->text(), beat.info);
+    c.Text[2]->setText(folder.filePath("copy.tbk"));
+    save();
+    EXPECT_EQ(loadBeatFileBytes(folder.filePath("copy.tbk")), file);
+    EXPECT_EQ(dialogs.seen, std::vector<std::string>{kAsked});
 }
 
 // A text that would not read back is refused before anything is written.
@@ -235,18 +373,19 @@ TEST_F(BeatFileCommandsTest, EveryFailedSaveShowsTheMessageAndLeavesTheDiskAlone
              std::initializer_list<QObject*>{c.Text[1], c.Text[3], c.Text[4], c.Command[40]}) {
             const QVariant kept = field->property("text");
             field->setProperty("text", bad);
-            c.Command[52]->click();
+            save();
             field->setProperty("text", kept);
         }
     }
-    for (const QString& name :
-         {QString(), folder.filePath("no such folder/beat.tbk"), folder.path()}) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("pipe")).constData(), 0666), 0);
+    for (const QString& name : {QString(), folder.filePath("no such folder/beat.tbk"),
+                                folder.path(), folder.filePath("pipe")}) {
         c.Text[2]->setText(name);
-        c.Command[52]->click();
+        save();
     }
-    EXPECT_EQ(seen, std::vector<std::string>(19, kNotSaved));
+    EXPECT_EQ(dialogs.seen, std::vector<std::string>(20, kNotSaved));
     EXPECT_EQ(loadBeatFileBytes(existing), "old");
-    EXPECT_EQ(entriesOf(folder.path()), QStringList{"existing.tbk"});
+    EXPECT_EQ(entriesOf(folder.path()), (QStringList{"existing.tbk", "pipe"}));
 }
 
 // Cancel changes nothing; a load that fails anywhere shows nothing of the
@@ -256,19 +395,63 @@ TEST_F(BeatFileCommandsTest, CancelChangesNothingAndAFailedLoadOnlyRewinds) {
     const auto shown = state();
     load("");
     EXPECT_EQ(state(), shown);
-    EXPECT_EQ(seen, std::vector<std::string>{kAsked});
+    EXPECT_EQ(dialogs.seen, std::vector<std::string>{kAsked});
     ASSERT_TRUE(saveBeatFileBytes(folder.filePath("bad interval"), replaced("150", "fast")));
     ASSERT_TRUE(saveBeatFileBytes(folder.filePath("cut short"), kWorkedExample.first(98)));
     ASSERT_TRUE(QDir(folder.path()).mkdir("a folder"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("pipe")).constData(), 0666), 0);
     c.HScroll1->setValue(1);
     const auto rewound = state();
-    for (const char* name : {"bad interval", "cut short", "a folder", "missing"}) {
+    for (const char* name : {"bad interval", "cut short", "a folder", "missing", "pipe"}) {
         c.HScroll1->setValue(9);
-        seen.clear();
+        dialogs.seen.clear();
         load(folder.filePath(name));
         EXPECT_EQ(state(), rewound) << name;
-        EXPECT_EQ(seen, (std::vector<std::string>{kAsked, kNotLoaded})) << name;
+        EXPECT_EQ(dialogs.seen, (std::vector<std::string>{kAsked, kNotLoaded})) << name;
     }
+}
+
+// Answers the modal dialog that the code under test is about to run, from
+// inside its event loop, as soon as it is up.
+void answerDialog(const std::function<void(QDialog&)>& answer) {
+    QTimer::singleShot(0, [answer] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        dialog ? answer(*dialog) : answerDialog(answer);
+    });
+}
+
+TEST(QtBeatFileDialogs, AskAndTellUnderTheApplicationTitleWithTheirButtonsOnly) {
+    QWidget window;
+    QtBeatFileDialogs dialogs(window);
+    const QString typed = QString::fromUtf8("-ñandú \"1\".tbk");
+    answerDialog([&typed](QDialog& dialog) {
+        auto* input = qobject_cast<QInputDialog*>(&dialog);
+        ASSERT_NE(input, nullptr);
+        EXPECT_EQ(input->windowTitle(), "Trovik Beat Maker");
+        EXPECT_EQ(input->labelText(), "Enter the filename.");
+        EXPECT_EQ(input->textValue(), "mybeat.tbk");
+        EXPECT_EQ(input->windowModality(), Qt::ApplicationModal);
+        input->setTextValue(typed);
+        input->accept();
+    });
+    EXPECT_EQ(dialogs.prompt("Enter the filename.", "mybeat.tbk"), typed);
+    answerDialog([](QDialog& dialog) { dialog.reject(); });
+    EXPECT_EQ(dialogs.prompt("Enter the filename.", "mybeat.tbk"), QString());
+
+    bool told = false;
+    answerDialog([&told](QDialog& dialog) {
+        auto* box = qobject_cast<QMessageBox*>(&dialog);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "Trovik Beat Maker");
+        EXPECT_EQ(box->text(), "An error occured, and the file was not loaded.");
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+        told = true;
+        box->accept();
+    });
+    dialogs.messageBox("An error occured, and the file was not loaded.");
+    EXPECT_TRUE(told);
 }
 
 }  // namespace
