@@ -1,5 +1,6 @@
 #include "beat_file.h"
 
+#include <utility>
 #include <vector>
 
 #include "windows1252.h"
@@ -90,9 +91,13 @@ class FieldScanner {
 
   private:
     // Nothing when the bytes end before a field starts or inside its quotes.
+    // A comma or line end just before the end starts one more field, empty,
+    // which the end of the bytes ends.
     std::optional<Field> next() {
         while (!atEnd() && isBlank(bytes_[pos_])) ++pos_;
-        if (atEnd()) return std::nullopt;
+        if (atEnd())
+            return std::exchange(fieldStarted_, false) ? std::optional<Field>(Field{})
+                                                       : std::nullopt;
         return bytes_[pos_] == kQuote ? quotedField() : unquotedField();
     }
 
@@ -119,6 +124,7 @@ class FieldScanner {
     }
 
     void takeFieldEnd() {
+        fieldStarted_ = !atEnd();
         if (atEnd()) return;
         const char end = bytes_[pos_++];
         if (end == '\r' && !atEnd() && bytes_[pos_] == '\n') ++pos_;
@@ -128,6 +134,7 @@ class FieldScanner {
 
     QByteArrayView bytes_;
     qsizetype pos_ = 0;
+    bool fieldStarted_ = false;  // the last field ended at a comma or line end
 };
 
 bool allDigits(QByteArrayView text) {
