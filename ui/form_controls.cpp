@@ -1,6 +1,7 @@
 #include "form_controls.h"
 
 #include <QFont>
+#include <limits>
 
 #include "form_fonts.h"
 
@@ -40,8 +41,14 @@ ClickableLabel* makeTrackSwitch(QWidget& form, const QString& name, QRect where)
     return label;
 }
 
+// A text box holds a text of any length that a beat file brings: the
+// toolkit's usual limit of 32,767 characters would cut a loaded text short,
+// and the next Save would write it so.
 QLineEdit* makeTextBox(QWidget& form, int number, QRect where, const QString& text) {
-    return place(new QLineEdit(text, &form), QStringLiteral("Text%1").arg(number), where);
+    auto* box = place(new QLineEdit(&form), QStringLiteral("Text%1").arg(number), where);
+    box->setMaxLength(std::numeric_limits<int>::max());
+    box->setText(text);
+    return box;
 }
 
 void createTopBand(QWidget& form, FormControls& c) {
@@ -93,7 +100,9 @@ void createTrackPanels(QWidget& form, FormControls& c) {
     c.Label5 = makeTrackSwitch(form, "Label5", {32, 208, 33, 33});
     c.Label6 = makeTrackSwitch(form, "Label6", {32, 344, 33, 33});
 
+    // A path is shown as the characters it holds, never read as markup.
     c.Label7 = place(new QLabel(&form), "Label7", {89, 335, 162, 17});
+    c.Label7->setTextFormat(Qt::PlainText);
     c.Drive1 = place(new DriveListBox(&form), "Drive1", {113, 300, 138, 21});
     c.Dir1 = place(new DirListBox(&form), "Dir1", {254, 300, 117, 62});
     c.File1 = place(new FileListBox(&form), "File1", {374, 300, 100, 45});
