@@ -3,13 +3,15 @@
 #include <QDir>
 #include <QSignalBlocker>
 #include <algorithm>
-
-#include "volumes.h"
+#include <utility>
 
 namespace trovik {
 
-DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
-    listDrives(driveOf(QDir::currentPath()));
+DriveListBox::DriveListBox(QWidget* parent, std::function<std::vector<DriveEntry>()> listVolumes)
+    : QComboBox(parent),
+      listVolumes_(std::move(listVolumes)),
+      startDrive_(driveOf(QDir::currentPath())) {
+    listDrives(startDrive_);
     connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::Change);
 }
 
@@ -23,12 +25,15 @@ void DriveListBox::showPopup() {
 }
 
 // The selected drive stays listed even when it is not browsable or has gone
-// away, so the selection never changes behind the user's back.
+// away, so the selection never changes behind the user's back; so does the
+// drive the program was started on, so the user can always go back there.
 void DriveListBox::listDrives(const QString& selected) {
     const QSignalBlocker quiet(this);
     clear();
-    for (const DriveEntry& drive : browsableDrives()) addItem(drive.displayName, drive.designator);
-    if (findData(selected) < 0 && !selected.isEmpty()) addItem(selected, selected);
+    for (const DriveEntry& drive : listVolumes_()) addItem(drive.displayName, drive.designator);
+    for (const QString& kept : {startDrive_, selected}) {
+        if (findData(kept) < 0 && !kept.isEmpty()) addItem(kept, kept);
+    }
     setCurrentIndex(std::max(findData(selected), 0));
 }
 

@@ -4,6 +4,7 @@
 #include "sample_browser.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -154,26 +155,89 @@ TEST_F(SampleBrowserTest, AFolderThatCannotBeReadKeepsTheListsAndIsNotReadOnEver
     EXPECT_EQ(File1->Path(), at("gone"));
 }
 
-// Inside the main window, where Timer4 runs from the start.
-TEST_F(SampleBrowserTest, TheEffectStepPlaysTheFileChosenInTheLists) {
+// Started on a volume the list would not offer by itself, the drive list
+// keeps it after another drive was picked and the list was read anew.
+TEST_F(SampleBrowserTest, TheDriveOfTheStartFolderIsAlwaysListed) {
+    const QString startDrive = driveOf(root);
+    ASSERT_FALSE(startDrive.isEmpty());
+    const QString stick = QStringLiteral("/media/trovik-test-stick");
+    DriveListBox drives(&window, [&stick] { return std::vector<DriveEntry>{{stick, stick}}; });
+    EXPECT_EQ(drives.Drive(), startDrive);
+    drives.setCurrentIndex(drives.findData(stick));
+    QComboBox& asTheUserSeesIt = drives;
+    asTheUserSeesIt.showPopup();  // lists the drives anew
+    asTheUserSeesIt.hidePopup();
+    EXPECT_EQ(drives.Drive(), stick);
+    EXPECT_GE(drives.findData(startDrive), 0);
+}
+
+// The main window, its Timer4 ticked by the test.
+class EffectSampleTest : public SampleBrowserTest {
+  protected:
+    EffectSampleTest() {
+        form.Timer4().setInterval(0);
+        form.Timer1().setInterval(0);
+        controls.Command[cellNumber(Track::Effect, 1)]->click();
+        form.show();
+    }
+    // The paths the effect track hands the player on its step 1.
+    std::vector<std::string> playEffectStep() {
+        controls.HScroll1->setValue(1);
+        form.stepClock().Timer1_Timer();
+        return player.takePlayed();
+    }
+    void pick(const QString& folder, const QString& name) {
+        userOpens(*controls.Dir1, folder);
+        form.sampleBrowser().Timer4_Timer();
+        userClicks(*controls.File1, name);
+    }
+
+    // Files with names as the file system has them, made before the lists
+    // first read the folder: markup, quotes, blanks, a leading dash, any
+    // script. The first is b>.wav in the folder "<b>kick<".
+    std::vector<std::pair<QString, QString>> makeOddNames() const {
+        QDir(root).mkdir("<b>kick<");
+        const std::vector<std::pair<QString, QString>> picks{
+            {at("<b>kick<"), "b>.wav"},
+            {root, "-dash.wav"},
+            {root, " say \"hi\", it's .wav"},
+            {root, QString::fromUtf8("ñandú ∑ 鼓 🥁.wav")}};
+        for (const auto& [folder, name] : picks)
+            QFile(joinPath(folder, name)).open(QIODevice::WriteOnly);
+        return picks;
+    }
+
+    const std::vector<std::pair<QString, QString>> oddNames = makeOddNames();
     testing::RecordingPlayer player;
     HitTime hitTime;
     Form1 form{player, hitTime};
-    const FormControls& c = form.controls();
-    form.show();
-    const auto playEffectStep = [&] {
-        c.HScroll1->setValue(1);
-        form.stepClock().Timer1_Timer();
-        return player.takePlayed();
-    };
-    c.Command[cellNumber(Track::Effect, 1)]->click();
+    const FormControls& controls = form.controls();
+};
+
+TEST_F(EffectSampleTest, TheEffectStepPlaysTheFileChosenInTheLists) {
     EXPECT_EQ(playEffectStep(), std::vector<std::string>{""});
-    userOpens(*c.Dir1, at("sounds"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return c.File1->Path() == at("sounds"); }, 2000));
-    userClicks(*c.File1, "a.wav");
-    player.takePlayed();
+    pick(at("sounds"), "a.wav");
     EXPECT_EQ(playEffectStep(),
               std::vector<std::string>{joinPath(at("sounds"), "a.wav").toStdString()});
+}
+
+// Names as the file system has them: markup, quotes, blanks, a leading dash,
+// any script. Label7 shows them as they are, not as markup, and the player
+// is handed the bytes that name the file.
+TEST_F(EffectSampleTest, AnyNameReachesThePlayerAsTheBytesThatNameTheFile) {
+    for (const auto& [folder, name] : oddNames) {
+        pick(folder, name);
+        const QString path = joinPath(folder, name);
+        EXPECT_EQ(controls.Label7->text(), path);
+        EXPECT_GE(controls.Label7->sizeHint().width(),
+                  controls.Label7->fontMetrics().horizontalAdvance(path))
+            << "every character shown, none taken for markup";
+        const std::vector<std::string> played = playEffectStep();
+        ASSERT_EQ(played.size(), 1u);
+        EXPECT_EQ(played[0], QFile::encodeName(path).toStdString());
+        EXPECT_EQ(::access(played[0].c_str(), R_OK), 0) << played[0];
+    }
+    EXPECT_TRUE(joinPath(oddNames[0].first, oddNames[0].second).endsWith("<b>kick</b>.wav"));
 }
 
 }  // namespace
