@@ -92,12 +92,32 @@ void Form1::wireSelector() {
     }
 }
 
+QPoint centredFramePosition(const QRect& area, const QSize& frameSize) {
+    return {area.left() + (area.width() - frameSize.width()) / 2,
+            area.top() + (area.height() - frameSize.height()) / 2};
+}
+
 void Form1::showCentred() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.left() + (area.width() - kWidth) / 2, area.top() + (area.height() - kHeight) / 2);
-    }
+    centre();
     show();
+    centring_ = true;
+    centre();  // the frame is known once the window is on the screen
+}
+
+// A window manager frames the window some time after it is shown; the window
+// is centred again for the frame's size as soon as that is known, and left
+// where the user puts it after that.
+void Form1::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (centring_ && frameGeometry().size() != centredFrame_) centre();
+}
+
+void Form1::centre() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    centredFrame_ = frameGeometry().size();
+    if (centredFrame_ != size()) centring_ = false;  // framed: this is the final size
+    move(centredFramePosition(screen->availableGeometry(), centredFrame_));
 }
 
 void Form1::paintEvent(QPaintEvent*) {

@@ -39,14 +39,18 @@ public:
     Transport& transport() { return transport_; }
     SampleBrowser& sampleBrowser() { return sampleBrowser_; }
 
+    // Shows the window with its frame, title bar and borders included,
+    // centred on the screen.
     void showCentred();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
-private:
+  private:
     void wireEvents();
     void wireSelector();
+    void centre();
 
     FormControls c_;
     ControlTimer timer1_;
@@ -62,6 +66,12 @@ private:
     // ticks would do nothing.
     QTimer timer3_;
     QPixmap background_;  // the artwork, drawn for the screen's pixel ratio
+    QSize centredFrame_;  // the frame size the window was last centred for
+    bool centring_ = false;
 };
+
+// Where the frame's top left goes so that the whole frame of `frameSize` is
+// centred in `area`.
+QPoint centredFramePosition(const QRect& area, const QSize& frameSize);
 
 }  // namespace trovik

@@ -5,8 +5,10 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -65,6 +67,24 @@ TEST_F(WindowTest, IsFixedInSizeWithACloseButtonAnIconAndNoStrayControls) {
     const QList<QSize> iconSizes = form.windowIcon().availableSizes();
     EXPECT_TRUE(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(32, 32)));
     EXPECT_FALSE(find("Check1")->isVisible() || find("HScroll1")->isVisible()) << "state only";
+}
+
+// The frame (title bar and borders) counts: the offscreen platform gives
+// every framed window a border, and a window manager adds a title bar too.
+TEST(WindowPlacement, TheFramedWindowIsCentredOnTheScreen) {
+    const QRect area(0, 0, 1280, 1024);
+    EXPECT_EQ(centredFramePosition(area, QSize(606, 429)), QPoint(337, 297));
+    EXPECT_EQ(centredFramePosition(area.translated(0, 30), QSize(616, 459)), QPoint(332, 312));
+
+    testing::RecordingPlayer player;
+    HitTime hitTime;
+    Form1 form{player, hitTime};
+    form.showCentred();
+    const QRect frame = form.frameGeometry();
+    ASSERT_NE(frame.size(), form.size()) << "the platform draws no frame";
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(std::abs(frame.center().x() - screen.center().x()), 1);
+    EXPECT_LE(std::abs(frame.center().y() - screen.center().y()), 1);
 }
 
 // Bass cells run left to right, snare and effect cells from their right
