@@ -21,6 +21,13 @@ BeatPattern patternOf(const FormControls& c) {
     return BeatPattern(cells, {c.Label2, c.Label5, c.Label6});
 }
 
+// Where the frame's top left goes so that the whole frame of `frameSize` is
+// centred in `area`.
+QPoint centredFramePosition(const QRect& area, const QSize& frameSize) {
+    return {area.left() + (area.width() - frameSize.width()) / 2,
+            area.top() + (area.height() - frameSize.height()) / 2};
+}
+
 }  // namespace
 
 Form1::Form1(SamplePlayer& player, HitTime& hitTime, QWidget* parent)
@@ -90,11 +97,6 @@ void Form1::wireSelector() {
     for (int k = 0; k < 4; ++k) {
         connect(row[static_cast<std::size_t>(k)], &QPushButton::clicked, this, [row, k] { Selector_Click(row, k); });
     }
-}
-
-QPoint centredFramePosition(const QRect& area, const QSize& frameSize) {
-    return {area.left() + (area.width() - frameSize.width()) / 2,
-            area.top() + (area.height() - frameSize.height()) / 2};
 }
 
 void Form1::showCentred() {

@@ -70,8 +70,4 @@ protected:
     bool centring_ = false;
 };
 
-// Where the frame's top left goes so that the whole frame of `frameSize` is
-// centred in `area`.
-QPoint centredFramePosition(const QRect& area, const QSize& frameSize);
-
 }  // namespace trovik
