@@ -1,5 +1,7 @@
 #include "step_clock.h"
 
+#include <QFile>
+
 #include "drum_kit.h"
 
 namespace trovik {
@@ -28,7 +30,8 @@ std::string StepClock::samplePathOf(Track track) const {
     switch (track) {
         case Track::Bass: return DrumKit::kBassName;
         case Track::Snare: return DrumKit::kSnareName;
-        case Track::Effect: return effectPath_.text().toStdString();
+        // The bytes the file system knows the file by, whatever its name holds.
+        case Track::Effect: return QFile::encodeName(effectPath_.text()).toStdString();
     }
     return {};
 }
