@@ -30,8 +30,9 @@ std::string StepClock::samplePathOf(Track track) const {
     switch (track) {
         case Track::Bass: return DrumKit::kBassName;
         case Track::Snare: return DrumKit::kSnareName;
-        // The bytes the file system knows the file by, whatever its name holds.
-        case Track::Effect: return QFile::encodeName(effectPath_.text()).toStdString();
+        case Track::Effect:
+            // The bytes the file system knows the file by, whatever its name holds.
+            return QFile::encodeName(effectPath_.text()).toStdString();
     }
     return {};
 }
