@@ -57,7 +57,9 @@ void BackgroundDecoder::run() {
         unsettled_ -= cancels;
         retire(jobs);
         if (busy) continue;
-        const auto asked = [this] { return stopping_ || !incoming_.empty() || !cancelled_.empty(); };
+        const auto asked = [this] {
+            return stopping_ || !incoming_.empty() || !cancelled_.empty();
+        };
         if (jobs.empty()) {
             wake_.wait(lock, asked);
         } else {
@@ -71,8 +73,9 @@ int BackgroundDecoder::takeRequests(std::vector<Job>& jobs) {
     for (auto& filler : incoming_) jobs.push_back({std::move(filler)});
     incoming_.clear();
     for (const Sample* sample : cancelled_) {
-        const auto found =
-            std::find_if(jobs.begin(), jobs.end(), [&](const Job& job) { return &job.filler->sample() == sample; });
+        const auto found = std::find_if(jobs.begin(), jobs.end(), [&](const Job& job) {
+            return &job.filler->sample() == sample;
+        });
         if (found == jobs.end()) continue;  // finished meanwhile: already on its way back
         found->filler->abandon();
     }

@@ -17,7 +17,7 @@ namespace trovik {
 // sample filled ahead of where it plays. Used from the user-interface
 // thread; the audio thread never touches it.
 class BackgroundDecoder {
-public:
+  public:
     BackgroundDecoder();
     ~BackgroundDecoder();  // stops after the piece at hand; unfinished work is dropped
     BackgroundDecoder(const BackgroundDecoder&) = delete;
@@ -37,7 +37,7 @@ public:
     // cancelled one is on its way back.
     void waitUntilSettled();
 
-private:
+  private:
     struct Job {
         std::unique_ptr<SampleFiller> filler;
         bool settled = false;

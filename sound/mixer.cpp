@@ -5,9 +5,13 @@
 
 namespace trovik {
 
-bool Mixer::post(const Command& command) { return commands_.push(command); }
+bool Mixer::post(const Command& command) {
+    return commands_.push(command);
+}
 
-bool Mixer::postStop(std::int64_t atFrame) { return post({Command::Kind::Stop, nullptr, atFrame}); }
+bool Mixer::postStop(std::int64_t atFrame) {
+    return post({Command::Kind::Stop, nullptr, atFrame});
+}
 
 bool Mixer::postStart(const Sample& sample, std::int64_t atFrame) {
     return post({Command::Kind::Start, &sample, atFrame});

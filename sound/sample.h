@@ -23,9 +23,10 @@ namespace trovik {
 // One player reads a sample at a time (the mixer's one voice): read() tells
 // the decoder where playback stands.
 class Sample {
-public:
+  public:
     static constexpr int kChannels = 2;
-    static constexpr std::size_t kPrefaultBytes = 128u << 10;  // about the first chunk a decoding writes at once
+    static constexpr std::size_t kPrefaultBytes =
+        128u << 10;  // about the first chunk a decoding writes at once
     static constexpr std::int64_t kEndUnknown = std::numeric_limits<std::int64_t>::max();
 
     // Held whole: room for `capacityFrames` frames; nothing is ready yet.
@@ -53,7 +54,9 @@ public:
     Read read(std::int64_t position, float* out, int frames) const noexcept;
 
     // Decoder side, the head (the whole sound of a sample held whole).
-    float* frameForWriting(int frame) { return data_.get() + static_cast<std::size_t>(frame) * kChannels; }
+    float* frameForWriting(int frame) {
+        return data_.get() + static_cast<std::size_t>(frame) * kChannels;
+    }
     void publish(int framesReady) { ready_.store(framesReady, std::memory_order_release); }
     // The sound ends within the head, after `totalFrames` frames.
     void complete(int totalFrames) {
@@ -78,10 +81,12 @@ public:
     // once complete, the count read after it is the final one.
     bool isComplete() const { return complete_.load(std::memory_order_acquire); }
     int framesReady() const { return ready_.load(std::memory_order_acquire); }
-    const float* frame(int index) const { return data_.get() + static_cast<std::size_t>(index) * kChannels; }
+    const float* frame(int index) const {
+        return data_.get() + static_cast<std::size_t>(index) * kChannels;
+    }
     int frameCount() const { return framesReady(); }
 
-private:
+  private:
     Sample(int capacityFrames, int ringFrames);
     int readRing(std::int64_t position, float* out, int frames) const noexcept;
 
@@ -91,7 +96,8 @@ private:
 
     int capacity_;
     int ringFrames_;
-    std::unique_ptr<float[], Free> data_;  // head, then ring; left uninitialised: the decoder fills it
+    std::unique_ptr<float[], Free>
+        data_;  // head, then ring; left uninitialised: the decoder fills it
     std::atomic<int> ready_{0};
     std::atomic<bool> complete_{false};
     mutable std::atomic<std::int64_t> played_{0};  // written by the player only

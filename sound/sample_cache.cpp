@@ -11,7 +11,9 @@
 namespace trovik {
 namespace {
 
-std::size_t bytesOf(const Sample* sample) { return sample ? sample->bytes() : 0; }
+std::size_t bytesOf(const Sample* sample) {
+    return sample ? sample->bytes() : 0;
+}
 
 std::int64_t nanosecondsOf(const timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
@@ -40,9 +42,10 @@ SampleCache::SampleCache(int outputRate, SampleCacheOptions options)
 SampleCache::~SampleCache() = default;
 
 bool SampleCache::stampOf(const std::string& path, FileStamp& stamp) {
-    struct stat info{};
+    struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    stamp = {info.st_dev, info.st_ino, info.st_size, nanosecondsOf(info.st_mtim), nanosecondsOf(info.st_ctim)};
+    stamp = {info.st_dev, info.st_ino, info.st_size, nanosecondsOf(info.st_mtim),
+             nanosecondsOf(info.st_ctim)};
     return true;
 }
 
@@ -71,16 +74,19 @@ const Sample* SampleCache::lookUp(const std::string& path) {
 }
 
 std::unique_ptr<Sample> SampleCache::newSampleFor(std::int64_t frames) const {
-    const auto wholeFrames = static_cast<std::int64_t>(options_.wholeSampleBytes / (Sample::kChannels * sizeof(float)));
+    const auto wholeFrames =
+        static_cast<std::int64_t>(options_.wholeSampleBytes / (Sample::kChannels * sizeof(float)));
     if (frames <= wholeFrames) return std::make_unique<Sample>(static_cast<int>(frames));
     return Sample::streamed(options_.streamHeadFrames, options_.streamRingFrames);
 }
 
 const Sample* SampleCache::decodeAndKeep(const std::string& path, const FileStamp& stamp) {
-    const bool settled = options_.fileClock() - stamp.changedNanoseconds > kTimestampStepNanoseconds;
+    const bool settled =
+        options_.fileClock() - stamp.changedNanoseconds > kTimestampStepNanoseconds;
     std::unique_ptr<WavDecoding> decoding = WavDecoding::open(path, outputRate_);
     std::unique_ptr<Sample> owned = decoding ? newSampleFor(decoding->expectedFrames()) : nullptr;
-    std::unique_ptr<SampleFiller> filler = owned ? std::make_unique<SampleFiller>(std::move(decoding), *owned) : nullptr;
+    std::unique_ptr<SampleFiller> filler =
+        owned ? std::make_unique<SampleFiller>(std::move(decoding), *owned) : nullptr;
     // Room first, so that running out of memory leaves the cache as it was.
     files_.reserve(files_.size() + 1);
     held_.reserve(held_.size() + 1);
@@ -129,7 +135,9 @@ void SampleCache::forget(const std::string& path) {
     release(sample);
 }
 
-void SampleCache::lend(const Sample* sample) { ++held_.at(sample).lent; }
+void SampleCache::lend(const Sample* sample) {
+    ++held_.at(sample).lent;
+}
 
 void SampleCache::giveBack(const Sample* sample) {
     const auto found = held_.find(sample);
@@ -154,9 +162,9 @@ void SampleCache::release(const Sample* sample) {
 // the file just decoded stays even when it alone is larger.
 void SampleCache::keepWithinBudget() {
     while (bytesCached_ > options_.budgetBytes && files_.size() > 1) {
-        const auto oldest = std::min_element(files_.begin(), files_.end(), [](const auto& a, const auto& b) {
-            return a.second.lastUse < b.second.lastUse;
-        });
+        const auto oldest = std::min_element(
+            files_.begin(), files_.end(),
+            [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
         const std::string path = oldest->first;
         forget(path);
     }

@@ -42,7 +42,7 @@ struct SampleCacheOptions {
 // Samples lent to the audio thread stay alive until they are given back,
 // even when the file changed or the cache let them go meanwhile.
 class SampleCache {
-public:
+  public:
     static constexpr std::size_t kDefaultBudgetBytes = 64u << 20;
     static constexpr int kFirstChunkFrames = 8192;
     // Wider than any file system's timestamp step.
@@ -71,7 +71,7 @@ public:
     std::size_t samplesHeld() const { return held_.size(); }
     std::size_t bytesCached() const { return bytesCached_; }
 
-private:
+  private:
     struct FileStamp {
         dev_t device = 0;
         ino_t inode = 0;

@@ -33,13 +33,15 @@ bool SampleFiller::fillRing(int frames) {
         return true;
     }
     if (decoding_->ended()) return false;
-    const int wanted = static_cast<int>(std::min<std::int64_t>(frames, sample_.streamLimit() - end));
+    const int wanted =
+        static_cast<int>(std::min<std::int64_t>(frames, sample_.streamLimit() - end));
     if (wanted <= 0) return false;
     int got = 0;
     while (got < wanted && !decoding_->ended()) {
         // Up to the ring's wrap at a time.
         const std::int64_t at = end + got;
-        const int untilWrap = sample_.ringCapacity() - static_cast<int>(at % sample_.ringCapacity());
+        const int untilWrap =
+            sample_.ringCapacity() - static_cast<int>(at % sample_.ringCapacity());
         got += decoding_->read(sample_.ringFrameForWriting(at), std::min(wanted - got, untilWrap));
     }
     end += got;

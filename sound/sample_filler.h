@@ -13,7 +13,7 @@ namespace trovik {
 // again, the decoding goes back to the end of the head and refills the ring
 // while the head plays. Used from one thread at a time.
 class SampleFiller {
-public:
+  public:
     SampleFiller(std::unique_ptr<WavDecoding> decoding, Sample& sample);
 
     // Decodes up to `frames` more frames where they are needed. False when
@@ -27,7 +27,7 @@ public:
     void abandon();
     const Sample& sample() const { return sample_; }
 
-private:
+  private:
     bool fillHead(int frames);
     bool fillRing(int frames);
 

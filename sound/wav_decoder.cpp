@@ -19,6 +19,7 @@ constexpr int kConverterTailFrames = 4096;
 // One read from the file, in samples of all its channels together.
 constexpr int kScratchSamples = 16384;
 constexpr int kDiscardFrames = 4096;
+constexpr int kMostConvertedFrames = 1 << 16;
 // Beyond any real recording; keeps the length arithmetic far from overflow.
 constexpr sf_count_t kMostSourceFrames = sf_count_t{1} << 40;
 constexpr int kHighestSourceRate = 1'000'000;
@@ -39,11 +40,23 @@ struct MemoryBytes {
     sf_count_t position = 0;
 };
 
-sf_count_t memoryLength(void* user) { return static_cast<MemoryBytes*>(user)->size; }
+// Only a WAV container is handed to libsndfile, which would otherwise try
+// every format it knows on whatever it is given.
+bool looksLikeWav(const unsigned char* head, std::size_t size) {
+    if (size < 12 || std::memcmp(head + 8, "WAVE", 4) != 0) return false;
+    return std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RIFX", 4) == 0 ||
+           std::memcmp(head, "RF64", 4) == 0;
+}
+
+sf_count_t memoryLength(void* user) {
+    return static_cast<MemoryBytes*>(user)->size;
+}
 
 sf_count_t memorySeek(sf_count_t offset, int whence, void* user) {
     auto& bytes = *static_cast<MemoryBytes*>(user);
-    const sf_count_t base = whence == SEEK_CUR ? bytes.position : whence == SEEK_END ? bytes.size : 0;
+    const sf_count_t base = whence == SEEK_CUR   ? bytes.position
+                            : whence == SEEK_END ? bytes.size
+                                                 : 0;
     if ((offset < 0 && base + offset < 0) || (offset > 0 && offset > bytes.size - base)) return -1;
     bytes.position = base + offset;
     return bytes.position;
@@ -51,15 +64,20 @@ sf_count_t memorySeek(sf_count_t offset, int whence, void* user) {
 
 sf_count_t memoryRead(void* out, sf_count_t count, void* user) {
     auto& bytes = *static_cast<MemoryBytes*>(user);
-    const sf_count_t n = std::clamp<sf_count_t>(bytes.size - bytes.position, 0, std::max<sf_count_t>(count, 0));
+    const sf_count_t n =
+        std::clamp<sf_count_t>(bytes.size - bytes.position, 0, std::max<sf_count_t>(count, 0));
     if (n > 0) std::memcpy(out, bytes.data + bytes.position, static_cast<std::size_t>(n));
     bytes.position += n;
     return n;
 }
 
-sf_count_t memoryWrite(const void*, sf_count_t, void*) { return 0; }
+sf_count_t memoryWrite(const void*, sf_count_t, void*) {
+    return 0;
+}
 
-sf_count_t memoryTell(void* user) { return static_cast<MemoryBytes*>(user)->position; }
+sf_count_t memoryTell(void* user) {
+    return static_cast<MemoryBytes*>(user)->position;
+}
 
 }  // namespace
 
@@ -82,8 +100,10 @@ std::unique_ptr<WavDecoding> WavDecoding::open(const std::string& path, int outp
     // hold up the caller, and only a plain file is read at all.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    struct stat info{};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    struct stat info {};
+    unsigned char head[12];
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::pread(fd, head, sizeof head, 0) != sizeof head || !looksLikeWav(head, sizeof head)) {
         ::close(fd);
         return nullptr;
     }
@@ -96,7 +116,10 @@ std::unique_ptr<WavDecoding> WavDecoding::open(const std::string& path, int outp
     return fromFile(std::move(file), outputRate);
 }
 
-std::unique_ptr<WavDecoding> WavDecoding::openBytes(const void* data, std::size_t size, int outputRate) {
+std::unique_ptr<WavDecoding> WavDecoding::openBytes(const void* data, std::size_t size,
+                                                    int outputRate) {
+    if (data == nullptr || !looksLikeWav(static_cast<const unsigned char*>(data), size))
+        return nullptr;
     auto file = std::make_unique<File>();
     file->bytes = {static_cast<const unsigned char*>(data), static_cast<sf_count_t>(size), 0};
     file->handle = sf_open_virtual(&file->io, SFM_READ, &file->info, &file->bytes);
@@ -106,8 +129,9 @@ std::unique_ptr<WavDecoding> WavDecoding::openBytes(const void* data, std::size_
 
 std::unique_ptr<WavDecoding> WavDecoding::fromFile(std::unique_ptr<File> file, int outputRate) {
     const SF_INFO& info = file->info;
-    if (outputRate <= 0 || !isWavContainer(info.format) || info.channels < 1 || info.samplerate < 1 ||
-        info.samplerate > kHighestSourceRate || info.frames < 0 || info.frames > kMostSourceFrames) {
+    if (outputRate <= 0 || !isWavContainer(info.format) || info.channels < 1 ||
+        info.samplerate < 1 || info.samplerate > kHighestSourceRate || info.frames < 0 ||
+        info.frames > kMostSourceFrames) {
         return nullptr;
     }
     std::unique_ptr<WavDecoding> decoding(new WavDecoding(std::move(file), outputRate));
@@ -121,7 +145,9 @@ WavDecoding::WavDecoding(std::unique_ptr<File> file, int outputRate)
       sameRate_(file_->info.samplerate == outputRate),
       expectedFrames_(convertedLength(file_->info.frames, file_->info.samplerate, outputRate)),
       scratch_(new float[kScratchSamples]),
-      kept_(new float[static_cast<std::size_t>(Sample::kChannels) * std::max(kScratchSamples, kConverterTailFrames)]) {
+      kept_(new float[static_cast<std::size_t>(Sample::kChannels) *
+                      std::max(kScratchSamples, kConverterTailFrames)]) {
+    tailLeft_ = kConverterTailFrames;
     ended_ = expectedFrames_ <= 0;
 }
 
@@ -130,20 +156,23 @@ WavDecoding::~WavDecoding() = default;
 bool WavDecoding::startConverter() {
     if (file_->converter != nullptr) SDL_FreeAudioStream(file_->converter);
     const int kept = std::min(file_->info.channels, Sample::kChannels);
-    file_->converter = SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(kept), file_->info.samplerate,
-                                          AUDIO_F32SYS, Sample::kChannels, outputRate_);
+    file_->converter =
+        SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(kept), file_->info.samplerate,
+                           AUDIO_F32SYS, Sample::kChannels, outputRate_);
     return file_->converter != nullptr;
 }
 
 int WavDecoding::read(float* out, int frames) {
     int done = 0;
     while (done < frames && !ended_) {
-        const int wanted = static_cast<int>(std::min<std::int64_t>(frames - done, expectedFrames_ - produced_));
+        const int wanted =
+            static_cast<int>(std::min<std::int64_t>(frames - done, expectedFrames_ - produced_));
         float* to = out + static_cast<std::ptrdiff_t>(done) * Sample::kChannels;
         const int got = sameRate_ ? readSameRate(to, wanted) : takeConverted(to, wanted);
         done += got;
         produced_ += got;
-        if (produced_ >= expectedFrames_ || (got == 0 && (sameRate_ || !feedConverter()))) ended_ = true;
+        if (produced_ >= expectedFrames_ || (got == 0 && (sameRate_ || !feedConverter())))
+            ended_ = true;
     }
     return done;
 }
@@ -157,7 +186,8 @@ int WavDecoding::readSameRate(float* out, int frames) {
         return static_cast<int>(std::max<sf_count_t>(sf_readf_float(file_->handle, out, asked), 0));
     }
     const float* in = scratch_.get();
-    const auto got = static_cast<int>(std::max<sf_count_t>(sf_readf_float(file_->handle, scratch_.get(), asked), 0));
+    const auto got = static_cast<int>(
+        std::max<sf_count_t>(sf_readf_float(file_->handle, scratch_.get(), asked), 0));
     const int right = channels > 1 ? 1 : 0;  // mono plays on both sides
     for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
         out[2 * i] = in[i * channels];
@@ -179,10 +209,15 @@ int WavDecoding::takeConverted(float* out, int frames) {
 bool WavDecoding::feedConverter() {
     const int channels = file_->info.channels;
     const int kept = std::min(channels, Sample::kChannels);
+    // However high the conversion's ratio, one piece converts to a bounded
+    // number of frames.
+    const auto most = static_cast<int>(std::clamp<std::int64_t>(
+        std::int64_t{kMostConvertedFrames} * file_->info.samplerate / outputRate_, 1,
+        kScratchSamples / channels));
     int frames = 0;
     if (!sourceDone_) {
-        frames = static_cast<int>(std::max<sf_count_t>(
-            sf_readf_float(file_->handle, scratch_.get(), kScratchSamples / channels), 0));
+        frames = static_cast<int>(
+            std::max<sf_count_t>(sf_readf_float(file_->handle, scratch_.get(), most), 0));
         sourceDone_ = frames == 0;
         for (std::size_t i = 0; i < static_cast<std::size_t>(frames); ++i) {
             for (int c = 0; c < kept; ++c) kept_[i * kept + c] = scratch_[i * channels + c];
@@ -190,12 +225,13 @@ bool WavDecoding::feedConverter() {
     }
     if (sourceDone_) {
         if (flushed_) return false;
-        frames = kConverterTailFrames;
+        frames = std::min(tailLeft_, most);
+        tailLeft_ -= frames;
         std::fill_n(kept_.get(), static_cast<std::size_t>(frames) * kept, 0.0f);
     }
     const auto bytes = static_cast<int>(static_cast<std::size_t>(frames) * kept * sizeof(float));
     if (SDL_AudioStreamPut(file_->converter, kept_.get(), bytes) != 0) return false;
-    if (sourceDone_) {
+    if (sourceDone_ && tailLeft_ == 0) {
         flushed_ = true;
         if (SDL_AudioStreamFlush(file_->converter) != 0) return false;
     }
@@ -205,9 +241,11 @@ bool WavDecoding::feedConverter() {
 bool WavDecoding::seek(std::int64_t frame) {
     frame = std::clamp<std::int64_t>(frame, 0, expectedFrames_);
     sourceDone_ = flushed_ = false;
+    tailLeft_ = kConverterTailFrames;
     ended_ = false;
     produced_ = sameRate_ ? frame : 0;
-    if (sf_seek(file_->handle, sameRate_ ? frame : 0, SEEK_SET) < 0 || (!sameRate_ && !startConverter())) {
+    if (sf_seek(file_->handle, sameRate_ ? frame : 0, SEEK_SET) < 0 ||
+        (!sameRate_ && !startConverter())) {
         ended_ = true;
         return false;
     }
@@ -226,7 +264,8 @@ std::unique_ptr<Sample> decodeWav(const std::string& path, int outputRate, std::
     auto decoding = WavDecoding::open(path, outputRate);
     if (!decoding) return nullptr;
     const std::int64_t frames = decoding->expectedFrames();
-    if (frames > static_cast<std::int64_t>(maxBytes / (Sample::kChannels * sizeof(float)))) return nullptr;
+    if (frames > static_cast<std::int64_t>(maxBytes / (Sample::kChannels * sizeof(float))))
+        return nullptr;
     auto sample = std::make_unique<Sample>(static_cast<int>(frames));
     const int got = decoding->read(sample->frameForWriting(0), static_cast<int>(frames));
     sample->complete(got);

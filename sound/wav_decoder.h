@@ -17,11 +17,12 @@ namespace trovik {
 // Every buffer it holds is small and fixed once it is open, so a huge file
 // costs no more memory than a short one.
 class WavDecoding {
-public:
+  public:
     // nullptr for a missing, unreadable, non-WAV or unconvertible file.
     static std::unique_ptr<WavDecoding> open(const std::string& path, int outputRate);
     // The same from bytes in memory, which must outlive the decoding.
-    static std::unique_ptr<WavDecoding> openBytes(const void* data, std::size_t size, int outputRate);
+    static std::unique_ptr<WavDecoding> openBytes(const void* data, std::size_t size,
+                                                  int outputRate);
 
     ~WavDecoding();
     WavDecoding(const WavDecoding&) = delete;
@@ -42,7 +43,7 @@ public:
     // longer be read; the decoding has then ended.
     bool seek(std::int64_t frame);
 
-private:
+  private:
     struct File;
     WavDecoding(std::unique_ptr<File> file, int outputRate);
     static std::unique_ptr<WavDecoding> fromFile(std::unique_ptr<File> file, int outputRate);
@@ -58,6 +59,7 @@ private:
     std::int64_t produced_ = 0;
     bool sourceDone_ = false;
     bool flushed_ = false;
+    int tailLeft_ = 0;  // frames of silence still to give the converter at the end
     bool ended_ = false;
     std::unique_ptr<float[]> scratch_;  // one read's worth of the file's own frames
     std::unique_ptr<float[]> kept_;     // the same, cut to the channels played
@@ -65,6 +67,7 @@ private:
 
 // Decodes a whole file into memory at once; nullptr when it is no playable
 // WAV or does not fit `maxBytes`.
-std::unique_ptr<Sample> decodeWav(const std::string& path, int outputRate, std::size_t maxBytes = 256u << 20);
+std::unique_ptr<Sample> decodeWav(const std::string& path, int outputRate,
+                                  std::size_t maxBytes = 256u << 20);
 
 }  // namespace trovik

@@ -23,10 +23,11 @@ SampleCacheOptions settledFiles() {
 }
 
 class SampleCacheTest : public ::testing::Test {
-protected:
+  protected:
     testing::TempFolder folder;
     std::string writeTone(const std::string& name, double seconds, double frequency = 440.0) {
-        return testing::writeToneWav(folder.path() / name, SF_FORMAT_PCM_16, 1, kRate, frequency, seconds);
+        return testing::writeToneWav(folder.path() / name, SF_FORMAT_PCM_16, 1, kRate, frequency,
+                                     seconds);
     }
 };
 
@@ -53,7 +54,7 @@ TEST_F(SampleCacheTest, ALentSoundOutlivesItsChangedOrDeletedFileUntilGivenBack)
 TEST_F(SampleCacheTest, AFileRewrittenInPlaceWithItsOldTimesPlaysItsNewContent) {
     SampleCache cache(kRate);
     const std::string path = writeTone("hit.wav", 0.1, 441.0);
-    struct stat before{};
+    struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
     const Sample* first = cache.get(path);
     ASSERT_NE(first, nullptr);
@@ -67,7 +68,7 @@ TEST_F(SampleCacheTest, AFileRewrittenInPlaceWithItsOldTimesPlaysItsNewContent) 
     }
     const timespec times[2] = {before.st_atim, before.st_mtim};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-    struct stat after{};
+    struct stat after {};
     ASSERT_EQ(::stat(path.c_str(), &after), 0);
     ASSERT_EQ(after.st_size, before.st_size);
     ASSERT_EQ(after.st_ino, before.st_ino);
@@ -88,7 +89,8 @@ TEST_F(SampleCacheTest, ALongFileIsPlayableAtOnceAndCompletesInTheBackground) {
     EXPECT_EQ(cache.decodingsUnderWay(), 0);
     ASSERT_TRUE(sample->isComplete());
     EXPECT_NEAR(sample->frameCount(), 6 * 48000, 2);
-    EXPECT_NEAR(testing::risingZeroCrossings(sample->frame(0), sample->frameCount(), 1), 6 * 440, 3);
+    EXPECT_NEAR(testing::risingZeroCrossings(sample->frame(0), sample->frameCount(), 1), 6 * 440,
+                3);
 }
 
 TEST_F(SampleCacheTest, StaysWithinItsBudgetByLettingTheLeastRecentlyPlayedGo) {
@@ -136,7 +138,8 @@ TEST_F(SampleCacheTest, WhatCannotBeDecodedPlaysNothingAndKeepsTheRest) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto text = folder.path() / "text.wav";
     std::ofstream(text) << "not a sound";
-    for (const auto& bad : {fifo, text, folder.path()}) EXPECT_EQ(cache.get(bad.string()), nullptr) << bad;
+    for (const auto& bad : {fifo, text, folder.path()})
+        EXPECT_EQ(cache.get(bad.string()), nullptr) << bad;
     EXPECT_EQ(cache.get((folder.path() / "good.wav").string()), good);
     EXPECT_EQ(cache.samplesHeld(), 1u);
 }

@@ -30,7 +30,8 @@ struct Player {
         for (int idle = 0; idle < 1000 && !ended && position < frames; ++idle) {
             const int wanted = static_cast<int>(std::min<std::int64_t>(256, frames - position));
             const Sample::Read read = sample.read(position, buffer.data(), wanted);
-            heard.insert(heard.end(), buffer.begin(), buffer.begin() + read.frames * Sample::kChannels);
+            heard.insert(heard.end(), buffer.begin(),
+                         buffer.begin() + read.frames * Sample::kChannels);
             position += read.frames;
             ended = read.ended;
             if (read.frames > 0) idle = 0;
@@ -57,8 +58,8 @@ TEST(StreamedSample, EveryStartPlaysTheWholeSoundFrameForFrame) {
     testing::TempFolder folder;
     for (const int fileRate : {44100, 22050}) {
         SCOPED_TRACE(fileRate);
-        const std::string path =
-            testing::writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16, 1, fileRate, 523.0, 0.5);
+        const std::string path = testing::writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16,
+                                                       1, fileRate, 523.0, 0.5);
         const std::vector<float> reference = whole(path, 44100);
         const auto sample = Sample::streamed(kHead, kRing);
         SampleFiller filler(WavDecoding::open(path, 44100), *sample);
@@ -67,9 +68,11 @@ TEST(StreamedSample, EveryStartPlaysTheWholeSoundFrameForFrame) {
 
         EXPECT_EQ(player.play(1 << 30, ended), reference);
         EXPECT_TRUE(ended);
-        EXPECT_EQ(player.play(1 << 30, ended), reference) << "the second start, after the ring was passed";
+        EXPECT_EQ(player.play(1 << 30, ended), reference)
+            << "the second start, after the ring was passed";
         EXPECT_EQ(player.play(1000, ended), firstFrames(reference, 1000)) << "cut inside the head";
-        EXPECT_EQ(player.play(kHead + 2000, ended), firstFrames(reference, kHead + 2000)) << "cut in the ring";
+        EXPECT_EQ(player.play(kHead + 2000, ended), firstFrames(reference, kHead + 2000))
+            << "cut in the ring";
         player.decoderSteps = 1;  // a slow decoder: the voice waits for it
         player.stepFrames = 100;
         EXPECT_EQ(player.play(1 << 30, ended), reference);
@@ -81,7 +84,8 @@ TEST(StreamedSample, EveryStartPlaysTheWholeSoundFrameForFrame) {
 // played; nor does the player ever get frames that are not written.
 TEST(StreamedSample, TheRingHoldsExactlyTheFramesAheadOfThePlayer) {
     testing::TempFolder folder;
-    const std::string path = testing::writeToneWav(folder.path() / "tone.wav", SF_FORMAT_PCM_16, 2, 48000, 300.0, 0.3);
+    const std::string path =
+        testing::writeToneWav(folder.path() / "tone.wav", SF_FORMAT_PCM_16, 2, 48000, 300.0, 0.3);
     const std::vector<float> reference = whole(path, 48000);
     const auto sample = Sample::streamed(kHead, kRing);
     SampleFiller filler(WavDecoding::open(path, 48000), *sample);
@@ -93,7 +97,8 @@ TEST(StreamedSample, TheRingHoldsExactlyTheFramesAheadOfThePlayer) {
     EXPECT_EQ(sample->streamedUntil(), kHead + kRing) << "filled up to the ring, no further";
     EXPECT_EQ(sample->read(kHead - 100, out.data(), 4000).frames, 100 + kRing);
     EXPECT_EQ(firstFrames(out, 100 + kRing),
-              std::vector<float>(reference.begin() + (kHead - 100) * 2, reference.begin() + (kHead + kRing) * 2));
+              std::vector<float>(reference.begin() + (kHead - 100) * 2,
+                                 reference.begin() + (kHead + kRing) * 2));
     while (filler.step(1000)) {
     }
     EXPECT_EQ(sample->streamedUntil(), kHead + 2 * kRing) << "refilled as far as the player got";
@@ -102,7 +107,8 @@ TEST(StreamedSample, TheRingHoldsExactlyTheFramesAheadOfThePlayer) {
 
 TEST(StreamedSample, AFileShorterThanItsHeadEndsWithinIt) {
     testing::TempFolder folder;
-    const std::string path = testing::writeToneWav(folder.path() / "short.wav", SF_FORMAT_PCM_16, 1, 44100, 440.0, 0.05);
+    const std::string path =
+        testing::writeToneWav(folder.path() / "short.wav", SF_FORMAT_PCM_16, 1, 44100, 440.0, 0.05);
     const auto sample = Sample::streamed(kHead, kRing);
     SampleFiller filler(WavDecoding::open(path, 44100), *sample);
     Player player{*sample, filler};
