@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end: the real program picks a WAV of 1.9 GB (16-bit mono, a second
-# of 880 Hz tone at its start, silence after it) as the effect sample, with
-# all 16 effect cells on. Checks from the recording that the tone starts
+# of tone at its start, silence after it) as the effect sample, with all 16
+# effect cells on. The tone's pitch, 887.3 Hz, never repeats its waveform on
+# the exact frame within a step, so that every start is told apart. Checks from the recording that the tone starts
 # again at every step, and from /proc that the program's peak resident
 # memory stays under 100 MB.
 #
@@ -19,8 +20,8 @@ source "$here/session.sh"
 # second, so it is written at once and takes no room; it goes with $e2e_dir.
 samples="$e2e_dir/samples"
 mkdir -p "$samples/a_fx" "$samples/b" "$samples/c" "$samples/d" "$samples/e"
-"$make_long_wav" "$samples/a_fx/big.wav" 1900000000 44100 880 1.0
-"$make_long_wav" "$e2e_dir/reference.wav" 8820 44100 880 1.0
+"$make_long_wav" "$samples/a_fx/big.wav" 1900000000 44100 887.3 1.0
+"$make_long_wav" "$e2e_dir/reference.wav" 8820 44100 887.3 1.0
 
 e2e_start_x
 e2e_start_pulse
