@@ -1,5 +1,7 @@
 #include "background_decoder.h"
 
+#include <algorithm>
+
 namespace trovik {
 
 BackgroundDecoder::BackgroundDecoder() : worker_([this] { run(); }) {}
@@ -13,10 +15,20 @@ BackgroundDecoder::~BackgroundDecoder() {
     worker_.join();
 }
 
-void BackgroundDecoder::finish(std::unique_ptr<WavDecoding> decoding) {
+void BackgroundDecoder::fill(std::unique_ptr<SampleFiller> filler) {
     {
         const std::lock_guard lock(mutex_);
-        waiting_.push_back(std::move(decoding));
+        incoming_.push_back(std::move(filler));
+        ++unsettled_;
+    }
+    wake_.notify_one();
+}
+
+void BackgroundDecoder::cancel(const Sample* sample) {
+    {
+        const std::lock_guard lock(mutex_);
+        cancelled_.push_back(sample);
+        ++unsettled_;  // until the decoder has let go of it
     }
     wake_.notify_one();
 }
@@ -29,27 +41,76 @@ const Sample* BackgroundDecoder::takeFinished() {
     return sample;
 }
 
-void BackgroundDecoder::run() {
+void BackgroundDecoder::waitUntilSettled() {
     std::unique_lock lock(mutex_);
-    while (true) {
-        wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-        if (stopping_) return;
-        std::unique_ptr<WavDecoding> decoding = std::move(waiting_.front());
-        waiting_.pop_front();
+    settled_.wait(lock, [this] { return unsettled_ == 0; });
+}
+
+void BackgroundDecoder::run() {
+    std::vector<Job> jobs;  // this thread's own
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        const int cancels = takeRequests(jobs);
         lock.unlock();
-        bool done = false;
-        while (!done) {
-            done = decoding->decodeMore(kChunkFrames);
-            if (!done) {
-                const std::lock_guard check(mutex_);
-                if (stopping_) return;
-            }
-        }
-        const Sample* sample = &decoding->sample();
-        decoding.reset();
+        const bool busy = workOnce(jobs);
         lock.lock();
-        finished_.push_back(sample);
+        unsettled_ -= cancels;
+        retire(jobs);
+        if (busy) continue;
+        const auto asked = [this] {
+            return stopping_ || !incoming_.empty() || !cancelled_.empty();
+        };
+        if (jobs.empty()) {
+            wake_.wait(lock, asked);
+        } else {
+            wake_.wait_for(lock, kStreamPoll, asked);
+        }
     }
+}
+
+// With the lock held; tells how many cancellations it took.
+int BackgroundDecoder::takeRequests(std::vector<Job>& jobs) {
+    for (auto& filler : incoming_) jobs.push_back({std::move(filler)});
+    incoming_.clear();
+    for (const Sample* sample : cancelled_) {
+        const auto found = std::find_if(jobs.begin(), jobs.end(), [&](const Job& job) {
+            return &job.filler->sample() == sample;
+        });
+        if (found == jobs.end()) continue;  // finished meanwhile: already on its way back
+        found->filler->abandon();
+    }
+    const auto cancels = static_cast<int>(cancelled_.size());
+    cancelled_.clear();
+    return cancels;
+}
+
+// Without the lock: one piece of work for every sample.
+bool BackgroundDecoder::workOnce(std::vector<Job>& jobs) {
+    bool busy = false;
+    for (Job& job : jobs) {
+        try {
+            busy = job.filler->step(kChunkFrames) || busy;
+        } catch (...) {
+            job.filler->abandon();  // the sound ends where it stands
+        }
+    }
+    return busy;
+}
+
+// With the lock held: hands back what is finished and counts what settled.
+void BackgroundDecoder::retire(std::vector<Job>& jobs) {
+    for (Job& job : jobs) {
+        if (!job.settled && job.filler->headDone()) {
+            job.settled = true;
+            --unsettled_;
+        }
+        if (job.filler->finished()) {
+            finished_.push_back(&job.filler->sample());
+            job.filler.reset();
+        }
+    }
+    std::erase_if(jobs, [](const Job& job) { return job.filler == nullptr; });
+    if (unsettled_ == 0) settled_.notify_all();
 }
 
 }  // namespace trovik

@@ -1,41 +1,64 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "wav_decoder.h"
+#include "sample_filler.h"
 
 namespace trovik {
 
-// Finishes decodings on a thread of its own, so that a long file starts
-// playing after its first chunk instead of after all of it. Used from the
-// user-interface thread; the audio thread never touches it.
+// Fills samples on a thread of its own: it finishes decoding the part of a
+// sound held in memory, so that a long file starts playing after its first
+// chunk instead of after all of it, and keeps the ring of every streamed
+// sample filled ahead of where it plays. Used from the user-interface
+// thread; the audio thread never touches it.
 class BackgroundDecoder {
-public:
+  public:
     BackgroundDecoder();
-    ~BackgroundDecoder();  // stops after the chunk at hand; unfinished work is dropped
+    ~BackgroundDecoder();  // stops after the piece at hand; unfinished work is dropped
     BackgroundDecoder(const BackgroundDecoder&) = delete;
     BackgroundDecoder& operator=(const BackgroundDecoder&) = delete;
 
-    // The sample must stay alive until takeFinished() returns it.
-    void finish(std::unique_ptr<WavDecoding> decoding);
+    // The sample must stay alive until takeFinished() returns it: once it is
+    // complete, or once cancelled.
+    void fill(std::unique_ptr<SampleFiller> filler);
+    // Stops filling the sample; it comes back through takeFinished().
+    void cancel(const Sample* sample);
 
-    // A sample whose decoding has ended, or nullptr.
+    // A sample the decoder is done with, or nullptr.
     const Sample* takeFinished();
 
-private:
+    // Waits until the part in memory of every sample handed over is
+    // complete (a streamed sample's ring goes on being filled) and every
+    // cancelled one is on its way back.
+    void waitUntilSettled();
+
+  private:
+    struct Job {
+        std::unique_ptr<SampleFiller> filler;
+        bool settled = false;
+    };
     void run();
+    bool workOnce(std::vector<Job>& jobs);
+    int takeRequests(std::vector<Job>& jobs);
+    void retire(std::vector<Job>& jobs);
 
     static constexpr int kChunkFrames = 16384;
+    // How often a streamed sample's ring is looked at while nothing else is
+    // to do: far less than the ring lasts.
+    static constexpr std::chrono::milliseconds kStreamPoll{10};
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<std::unique_ptr<WavDecoding>> waiting_;
+    std::condition_variable settled_;
+    std::vector<std::unique_ptr<SampleFiller>> incoming_;
+    std::vector<const Sample*> cancelled_;
     std::vector<const Sample*> finished_;
+    int unsettled_ = 0;
     bool stopping_ = false;
     std::thread worker_;
 };

@@ -5,9 +5,13 @@
 
 namespace trovik {
 
-bool Mixer::post(const Command& command) { return commands_.push(command); }
+bool Mixer::post(const Command& command) {
+    return commands_.push(command);
+}
 
-bool Mixer::postStop(std::int64_t atFrame) { return post({Command::Kind::Stop, nullptr, atFrame}); }
+bool Mixer::postStop(std::int64_t atFrame) {
+    return post({Command::Kind::Stop, nullptr, atFrame});
+}
 
 bool Mixer::postStart(const Sample& sample, std::int64_t atFrame) {
     return post({Command::Kind::Start, &sample, atFrame});
@@ -59,13 +63,11 @@ void Mixer::releaseVoice() {
 int Mixer::renderVoice(float* out, int frames) {
     int playing = 0;
     if (voice_ != nullptr) {
-        const bool complete = voice_->isComplete();  // before the count: see Sample
-        const int ready = voice_->framesReady();
-        playing = std::clamp(ready - voicePosition_, 0, frames);
-        std::copy_n(voice_->frame(voicePosition_), playing * Sample::kChannels, out);
-        voicePosition_ += playing;
         // A sample still being decoded that has run dry waits, silent.
-        if (complete && voicePosition_ >= ready) releaseVoice();
+        const Sample::Read read = voice_->read(voicePosition_, out, frames);
+        playing = read.frames;
+        voicePosition_ += playing;
+        if (read.ended) releaseVoice();
     }
     std::fill_n(out + static_cast<std::ptrdiff_t>(playing) * Sample::kChannels,
                 (frames - playing) * Sample::kChannels, 0.0f);

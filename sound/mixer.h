@@ -55,7 +55,7 @@ private:
 
     // Audio thread only.
     const Sample* voice_ = nullptr;
-    int voicePosition_ = 0;
+    std::int64_t voicePosition_ = 0;
 
     std::atomic<std::int64_t> framesRendered_{0};
 };

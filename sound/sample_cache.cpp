@@ -3,59 +3,109 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <ctime>
+#include <new>
 
 #include "wav_decoder.h"
 
 namespace trovik {
 namespace {
 
-std::size_t bytesOf(const Sample* sample) { return sample ? sample->bytes() : 0; }
+std::size_t bytesOf(const Sample* sample) {
+    return sample ? sample->bytes() : 0;
+}
+
+std::int64_t nanosecondsOf(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+std::int64_t realTimeNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return nanosecondsOf(now);
+}
 
 }  // namespace
 
 SampleCache::SampleCache(int outputRate, std::size_t budgetBytes)
-    : outputRate_(outputRate), budgetBytes_(budgetBytes) {}
+    : SampleCache(outputRate, [&] {
+          SampleCacheOptions options;
+          options.budgetBytes = budgetBytes;
+          return options;
+      }()) {}
+
+SampleCache::SampleCache(int outputRate, SampleCacheOptions options)
+    : outputRate_(outputRate), options_(std::move(options)) {
+    if (!options_.fileClock) options_.fileClock = realTimeNow;
+}
 
 SampleCache::~SampleCache() = default;
 
 bool SampleCache::stampOf(const std::string& path, FileStamp& stamp) {
-    struct stat info{};
+    struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    stamp = {info.st_dev, info.st_ino, info.st_size,
-             static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+    stamp = {info.st_dev, info.st_ino, info.st_size, nanosecondsOf(info.st_mtim),
+             nanosecondsOf(info.st_ctim)};
     return true;
 }
 
-const Sample* SampleCache::get(const std::string& path) {
+const Sample* SampleCache::get(const std::string& path) noexcept {
+    try {
+        return lookUp(path);
+    } catch (...) {
+        // Out of memory on the way (nothing else here throws): this call
+        // plays nothing, and the cache holds only what it held before.
+        return nullptr;
+    }
+}
+
+const Sample* SampleCache::lookUp(const std::string& path) {
     FileStamp stamp;
     if (!stampOf(path, stamp)) {
         forget(path);
         return nullptr;
     }
     const auto found = files_.find(path);
-    if (found != files_.end() && found->second.stamp == stamp) {
+    if (found != files_.end() && found->second.stamp == stamp && found->second.settled) {
         found->second.lastUse = ++uses_;
         return found->second.sample;
     }
-    forget(path);
     return decodeAndKeep(path, stamp);
 }
 
+std::unique_ptr<Sample> SampleCache::newSampleFor(std::int64_t frames) const {
+    const auto wholeFrames =
+        static_cast<std::int64_t>(options_.wholeSampleBytes / (Sample::kChannels * sizeof(float)));
+    if (frames <= wholeFrames) return std::make_unique<Sample>(static_cast<int>(frames));
+    return Sample::streamed(options_.streamHeadFrames, options_.streamRingFrames);
+}
+
 const Sample* SampleCache::decodeAndKeep(const std::string& path, const FileStamp& stamp) {
-    std::optional<WavDecoding::Opened> opened = WavDecoding::open(path, outputRate_);
-    const Sample* sample = nullptr;
-    if (opened) {
-        sample = opened->sample.get();
-        const bool complete = opened->decoding->decodeMore(kFirstChunkFrames);
+    const bool settled =
+        options_.fileClock() - stamp.changedNanoseconds > kTimestampStepNanoseconds;
+    std::unique_ptr<WavDecoding> decoding = WavDecoding::open(path, outputRate_);
+    std::unique_ptr<Sample> owned = decoding ? newSampleFor(decoding->expectedFrames()) : nullptr;
+    std::unique_ptr<SampleFiller> filler =
+        owned ? std::make_unique<SampleFiller>(std::move(decoding), *owned) : nullptr;
+    // Room first, so that running out of memory leaves the cache as it was.
+    files_.reserve(files_.size() + 1);
+    held_.reserve(held_.size() + 1);
+    std::string key = path;
+
+    forget(path);
+    const Sample* sample = owned.get();
+    if (owned) {
+        filler->step(kFirstChunkFrames);
         bytesCached_ += bytesOf(sample);
-        held_.emplace(sample, Held{std::move(opened->sample), 0, true});
-        if (!complete) {
+        Held& held = held_.emplace(sample, Held{std::move(owned), 0, true}).first->second;
+        if (!filler->finished()) {
+            held.withDecoder = true;
             lend(sample);  // to the background decoder, until it is done writing
             ++decodingsUnderWay_;
-            decoder_.finish(std::move(opened->decoding));
+            decoder_.fill(std::move(filler));
         }
     }
-    files_[path] = CachedFile{stamp, sample, ++uses_};
+    files_[std::move(key)] = CachedFile{stamp, sample, ++uses_, settled};
     keepWithinBudget();
     return sample;
 }
@@ -63,8 +113,15 @@ const Sample* SampleCache::decodeAndKeep(const std::string& path, const FileStam
 void SampleCache::collectDecoded() {
     while (const Sample* done = decoder_.takeFinished()) {
         --decodingsUnderWay_;
+        const auto found = held_.find(done);
+        if (found != held_.end()) found->second.withDecoder = false;
         giveBack(done);
     }
+}
+
+void SampleCache::waitForDecodings() {
+    decoder_.waitUntilSettled();
+    collectDecoded();
 }
 
 void SampleCache::forget(const std::string& path) {
@@ -78,7 +135,9 @@ void SampleCache::forget(const std::string& path) {
     release(sample);
 }
 
-void SampleCache::lend(const Sample* sample) { ++held_.at(sample).lent; }
+void SampleCache::lend(const Sample* sample) {
+    ++held_.at(sample).lent;
+}
 
 void SampleCache::giveBack(const Sample* sample) {
     const auto found = held_.find(sample);
@@ -87,18 +146,25 @@ void SampleCache::giveBack(const Sample* sample) {
     release(sample);
 }
 
+// Lets a sample go that no one needs any more. One still being filled is
+// first taken from the decoder, which hands it back when it has let go.
 void SampleCache::release(const Sample* sample) {
     const auto found = held_.find(sample);
-    if (found != held_.end() && !found->second.cached && found->second.lent <= 0) held_.erase(found);
+    if (found == held_.end() || found->second.cached) return;
+    if (found->second.lent <= 0) {
+        held_.erase(found);
+    } else if (found->second.withDecoder && found->second.lent == 1) {
+        decoder_.cancel(sample);
+    }
 }
 
 // Lets the least recently played files go until the cache fits its budget;
 // the file just decoded stays even when it alone is larger.
 void SampleCache::keepWithinBudget() {
-    while (bytesCached_ > budgetBytes_ && files_.size() > 1) {
-        const auto oldest = std::min_element(files_.begin(), files_.end(), [](const auto& a, const auto& b) {
-            return a.second.lastUse < b.second.lastUse;
-        });
+    while (bytesCached_ > options_.budgetBytes && files_.size() > 1) {
+        const auto oldest = std::min_element(
+            files_.begin(), files_.end(),
+            [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
         const std::string path = oldest->first;
         forget(path);
     }

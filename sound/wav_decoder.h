@@ -1,64 +1,73 @@
 #pragma once
 
-#include <SDL.h>
-#include <sndfile.h>
-
+#include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "sample.h"
 
 namespace trovik {
 
 // A WAV file (8-bit unsigned, 16/24/32-bit PCM or 32/64-bit float, any
-// channel count and sample rate) being decoded, a chunk at a time, into a
-// stereo float Sample at the output rate. Files with more than two channels
-// keep their first two.
+// channel count and sample rate, up to the format's size limits) decoded a
+// piece at a time into stereo float frames at the output rate. Files with
+// more than two channels keep their first two; mono plays on both sides.
+//
+// Every buffer it holds is small and fixed once it is open, so a huge file
+// costs no more memory than a short one.
 class WavDecoding {
-public:
-    struct Opened;
-
-    // nullopt for a missing, unreadable or non-WAV file.
-    static std::optional<Opened> open(const std::string& path, int outputRate);
+  public:
+    // nullptr for a missing, unreadable, non-WAV or unconvertible file.
+    static std::unique_ptr<WavDecoding> open(const std::string& path, int outputRate);
+    // The same from bytes in memory, which must outlive the decoding.
+    static std::unique_ptr<WavDecoding> openBytes(const void* data, std::size_t size,
+                                                  int outputRate);
 
     ~WavDecoding();
     WavDecoding(const WavDecoding&) = delete;
     WavDecoding& operator=(const WavDecoding&) = delete;
 
-    // Decodes up to `sourceFrames` more frames of the file into the sample and
-    // publishes them. Returns true once the whole file is in and the sample
-    // is complete.
-    bool decodeMore(int sourceFrames);
-    bool finished() const { return finished_; }
-    const Sample& sample() const { return sample_; }
+    // How many output frames the whole file gives, as its header tells; a
+    // cut-short file ends earlier.
+    std::int64_t expectedFrames() const { return expectedFrames_; }
 
-private:
-    WavDecoding(SNDFILE* file, const SF_INFO& info, int outputRate, Sample& sample);
-    void writeSameRate(int frames);
-    bool resample(int frames);
-    void drainConverter();
-    void finish();
+    // Writes up to `frames` output frames to `out` (interleaved stereo) and
+    // returns how many; fewer than asked only at the end.
+    int read(float* out, int frames);
+    bool ended() const { return ended_; }
+    std::int64_t position() const { return produced_; }
 
-    SNDFILE* file_;
-    int fileChannels_;
-    int keptChannels_;
-    bool sameRate_;
-    SDL_AudioStream* converter_ = nullptr;
-    Sample& sample_;
-    std::vector<float> fileFrames_;
-    std::vector<float> keptFrames_;
-    int written_ = 0;
-    bool finished_ = false;
+    // Goes to output frame `frame` (at most expectedFrames()), as if that
+    // many frames had been read from the start. False when the file can no
+    // longer be read; the decoding has then ended.
+    bool seek(std::int64_t frame);
+
+  private:
+    struct File;
+    WavDecoding(std::unique_ptr<File> file, int outputRate);
+    static std::unique_ptr<WavDecoding> fromFile(std::unique_ptr<File> file, int outputRate);
+    bool startConverter();
+    int takeConverted(float* out, int frames);
+    bool feedConverter();
+    int readSameRate(float* out, int frames);
+
+    std::unique_ptr<File> file_;
+    int outputRate_;
+    bool sameRate_ = true;
+    std::int64_t expectedFrames_ = 0;
+    std::int64_t produced_ = 0;
+    bool sourceDone_ = false;
+    bool flushed_ = false;
+    int tailLeft_ = 0;  // frames of silence still to give the converter at the end
+    bool ended_ = false;
+    std::unique_ptr<float[]> scratch_;  // one read's worth of the file's own frames
+    std::unique_ptr<float[]> kept_;     // the same, cut to the channels played
 };
 
-struct WavDecoding::Opened {
-    std::unique_ptr<Sample> sample;  // filled as decoding goes on
-    std::unique_ptr<WavDecoding> decoding;
-};
-
-// Decodes a whole file at once; nullptr when it is no playable WAV.
-std::unique_ptr<Sample> decodeWav(const std::string& path, int outputRate);
+// Decodes a whole file into memory at once; nullptr when it is no playable
+// WAV or does not fit `maxBytes`.
+std::unique_ptr<Sample> decodeWav(const std::string& path, int outputRate,
+                                  std::size_t maxBytes = 256u << 20);
 
 }  // namespace trovik

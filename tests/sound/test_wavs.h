@@ -1,25 +1,34 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
 namespace trovik::testing {
 
 // Writes a sine tone as a WAV file with the given libsndfile subtype
-// (SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, ...). Every channel carries the tone.
-std::string writeToneWav(const std::filesystem::path& path, int subtype, int channels, int rate, double frequency,
-                         double seconds);
+// (SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, ...), in a plain WAV unless it names
+// another container (SF_FORMAT_RF64 | SF_FORMAT_PCM_16). Every channel carries the tone.
+std::string writeToneWav(const std::filesystem::path& path, int subtype, int channels, int rate,
+                         double frequency, double seconds);
+
+// Writes a 16-bit mono WAV of `dataBytes` bytes of sound that holds a tone
+// for its first `toneSeconds` and silence after it. The silence is a hole in
+// the file, so that even a file of gigabytes is written at once and takes no
+// room on the disk.
+void writeLongToneWav(const std::filesystem::path& path, std::uint32_t dataBytes, int rate,
+                      double frequency, double toneSeconds);
 
 // Counts upward zero crossings of one channel of interleaved stereo frames.
 int risingZeroCrossings(const float* interleaved, int frames, int channel);
 
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <vector>
+
+#include "sample_filler.h"
+#include "test_wavs.h"
+#include "wav_decoder.h"
+
+namespace trovik {
+namespace {
+
+constexpr int kHead = 4096;
+constexpr int kRing = 1500;  // not a divisor of anything in sight, so reads wrap mid-buffer
+
+// Plays a streamed sample the way the mixer's voice does, the decoder doing
+// `decoderSteps` pieces of work of `stepFrames` frames between buffers.
+struct Player {
+    Sample& sample;
+    SampleFiller& filler;
+    int stepFrames = 700;
+    int decoderSteps = 4;
+
+    // Plays from frame 0 until the sound ends or `frames` have played.
+    std::vector<float> play(std::int64_t frames, bool& ended) {
+        std::vector<float> heard;
+        std::vector<float> buffer(256 * Sample::kChannels);
+        std::int64_t position = 0;
+        ended = false;
+        for (int idle = 0; idle < 1000 && !ended && position < frames; ++idle) {
+            const int wanted = static_cast<int>(std::min<std::int64_t>(256, frames - position));
+            const Sample::Read read = sample.read(position, buffer.data(), wanted);
+            heard.insert(heard.end(), buffer.begin(),
+                         buffer.begin() + read.frames * Sample::kChannels);
+            position += read.frames;
+            ended = read.ended;
+            if (read.frames > 0) idle = 0;
+            for (int i = 0; i < decoderSteps; ++i) filler.step(stepFrames);
+        }
+        return heard;
+    }
+};
+
+std::vector<float> whole(const std::string& path, int rate) {
+    const std::unique_ptr<Sample> sample = decodeWav(path, rate);
+    return {sample->frame(0), sample->frame(0) + sample->frameCount() * Sample::kChannels};
+}
+
+std::vector<float> firstFrames(const std::vector<float>& frames, std::int64_t count) {
+    return {frames.begin(), frames.begin() + count * Sample::kChannels};
+}
+
+// Every frame of a streamed sound, in every pass, is the frame a whole
+// decoding gives, whether the file is read at its own rate or converted;
+// a start after the ring was passed goes back behind the head, one inside
+// the head finds the ring still good.
+TEST(StreamedSample, EveryStartPlaysTheWholeSoundFrameForFrame) {
+    testing::TempFolder folder;
+    for (const int fileRate : {44100, 22050}) {
+        SCOPED_TRACE(fileRate);
+        const std::string path = testing::writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16,
+                                                       1, fileRate, 523.0, 0.5);
+        const std::vector<float> reference = whole(path, 44100);
+        const auto sample = Sample::streamed(kHead, kRing);
+        SampleFiller filler(WavDecoding::open(path, 44100), *sample);
+        Player player{*sample, filler};
+        bool ended = false;
+
+        EXPECT_EQ(player.play(1 << 30, ended), reference);
+        EXPECT_TRUE(ended);
+        EXPECT_EQ(player.play(1 << 30, ended), reference)
+            << "the second start, after the ring was passed";
+        EXPECT_EQ(player.play(1000, ended), firstFrames(reference, 1000)) << "cut inside the head";
+        EXPECT_EQ(player.play(kHead + 2000, ended), firstFrames(reference, kHead + 2000))
+            << "cut in the ring";
+        player.decoderSteps = 1;  // a slow decoder: the voice waits for it
+        player.stepFrames = 100;
+        EXPECT_EQ(player.play(1 << 30, ended), reference);
+        EXPECT_TRUE(ended);
+    }
+}
+
+// However far ahead the decoder runs, it never writes over frames not yet
+// played; nor does the player ever get frames that are not written.
+TEST(StreamedSample, TheRingHoldsExactlyTheFramesAheadOfThePlayer) {
+    testing::TempFolder folder;
+    const std::string path =
+        testing::writeToneWav(folder.path() / "tone.wav", SF_FORMAT_PCM_16, 2, 48000, 300.0, 0.3);
+    const std::vector<float> reference = whole(path, 48000);
+    const auto sample = Sample::streamed(kHead, kRing);
+    SampleFiller filler(WavDecoding::open(path, 48000), *sample);
+    while (!filler.headDone()) filler.step(1000);
+    std::vector<float> out(4000 * Sample::kChannels);
+    EXPECT_EQ(sample->read(kHead, out.data(), 10).frames, 0) << "nothing streamed yet";
+    while (filler.step(1000)) {
+    }
+    EXPECT_EQ(sample->streamedUntil(), kHead + kRing) << "filled up to the ring, no further";
+    EXPECT_EQ(sample->read(kHead - 100, out.data(), 4000).frames, 100 + kRing);
+    EXPECT_EQ(firstFrames(out, 100 + kRing),
+              std::vector<float>(reference.begin() + (kHead - 100) * 2,
+                                 reference.begin() + (kHead + kRing) * 2));
+    while (filler.step(1000)) {
+    }
+    EXPECT_EQ(sample->streamedUntil(), kHead + 2 * kRing) << "refilled as far as the player got";
+    EXPECT_EQ(sample->read(kHead + kRing, out.data(), 1).frames, 1);
+}
+
+TEST(StreamedSample, AFileShorterThanItsHeadEndsWithinIt) {
+    testing::TempFolder folder;
+    const std::string path =
+        testing::writeToneWav(folder.path() / "short.wav", SF_FORMAT_PCM_16, 1, 44100, 440.0, 0.05);
+    const auto sample = Sample::streamed(kHead, kRing);
+    SampleFiller filler(WavDecoding::open(path, 44100), *sample);
+    Player player{*sample, filler};
+    bool ended = false;
+    EXPECT_EQ(player.play(1 << 30, ended), whole(path, 44100));
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(filler.finished());
+}
+
+}  // namespace
+}  // namespace trovik
