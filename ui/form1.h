@@ -30,6 +30,9 @@ public:
     static constexpr int kWatchPeriodMs = 10;
 
     Form1(SamplePlayer& player, HitTime& hitTime, QWidget* parent = nullptr);
+    // Runs the timers on `clock` rather than on the steady clock.
+    Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock& clock,
+          QWidget* parent = nullptr);
 
     const FormControls& controls() const { return c_; }
     ControlTimer& Timer1() { return timer1_; }
@@ -49,6 +52,7 @@ private:
     void wireSelector();
 
     FormControls c_;
+    SteadyTimerClock steadyClock_;
     ControlTimer timer1_;
     ControlTimer timer2_;
     ControlTimer timer4_;
