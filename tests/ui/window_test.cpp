@@ -12,6 +12,7 @@
 
 #include "../support/manual_timer_clock.h"
 #include "../support/recording_player.h"
+#include "accessibility.h"
 #include "background.h"
 #include "form1.h"
 
@@ -35,6 +36,8 @@ QAccessibleInterface* accessible(QWidget* widget) {
 
 class WindowTest : public ::testing::Test {
   protected:
+    static void SetUpTestSuite() { installAccessibleToggles(); }
+
     testing::RecordingPlayer player;
     HitTime hitTime;
     testing::ManualTimerClock clock;  // the timers move only when the test says
