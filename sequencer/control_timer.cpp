@@ -31,12 +31,6 @@ void ControlTimer::setInterval(int milliseconds) {
     armForNextDue(now);
 }
 
-int ControlTimer::remainingTime() const {
-    if (!isActive()) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextDue_ - clock_.now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-}
-
 // Runs when the Qt timer fires or the clock was moved: either may come
 // before the clock has reached the next due time, and then only re-arms.
 void ControlTimer::wake() {

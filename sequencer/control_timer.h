@@ -33,7 +33,6 @@ class ControlTimer : public QObject {
     void setInterval(int milliseconds);
     int interval() const { return interval_; }
     bool isActive() const { return interval_ != 0; }
-    int remainingTime() const;
 
     // When the tick being delivered now was due.
     Clock::time_point due() const { return due_; }

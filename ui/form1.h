@@ -36,11 +36,7 @@ public:
 
     const FormControls& controls() const { return c_; }
     ControlTimer& Timer1() { return timer1_; }
-    ControlTimer& Timer2() { return timer2_; }
-    ControlTimer& Timer4() { return timer4_; }
     StepClock& stepClock() { return stepClock_; }
-    Transport& transport() { return transport_; }
-    SampleBrowser& sampleBrowser() { return sampleBrowser_; }
 
     void showCentred();
 

@@ -32,19 +32,18 @@ TEST_F(ControlTimerTest, OnlyADifferentPeriodRestartsTheCountdownAndZeroStops) {
     record(timer);
     clock.advance(milliseconds(120));
     timer.setInterval(400);
-    EXPECT_EQ(timer.remainingTime(), 280);
     clock.advance(milliseconds(280));
     EXPECT_EQ(dues, std::vector{milliseconds(400)});
-    clock.advance(milliseconds(100));
+    clock.advance(milliseconds(100));  // 500
     timer.setInterval(800);
-    EXPECT_EQ(timer.remainingTime(), 800);
     clock.advance(milliseconds(799));
     EXPECT_EQ(dues.size(), 1u) << "the new countdown runs from the change";
+    clock.advance(milliseconds(1));
+    EXPECT_EQ(dues.back(), milliseconds(1300));
     timer.setInterval(0);
     EXPECT_FALSE(timer.isActive());
-    EXPECT_EQ(timer.remainingTime(), -1);
     clock.advance(milliseconds(5000));
-    EXPECT_EQ(dues.size(), 1u);
+    EXPECT_EQ(dues.size(), 2u);
 }
 
 // However late each tick runs, the due times stay on the grid of whole
@@ -73,7 +72,6 @@ TEST_F(ControlTimerTest, WakingUpEarlyDeliversNothing) {
     record(timer);
     QTest::qWait(20);
     EXPECT_TRUE(dues.empty());
-    EXPECT_EQ(timer.remainingTime(), 1);
 }
 
 }  // namespace
