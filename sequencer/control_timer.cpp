@@ -5,11 +5,17 @@
 namespace trovik {
 
 ControlTimer::ControlTimer(const QString& name, int interval, Qt::TimerType type, QObject* parent)
-    : ControlTimer(name, interval, type, steadyClock_, parent) {}
+    : QObject(parent), clock_(steadyClock_) {
+    start(name, interval, type);
+}
 
 ControlTimer::ControlTimer(const QString& name, int interval, Qt::TimerType type,
                            const TimerClock& clock, QObject* parent)
     : QObject(parent), clock_(clock) {
+    start(name, interval, type);
+}
+
+void ControlTimer::start(const QString& name, int interval, Qt::TimerType type) {
     setObjectName(name);
     timer_.setTimerType(type);
     timer_.setSingleShot(true);

@@ -41,6 +41,7 @@ class ControlTimer : public QObject {
     void timeout();
 
   private:
+    void start(const QString& name, int interval, Qt::TimerType type);
     void wake();
     void armForNextDue(Clock::time_point now);
     std::chrono::milliseconds period() const { return std::chrono::milliseconds(interval_); }

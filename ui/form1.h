@@ -44,24 +44,28 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void wireEvents();
-    void wireSelector();
+  // A null clock stands for the steady clock.
+  Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock* clock, QWidget* parent);
 
-    FormControls c_;
-    SteadyTimerClock steadyClock_;
-    ControlTimer timer1_;
-    ControlTimer timer2_;
-    ControlTimer timer4_;
-    BeatPattern pattern_;
-    StepClock stepClock_;
-    Transport transport_;
-    SampleBrowser sampleBrowser_;
-    QtBeatFileDialogs beatFileDialogs_;
-    BeatFileCommands beatFiles_;
-    // Has no handler: it exists under its name but is never started, as its
-    // ticks would do nothing.
-    QTimer timer3_;
-    QPixmap background_;  // the artwork, drawn for the screen's pixel ratio
+  void wireEvents();
+  void wireSelector();
+
+  FormControls c_;
+  SteadyTimerClock steadyClock_;
+  const TimerClock& clock_;
+  ControlTimer timer1_;
+  ControlTimer timer2_;
+  ControlTimer timer4_;
+  BeatPattern pattern_;
+  StepClock stepClock_;
+  Transport transport_;
+  SampleBrowser sampleBrowser_;
+  QtBeatFileDialogs beatFileDialogs_;
+  BeatFileCommands beatFiles_;
+  // Has no handler: it exists under its name but is never started, as its
+  // ticks would do nothing.
+  QTimer timer3_;
+  QPixmap background_;  // the artwork, drawn for the screen's pixel ratio
 };
 
 }  // namespace trovik
