@@ -32,7 +32,7 @@ fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 timed cmake --build build -j"$(nproc)"
 (cd build && timed env QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
-    ctest --output-on-failure --timeout 600 -j"$(nproc)" "$@")
+    ctest --output-on-failure --timeout 600 --no-tests=error -j"$(nproc)" "$@")
 if $all; then
     timed scripts/check-format.sh
     timed scripts/check-tidy.sh

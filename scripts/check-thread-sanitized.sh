@@ -8,11 +8,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-tsan}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" \
     -DTROVIK_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target sound_tests sequencer_tests
 cd "$build"
 QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy TSAN_OPTIONS=halt_on_error=1 \
-    ctest --output-on-failure --timeout 600 -L 'sound_tests|sequencer_tests'
+    ctest --output-on-failure --timeout 600 --no-tests=error -L 'sound_tests|sequencer_tests'
