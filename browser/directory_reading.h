@@ -15,7 +15,7 @@ std::optional<QStringList> readWavFileNames(const QString& directory);
 
 // Which directory a list shows and which one it was last asked for but could
 // not read. A list asked for either again does nothing: the sync timer asks
-// for the same path every millisecond, so that must cost no disk access, and
+// for the same path on every tick, so that must cost no disk access, and
 // a directory that failed is not tried again until something else was asked
 // for in between.
 class PathMemory {

@@ -23,7 +23,7 @@ class SampleBrowser {
 
     void Drive1_Change();
     // Carries the drive into the directory list and the directory into the
-    // file list. Runs every millisecond, and costs nothing while neither changed.
+    // file list. Runs on every tick of Timer4, and costs nothing while neither changed.
     void Timer4_Timer();
     void File1_Click();
 

@@ -9,11 +9,11 @@ cd "$(dirname "$0")/.."
 build=${1:-build-sanitized}
 sanitizers="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_CXX_FLAGS="$sanitizers" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
     -DTROVIK_FUZZ_SECONDS="${TROVIK_FUZZ_SECONDS:-60}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
-    ctest --output-on-failure --timeout 600 -LE e2e
+    ctest --output-on-failure --timeout 600 --no-tests=error -LE e2e

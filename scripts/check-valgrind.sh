@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Runs every unit test executable of a built tree once under valgrind's
-# memcheck (all of its tests in one process) and fails on any memory error or
-# any definite or possible leak. There are no suppressions: with the offscreen
-# platform Qt, fontconfig and X report nothing. Should they one day, put
-# suppressions for exactly those libraries in a file with the reason for each
-# and pass it with --suppressions; never suppress an error in our own code.
+# memcheck (all of its tests in one process) and fails on any invalid access,
+# use of an uninitialised value, bad free or definite leak. Possible leaks are
+# listed in the log but do not fail the run: a thread still alive at exit
+# leaves such blocks depending on how it was scheduled. Those that Qt's and
+# SDL's own threads keep are suppressed in scripts/valgrind.supp, each with
+# its reason; never suppress anything that our own code allocates.
 #
 # usage: scripts/check-valgrind.sh [build-dir]   (build unless given; built already)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
+suppressions=$PWD/scripts/valgrind.supp
 
 # The same executables ctest runs, end-to-end tests and the fuzz target aside.
 mapfile -t executables < <(cd "$build" && ctest -LE e2e --show-only=json-v1 | python3 -c '
@@ -28,6 +30,7 @@ for executable in "${executables[@]}"; do
     echo "valgrind: $name"
     if ! (cd "$build/tests" && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
             valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
+                --errors-for-leak-kinds=definite --suppressions="$suppressions" \
                 --num-callers=40 --log-file="$log" \
                 "$executable" --gtest_brief=1 >"$build/valgrind-$name.out" 2>&1); then
         echo "  failed: see $log and $build/valgrind-$name.out" >&2

@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing need.
 # Only what is missing is installed; a machine that has everything is left alone.
+#
+# usage: scripts/install-deps.sh [--test | --all]
+#   (none)  what building and running the program needs (./run.sh)
+#   --test  also what the unit and end-to-end tests need (./test.sh)
+#   --all   also what the other checks need (./test.sh --all)
 set -euo pipefail
 
-build_packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev
-                libgtest-dev libgmock-dev libbenchmark-dev)
+build_packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev)
 run_packages=(libqt6widgets6 libsdl2-2.0-0 libsndfile1 fonts-dejavu-core fonts-liberation2)
-e2e_packages=(python3 xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox)
-sanitizer_packages=(clang libclang-rt-dev)  # libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer
-# valgrind's memcheck, clang-tidy, the Debian package (CPack runs dpkg-shlibdeps
-# and file) and the validators of its desktop entry and AppStream metadata.
-check_packages=(valgrind clang-tidy dpkg-dev file desktop-file-utils appstream)
+test_packages=(libgtest-dev python3 xvfb xdotool x11-utils imagemagick pulseaudio
+               pulseaudio-utils sox)
+# The benchmarks (built whenever Google Benchmark is there); clang with
+# libFuzzer and the address, undefined-behaviour and thread sanitizers;
+# valgrind's memcheck; clang-tidy and clang-format; the Debian package (CPack
+# runs dpkg-shlibdeps and file) and the validators of its desktop entry and
+# AppStream metadata.
+all_packages=(libbenchmark-dev clang libclang-rt-dev valgrind clang-tidy clang-format
+              dpkg-dev file desktop-file-utils appstream)
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")
-if [ "${1:-}" = "--with-e2e" ]; then
-    wanted+=("${e2e_packages[@]}" "${sanitizer_packages[@]}" "${check_packages[@]}")
-fi
+case "${1:-}" in
+    "") ;;
+    --test) wanted+=("${test_packages[@]}") ;;
+    --all) wanted+=("${test_packages[@]}" "${all_packages[@]}") ;;
+    *)
+        echo "usage: $0 [--test | --all]" >&2
+        exit 2
+        ;;
+esac
 
 missing=()
 for pkg in "${wanted[@]}"; do

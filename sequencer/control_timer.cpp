@@ -5,11 +5,22 @@
 namespace trovik {
 
 ControlTimer::ControlTimer(const QString& name, int interval, Qt::TimerType type, QObject* parent)
-    : QObject(parent) {
+    : QObject(parent), clock_(steadyClock_) {
+    start(name, interval, type);
+}
+
+ControlTimer::ControlTimer(const QString& name, int interval, Qt::TimerType type,
+                           const TimerClock& clock, QObject* parent)
+    : QObject(parent), clock_(clock) {
+    start(name, interval, type);
+}
+
+void ControlTimer::start(const QString& name, int interval, Qt::TimerType type) {
     setObjectName(name);
     timer_.setTimerType(type);
     timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &ControlTimer::tick);
+    connect(&timer_, &QTimer::timeout, this, &ControlTimer::wake);
+    connect(&clock_, &TimerClock::moved, this, &ControlTimer::wake);
     setInterval(interval);
 }
 
@@ -21,30 +32,35 @@ void ControlTimer::setInterval(int milliseconds) {
         timer_.stop();
         return;
     }
-    nextDue_ = Clock::now() + period();
-    armForNextDue();
+    const auto now = clock_.now();
+    nextDue_ = now + period();
+    armForNextDue(now);
 }
 
-int ControlTimer::remainingTime() const {
-    if (!timer_.isActive()) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextDue_ - Clock::now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-}
-
-void ControlTimer::tick() {
+// Runs when the Qt timer fires or the clock was moved: either may come
+// before the clock has reached the next due time, and then only re-arms.
+void ControlTimer::wake() {
+    if (!isActive()) return;
+    const auto now = clock_.now();
+    if (now < nextDue_) {
+        armForNextDue(now);
+        return;
+    }
     due_ = nextDue_;
     nextDue_ += period();
-    const auto now = Clock::now();
     if (nextDue_ <= now) {
         const auto missed = (now - nextDue_) / period() + 1;
         nextDue_ += missed * period();
     }
-    armForNextDue();
+    armForNextDue(now);
     emit timeout();
 }
 
-void ControlTimer::armForNextDue() {
-    const auto wait = std::chrono::round<std::chrono::milliseconds>(nextDue_ - Clock::now());
+// Rounded up, so that the Qt timer does not fire before the due time and
+// spin; a tick up to a millisecond late is harmless, as due() tells when it
+// was due.
+void ControlTimer::armForNextDue(Clock::time_point now) {
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextDue_ - now);
     timer_.start(static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0)));
 }
 

@@ -4,42 +4,50 @@
 #include <QTimer>
 #include <chrono>
 
+#include "timer_clock.h"
+
 namespace trovik {
 
 // A periodic timer driven by writing its period: 0 stops it, a different
 // period (re)starts the countdown, and writing the period it already has
 // leaves the running countdown alone. (QTimer::setInterval restarts the
-// countdown on every write, so a monitor that rewrites the period every
-// millisecond would keep it from ever firing.)
+// countdown on every write, so a monitor that rewrites the period on each of
+// its ticks would keep it from ever firing.)
 //
 // Its ticks are due at the start plus whole periods, so it does not drift
 // however late a tick runs, and due() tells when the current tick was due.
 // A tick that runs late is delivered once, late; the ticks missed meanwhile
-// are dropped rather than made up in a burst.
+// are dropped rather than made up in a burst. A tick is never delivered
+// before its clock has reached its due time.
 class ControlTimer : public QObject {
     Q_OBJECT
 
-public:
-    using Clock = std::chrono::steady_clock;
+  public:
+    using Clock = TimerClock::Clock;
 
+    // Runs on the steady clock.
     ControlTimer(const QString& name, int interval, Qt::TimerType type, QObject* parent = nullptr);
+    ControlTimer(const QString& name, int interval, Qt::TimerType type, const TimerClock& clock,
+                 QObject* parent = nullptr);
 
     void setInterval(int milliseconds);
     int interval() const { return interval_; }
-    bool isActive() const { return timer_.isActive(); }
-    int remainingTime() const;
+    bool isActive() const { return interval_ != 0; }
 
     // When the tick being delivered now was due.
     Clock::time_point due() const { return due_; }
 
-signals:
+  signals:
     void timeout();
 
-private:
-    void tick();
-    void armForNextDue();
+  private:
+    void start(const QString& name, int interval, Qt::TimerType type);
+    void wake();
+    void armForNextDue(Clock::time_point now);
     std::chrono::milliseconds period() const { return std::chrono::milliseconds(interval_); }
 
+    SteadyTimerClock steadyClock_;
+    const TimerClock& clock_;
     QTimer timer_;
     int interval_ = 0;
     Clock::time_point due_{};

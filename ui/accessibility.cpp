@@ -124,8 +124,11 @@ void describeTransportAndTexts(const FormControls& c) {
 
 }  // namespace
 
-void describeForAssistiveTechnology(const FormControls& c) {
+void installAccessibleToggles() {
     QAccessible::installFactory(toggleFactory);
+}
+
+void describeForAssistiveTechnology(const FormControls& c) {
     describeCellsAndSwitches(c);
     describeSelectorRows(c);
     describeTransportAndTexts(c);

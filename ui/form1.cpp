@@ -31,12 +31,20 @@ QPoint centredFramePosition(const QRect& area, const QSize& frameSize) {
 }  // namespace
 
 Form1::Form1(SamplePlayer& player, HitTime& hitTime, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : Form1(player, hitTime, nullptr, parent) {}
+
+Form1::Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock& clock, QWidget* parent)
+    : Form1(player, hitTime, &clock, parent) {}
+
+Form1::Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock* clock, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
       c_(createFormControls(*this)),
-      timer1_(QStringLiteral("Timer1"), 200, Qt::PreciseTimer, this),
-      timer2_(QStringLiteral("Timer2"), kWatchPeriodMs, Qt::PreciseTimer, this),
-      timer4_(QStringLiteral("Timer4"), kWatchPeriodMs, Qt::PreciseTimer, this),
+      clock_(clock ? *clock : steadyClock_),
+      timer1_(QStringLiteral("Timer1"), 200, Qt::PreciseTimer, clock_, this),
+      timer2_(QStringLiteral("Timer2"), kWatchPeriodMs, Qt::PreciseTimer, clock_, this),
+      timer4_(QStringLiteral("Timer4"), kWatchPeriodMs, Qt::PreciseTimer, clock_, this),
       pattern_(patternOf(c_)),
       stepClock_(pattern_, *c_.HScroll1, *c_.Label7, player, timer1_, hitTime),
       transport_({*c_.Check1, *c_.HScroll1, *c_.VScroll1, timer1_, *c_.Label3, *c_.Label4}),

@@ -30,14 +30,13 @@ public:
     static constexpr int kWatchPeriodMs = 10;
 
     Form1(SamplePlayer& player, HitTime& hitTime, QWidget* parent = nullptr);
+    // Runs the timers on `clock` rather than on the steady clock.
+    Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock& clock,
+          QWidget* parent = nullptr);
 
     const FormControls& controls() const { return c_; }
     ControlTimer& Timer1() { return timer1_; }
-    ControlTimer& Timer2() { return timer2_; }
-    ControlTimer& Timer4() { return timer4_; }
     StepClock& stepClock() { return stepClock_; }
-    Transport& transport() { return transport_; }
-    SampleBrowser& sampleBrowser() { return sampleBrowser_; }
 
     // Shows the window with its frame, title bar and borders included,
     // centred on the screen.
@@ -47,12 +46,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 
-  private:
+private:
+    // A null clock stands for the steady clock.
+    Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock* clock, QWidget* parent);
+
     void wireEvents();
     void wireSelector();
     void centre();
 
     FormControls c_;
+    SteadyTimerClock steadyClock_;
+    const TimerClock& clock_;
     ControlTimer timer1_;
     ControlTimer timer2_;
     ControlTimer timer4_;

@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "accessibility.h"
 #include "app_icon.h"
 #include "app_identity.h"
 #include "audio_device.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(trovik::kVersionText);
     QApplication::setWindowIcon(trovik::applicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("trovik"));
+    trovik::installAccessibleToggles();
 
     trovik::Mixer mixer;
     const trovik::DrumKit drumKit(

@@ -1,12 +1,11 @@
-// Checks a screenshot of the main window's client area: it is 606 x 429, every
-// step cell covers the square painted for it and shows "O" exactly where
-// expected, and each track switch shows a blue (sounds) or black (muted) "O".
-// Used by window_test.sh.
+// Checks a screenshot of the main window's client area as the window opens:
+// it is 606 x 429, every step cell covers the square painted for it exactly
+// and is off, and each track switch shows a blue "O" (the track sounds).
+// Used by window_test.sh; what clicks do is the window unit test's part.
 //
-//   window_shot_check SHOT BASS SNARE EFFECT [ROW:COLUMN...]
-//     BASS SNARE EFFECT: sounds or muted; ROW:COLUMN: a cell expected on, e.g. 1:1 3:16
+//   window_shot_check SHOT
 #include <QImage>
-#include <QStringList>
+#include <QString>
 #include <cstdio>
 
 namespace {
@@ -53,8 +52,8 @@ bool isDark(QRgb c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: window_shot_check SHOT BASS SNARE EFFECT [ROW:COLUMN...]\n");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: window_shot_check SHOT\n");
         return 2;
     }
     const QImage shot =
@@ -63,15 +62,11 @@ int main(int argc, char** argv) {
         std::printf("FAIL: %s is not a 606 x 429 client area\n", argv[1]);
         return 1;
     }
-    QStringList on;
-    for (int i = 5; i < argc; ++i) on << QString::fromLocal8Bit(argv[i]);
     for (int row = 1; row <= 3; ++row) {
         // Inside the switch, clear of the painted outline that its last row may touch.
         const QRect o = QRect(32, kSwitchTops[row - 1], 33, 33).adjusted(3, 3, -3, -3);
-        const int blue = count(shot, o, is(kBlue)), black = count(shot, o, is(0));
-        const bool sounds = qstrcmp(argv[row + 1], "sounds") == 0;
-        expect(sounds ? blue > 40 && black == 0 : black > 40 && blue == 0,
-               QStringLiteral("switch %1 should be %2").arg(row).arg(argv[row + 1]));
+        expect(count(shot, o, is(kBlue)) > 40 && count(shot, o, is(0)) == 0,
+               QStringLiteral("switch %1 should be blue").arg(row));
         // Shifted by a pixel, a cell would hide one side of the outline and
         // leave white showing on the other.
         for (int column = 1; column <= 16; ++column) {
@@ -81,8 +76,8 @@ int main(int argc, char** argv) {
                    "cell " + key + ": the painted outline is not whole");
             expect(edges(shot, cell, [](QRgb c) { return c != kBlue && c != kWhite; }) == 80,
                    "cell " + key + ": the painted square shows inside the cell");
-            const bool lit = count(shot, cell.adjusted(5, 4, -5, -4), isDark) > 12;
-            expect(lit == on.contains(key), "cell " + key + (lit ? " is on" : " is off"));
+            expect(count(shot, cell.adjusted(5, 4, -5, -4), isDark) <= 12,
+                   "cell " + key + " is on");
         }
     }
     return failures ? 1 : 0;

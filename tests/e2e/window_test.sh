@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# End to end: the real program in a real X server, clicked with the mouse and
-# checked from screenshots of its window, which stay in the given folder.
+# End to end: the real program in a real X server, checked from a screenshot
+# of its window as it opens, which stays in the given folder. What clicks on
+# the controls do is checked by the window unit test.
 #
 # usage: window_test.sh <trovik-executable> <window_shot_check-executable> <screenshot-folder>
 set -euo pipefail
@@ -9,20 +10,23 @@ program=$1 check=$2 shots=$3
 source "$here/session.sh"
 mkdir -p "$shots"
 rm -f "$shots"/*.png
-shot() { sleep 0.3; import -window "$window" "$shots/$1.png"; }
-click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 
 e2e_start_x
 SDL_AUDIODRIVER=dummy "$program" >"$e2e_dir/trovik.log" 2>&1 &
 e2e_pids+=($!)
 window=$(e2e_wait_window "Trovik beat maker")
 
-shot start
-"$check" "$shots/start.png" sounds sounds sounds
-# Bass step 1, the rightmost effect cell and the effect switch.
-click 133 126
-click 568 396
-click 48 360
-shot edited
-"$check" "$shots/edited.png" sounds sounds muted 1:1 3:16
-echo "window: all checks passed; screenshots in $shots"
+# The window may still be painting when it appears: look again, for up to
+# 30 s, before calling a difference a failure.
+for attempt in $(seq 60); do
+    import -window "$window" "$shots/start.png"
+    if "$check" "$shots/start.png" >"$shots/check.txt"; then
+        break
+    fi
+    if [ "$attempt" -eq 60 ]; then
+        cat "$shots/check.txt"
+        exit 1
+    fi
+    sleep 0.5
+done
+echo "window: all checks passed; screenshot in $shots"

@@ -3,47 +3,75 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
-#include <QThread>
 #include <vector>
+
+#include "../support/manual_timer_clock.h"
 
 namespace trovik {
 namespace {
 
+using std::chrono::milliseconds;
+
+class ControlTimerTest : public ::testing::Test {
+  protected:
+    testing::ManualTimerClock clock;
+    const ControlTimer::Clock::time_point start = clock.now();
+    std::vector<milliseconds> dues;  // from the start
+
+    void record(ControlTimer& timer) {
+        QObject::connect(&timer, &ControlTimer::timeout, [this, &timer] {
+            dues.push_back(std::chrono::duration_cast<milliseconds>(timer.due() - start));
+        });
+    }
+};
+
 // The transport monitor rewrites the period all the time; if that restarted
 // the countdown, the step clock would never fire.
-TEST(ControlTimer, OnlyADifferentPeriodRestartsTheCountdownAndZeroStops) {
-    ControlTimer timer("Timer1", 400, Qt::PreciseTimer);
-    QThread::msleep(120);
+TEST_F(ControlTimerTest, OnlyADifferentPeriodRestartsTheCountdownAndZeroStops) {
+    ControlTimer timer("Timer1", 400, Qt::PreciseTimer, clock);
+    record(timer);
+    clock.advance(milliseconds(120));
     timer.setInterval(400);
-    EXPECT_LE(timer.remainingTime(), 400 - 100);
+    clock.advance(milliseconds(280));
+    EXPECT_EQ(dues, std::vector{milliseconds(400)});
+    clock.advance(milliseconds(100));  // 500
     timer.setInterval(800);
-    EXPECT_GT(timer.remainingTime(), 800 - 100);
+    clock.advance(milliseconds(799));
+    EXPECT_EQ(dues.size(), 1u) << "the new countdown runs from the change";
+    clock.advance(milliseconds(1));
+    EXPECT_EQ(dues.back(), milliseconds(1300));
     timer.setInterval(0);
     EXPECT_FALSE(timer.isActive());
+    clock.advance(milliseconds(5000));
+    EXPECT_EQ(dues.size(), 2u);
 }
 
 // However late each tick runs, the due times stay on the grid of whole
 // periods from the start (no drift), and ticks missed while the handler was
 // busy are dropped rather than made up in a burst.
-TEST(ControlTimer, TicksAreDueOnWholePeriodsAndMissedOnesAreDropped) {
-    using namespace std::chrono;
-    ControlTimer clock("Timer1", 10, Qt::PreciseTimer);
-    std::vector<ControlTimer::Clock::time_point> dues;
-    QObject::connect(&clock, &ControlTimer::timeout, [&] {
-        dues.push_back(clock.due());
-        QThread::msleep(dues.size() == 5 ? 45 : dues.size() % 7);
-    });
-    for (int i = 0; i < 400 && dues.size() < 12; ++i) QTest::qWait(5);
-    ASSERT_GE(dues.size(), 12u);
-    for (std::size_t k = 1; k < dues.size(); ++k) {
-        const auto step = duration_cast<microseconds>(dues[k] - dues[k - 1]).count();
-        EXPECT_EQ(step % 10000, 0) << "tick " << k;
-        if (k == 5) {
-            EXPECT_EQ(step, 10000) << "the late tick still comes, once";
-        } else if (k == 6) {
-            EXPECT_GE(step, 40000) << "the ticks missed during the 45 ms wait are skipped";
-        }
-    }
+TEST_F(ControlTimerTest, TicksAreDueOnWholePeriodsAndMissedOnesAreDropped) {
+    ControlTimer timer("Timer1", 10, Qt::PreciseTimer, clock);
+    record(timer);
+    clock.advance(milliseconds(9));
+    EXPECT_TRUE(dues.empty()) << "never before it is due";
+    clock.advance(milliseconds(1));   // 10
+    clock.advance(milliseconds(13));  // 23: the tick due at 20 runs 3 ms late
+    clock.advance(milliseconds(7));   // 30: the next one is still due on the grid
+    clock.advance(milliseconds(45));  // 75: 40 runs late, 50, 60 and 70 are missed
+    clock.advance(milliseconds(4));   // 79
+    clock.advance(milliseconds(1));   // 80
+    const std::vector<milliseconds> expected{milliseconds(10), milliseconds(20), milliseconds(30),
+                                             milliseconds(40), milliseconds(80)};
+    EXPECT_EQ(dues, expected);
+}
+
+// The Qt timer only wakes the timer up: without the clock reaching the due
+// time, no tick comes however often it fires.
+TEST_F(ControlTimerTest, WakingUpEarlyDeliversNothing) {
+    ControlTimer timer("Timer1", 1, Qt::PreciseTimer, clock);
+    record(timer);
+    QTest::qWait(20);
+    EXPECT_TRUE(dues.empty());
 }
 
 }  // namespace
