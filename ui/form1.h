@@ -36,7 +36,9 @@ public:
 
     const FormControls& controls() const { return c_; }
     ControlTimer& Timer1() { return timer1_; }
+    ControlTimer& Timer4() { return timer4_; }
     StepClock& stepClock() { return stepClock_; }
+    SampleBrowser& sampleBrowser() { return sampleBrowser_; }
 
     // Shows the window with its frame, title bar and borders included,
     // centred on the screen.
