@@ -21,7 +21,9 @@ void ControlTimer::setInterval(int milliseconds) {
         timer_.stop();
         return;
     }
-    nextDue_ = Clock::now() + period();
+    gridStart_ = Clock::now();
+    nextIndex_ = 1;
+    nextDue_ = gridStart_ + period();
     armForNextDue();
 }
 
@@ -33,11 +35,14 @@ int ControlTimer::remainingTime() const {
 
 void ControlTimer::tick() {
     due_ = nextDue_;
+    tickIndex_ = nextIndex_;
     nextDue_ += period();
+    ++nextIndex_;
     const auto now = Clock::now();
     if (nextDue_ <= now) {
         const auto missed = (now - nextDue_) / period() + 1;
         nextDue_ += missed * period();
+        nextIndex_ += missed;
     }
     armForNextDue();
     emit timeout();

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <cstdint>
 
 namespace trovik {
 
@@ -19,7 +20,7 @@ namespace trovik {
 class ControlTimer : public QObject {
     Q_OBJECT
 
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     ControlTimer(const QString& name, int interval, Qt::TimerType type, QObject* parent = nullptr);
@@ -29,21 +30,27 @@ public:
     bool isActive() const { return timer_.isActive(); }
     int remainingTime() const;
 
-    // When the tick being delivered now was due.
+    // When the tick being delivered now was due: the start of the grid plus
+    // tickIndex() whole periods.
     Clock::time_point due() const { return due_; }
+    Clock::time_point gridStart() const { return gridStart_; }
+    std::int64_t tickIndex() const { return tickIndex_; }
 
-signals:
+  signals:
     void timeout();
 
-private:
+  private:
     void tick();
     void armForNextDue();
     std::chrono::milliseconds period() const { return std::chrono::milliseconds(interval_); }
 
     QTimer timer_;
     int interval_ = 0;
+    Clock::time_point gridStart_{};
     Clock::time_point due_{};
     Clock::time_point nextDue_{};
+    std::int64_t tickIndex_ = 0;
+    std::int64_t nextIndex_ = 1;
 };
 
 }  // namespace trovik

@@ -12,19 +12,31 @@ std::int64_t nanosecondsOf(StreamClock::Clock::time_point moment) {
 }  // namespace
 
 void StreamClock::onCallback(std::int64_t firstFrame, Clock::time_point now) {
-    const auto framesAsNanoseconds = static_cast<std::int64_t>(static_cast<double>(firstFrame) * 1e9 / sampleRate_);
+    const auto framesAsNanoseconds =
+        static_cast<std::int64_t>(static_cast<double>(firstFrame) * 1e9 / sampleRate_);
     const std::int64_t observed = nanosecondsOf(now) - framesAsNanoseconds;
     const std::int64_t previous = frameZeroNanoseconds_.load(std::memory_order_relaxed);
-    std::int64_t estimate = previous == kNoEstimate ? observed : std::min(observed, previous + kCreepNanoseconds);
+    std::int64_t estimate =
+        previous == kNoEstimate ? observed : std::min(observed, previous + kCreepNanoseconds);
 
     windowEarliest_ = std::min(windowEarliest_, observed);
     if (windowStart_ == INT64_MIN) windowStart_ = nanosecondsOf(now);
     if (nanosecondsOf(now) - windowStart_ >= kWindowNanoseconds) {
-        if (windowEarliest_ > estimate + kStallNanoseconds) estimate = windowEarliest_;
+        if (windowEarliest_ > estimate + kStallNanoseconds) {
+            estimate = windowEarliest_;
+            epoch_.fetch_add(1, std::memory_order_acq_rel);
+        }
         windowEarliest_ = INT64_MAX;
         windowStart_ = nanosecondsOf(now);
     }
     frameZeroNanoseconds_.store(estimate, std::memory_order_release);
+}
+
+void StreamClock::reset() {
+    frameZeroNanoseconds_.store(kNoEstimate, std::memory_order_release);
+    windowEarliest_ = INT64_MAX;
+    windowStart_ = INT64_MIN;
+    epoch_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 std::int64_t StreamClock::frameAt(Clock::time_point moment) const {

@@ -14,8 +14,10 @@ namespace trovik {
 // earliest "time of frame 0" seen is the best estimate. It creeps later very
 // slowly, to follow a sound card whose clock runs a little slow, and jumps
 // when a whole window of callbacks came later than it (the stream stalled).
+// Every jump, and every restart of the stream, starts a new epoch: frames
+// planned against an older epoch no longer line up with the clock.
 class StreamClock {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::int64_t kUnknown = -1;
 
@@ -23,6 +25,10 @@ public:
 
     // Before the audio thread starts.
     void setSampleRate(int sampleRate) { sampleRate_ = sampleRate; }
+
+    // While no audio thread runs (the device is closed): forgets the
+    // estimate; the stream starts anew at its next callback.
+    void reset();
 
     // Audio thread. Never blocks.
     void onCallback(std::int64_t firstFrame, Clock::time_point now);
@@ -33,7 +39,10 @@ public:
 
     int sampleRate() const { return sampleRate_; }
 
-private:
+    // Any thread: counts the jumps and restarts of the estimate.
+    std::uint64_t epoch() const { return epoch_.load(std::memory_order_acquire); }
+
+  private:
     static constexpr std::int64_t kNoEstimate = INT64_MIN;
     // How far the estimate may move later per callback: 20 ns at 256 frames
     // is about 3.5 ppm of drift, more than a sound card is off by.
@@ -43,6 +52,7 @@ private:
 
     int sampleRate_;
     std::atomic<std::int64_t> frameZeroNanoseconds_{kNoEstimate};
+    std::atomic<std::uint64_t> epoch_{0};
     // Audio thread only.
     std::int64_t windowEarliest_ = INT64_MAX;
     std::int64_t windowStart_ = INT64_MIN;

@@ -29,7 +29,7 @@ public:
     // all a person can see, instead of waking the processor every millisecond.
     static constexpr int kWatchPeriodMs = 10;
 
-    Form1(SamplePlayer& player, HitTime& hitTime, QWidget* parent = nullptr);
+    Form1(SamplePlayer& player, QWidget* parent = nullptr);
 
     const FormControls& controls() const { return c_; }
     ControlTimer& Timer1() { return timer1_; }

@@ -181,8 +181,7 @@ class BeatFileCommandsTest : public ::testing::Test {
     }
 
     testing::RecordingPlayer player;
-    HitTime hitTime;
-    Form1 form{player, hitTime};
+    Form1 form{player};
     const FormControls& c = form.controls();
     QTimer user;
     QString answer;

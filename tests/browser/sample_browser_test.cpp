@@ -157,8 +157,7 @@ TEST_F(SampleBrowserTest, AFolderThatCannotBeReadKeepsTheListsAndIsNotReadOnEver
 // Inside the main window, where Timer4 runs from the start.
 TEST_F(SampleBrowserTest, TheEffectStepPlaysTheFileChosenInTheLists) {
     testing::RecordingPlayer player;
-    HitTime hitTime;
-    Form1 form{player, hitTime};
+    Form1 form{player};
     const FormControls& c = form.controls();
     form.show();
     const auto playEffectStep = [&] {

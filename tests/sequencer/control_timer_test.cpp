@@ -29,14 +29,17 @@ TEST(ControlTimer, TicksAreDueOnWholePeriodsAndMissedOnesAreDropped) {
     using namespace std::chrono;
     ControlTimer clock("Timer1", 10, Qt::PreciseTimer);
     std::vector<ControlTimer::Clock::time_point> dues;
+    std::vector<std::int64_t> indices;
     QObject::connect(&clock, &ControlTimer::timeout, [&] {
         dues.push_back(clock.due());
+        indices.push_back(clock.tickIndex());
         QThread::msleep(dues.size() == 5 ? 45 : dues.size() % 7);
     });
     for (int i = 0; i < 400 && dues.size() < 12; ++i) QTest::qWait(5);
     ASSERT_GE(dues.size(), 12u);
     for (std::size_t k = 1; k < dues.size(); ++k) {
         const auto step = duration_cast<microseconds>(dues[k] - dues[k - 1]).count();
+        EXPECT_EQ(dues[k], clock.gridStart() + indices[k] * milliseconds(10)) << "tick " << k;
         EXPECT_EQ(step % 10000, 0) << "tick " << k;
         if (k == 5) {
             EXPECT_EQ(step, 10000) << "the late tick still comes, once";

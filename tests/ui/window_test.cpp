@@ -35,8 +35,7 @@ QAccessibleInterface* accessible(QWidget* widget) {
 class WindowTest : public ::testing::Test {
   protected:
     testing::RecordingPlayer player;
-    HitTime hitTime;
-    Form1 form{player, hitTime};
+    Form1 form{player};
 
     void SetUp() override { form.show(); }
 
