@@ -14,8 +14,9 @@ namespace {
 
 // Used when the server does not tell its own rate, or there is no server yet.
 constexpr int kFallbackRate = 48000;
-// 5.3 ms at 48 kHz.
-constexpr int kBufferFrames = 256;
+// 10.7 ms at 48 kHz. 256 frames gave dropouts through PulseAudio on a busy
+// two-core machine (see docs/PERFORMANCE.md).
+constexpr int kBufferFrames = 512;
 // Room for a tick that runs a little late.
 constexpr std::chrono::microseconds kLateTickAllowance{4000};
 

@@ -20,8 +20,14 @@ void StreamClock::onCallback(std::int64_t firstFrame, Clock::time_point now) {
         previous == kNoEstimate ? observed : std::min(observed, previous + kCreepNanoseconds);
 
     windowEarliest_ = std::min(windowEarliest_, observed);
-    if (windowStart_ == INT64_MIN) windowStart_ = nanosecondsOf(now);
-    if (nanosecondsOf(now) - windowStart_ >= kWindowNanoseconds) {
+    if (windowStart_ == INT64_MIN) windowStart_ = streamStart_ = nanosecondsOf(now);
+    // A new stream often stalls while the server wakes its sink; short
+    // windows in the first second let the clock follow within a few tenths
+    // of a second instead of holding every hit back until the first full
+    // window ends.
+    const bool starting = nanosecondsOf(now) - streamStart_ < kWindowNanoseconds;
+    const std::int64_t window = starting ? kStartWindowNanoseconds : kWindowNanoseconds;
+    if (nanosecondsOf(now) - windowStart_ >= window) {
         if (windowEarliest_ > estimate + kStallNanoseconds) {
             estimate = windowEarliest_;
             epoch_.fetch_add(1, std::memory_order_acq_rel);

@@ -48,6 +48,7 @@ class StreamClock {
     // is about 3.5 ppm of drift, more than a sound card is off by.
     static constexpr std::int64_t kCreepNanoseconds = 20;
     static constexpr std::int64_t kWindowNanoseconds = 1'000'000'000;
+    static constexpr std::int64_t kStartWindowNanoseconds = 100'000'000;
     static constexpr std::int64_t kStallNanoseconds = 2'000'000;
 
     int sampleRate_;
@@ -56,6 +57,7 @@ class StreamClock {
     // Audio thread only.
     std::int64_t windowEarliest_ = INT64_MAX;
     std::int64_t windowStart_ = INT64_MIN;
+    std::int64_t streamStart_ = 0;
 };
 
 }  // namespace trovik

@@ -29,6 +29,22 @@ TEST(StreamClock, LateCallbacksDoNotMoveTheEstimateButAStalledStreamDoesInANewEp
     EXPECT_EQ(clock.epoch(), 1u);
 }
 
+// A stream often stalls as it starts (the server wakes its sink). Until the
+// clock notices, every hit would be placed that much too late; in the first
+// second it looks every tenth of a second, so it follows within a few.
+TEST(StreamClock, AStallAsTheStreamStartsIsFollowedWithinAFewTenthsOfASecond) {
+    StreamClock clock(kRate);
+    const auto start = StreamClock::Clock::now();
+    std::int64_t frame = 0;
+    auto due = start;
+    for (; frame < 10 * kBuffer; frame += kBuffer, due += kBufferTime) clock.onCallback(frame, due);
+    due += milliseconds(300);
+    const auto until = due + milliseconds(250);
+    for (; due < until; frame += kBuffer, due += kBufferTime) clock.onCallback(frame, due);
+    EXPECT_NEAR(clock.frameAt(due), frame, 2);
+    EXPECT_EQ(clock.epoch(), 1u);
+}
+
 // A reopened device starts a new stream: the old estimate must not place
 // the first hits, and whoever planned frames must see a new epoch.
 TEST(StreamClock, AResetForgetsTheEstimateAndStartsANewEpoch) {
