@@ -17,6 +17,10 @@ bool Mixer::postStart(const Sample& sample, std::int64_t atFrame) {
     return post({Command::Kind::Start, &sample, atFrame});
 }
 
+bool Mixer::postDropFrom(std::int64_t frame) {
+    return post({Command::Kind::DropFrom, nullptr, frame});
+}
+
 const Sample* Mixer::takeReleased() {
     const auto sample = released_.pop();
     return sample ? *sample : nullptr;
@@ -61,6 +65,11 @@ void Mixer::takeNewCommands() {
     while (waitingCount_ < waiting_.size()) {
         const Command* next = commands_.peek();
         if (next == nullptr) return;
+        if (next->kind == Command::Kind::DropFrom) {
+            dropWaitingFrom(next->atFrame);
+            commands_.dropFront();
+            continue;
+        }
         std::size_t at = waitingCount_;
         while (at > 0 && waiting_[at - 1].atFrame > next->atFrame) {
             waiting_[at] = waiting_[at - 1];
@@ -70,6 +79,18 @@ void Mixer::takeNewCommands() {
         ++waitingCount_;
         commands_.dropFront();
     }
+}
+
+void Mixer::dropWaitingFrom(std::int64_t frame) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < waitingCount_; ++i) {
+        if (waiting_[i].atFrame < frame) {
+            waiting_[kept++] = waiting_[i];
+        } else if (waiting_[i].kind == Command::Kind::Start) {
+            released_.push(waiting_[i].sample);
+        }
+    }
+    waitingCount_ = kept;
 }
 
 void Mixer::applyDue(std::int64_t now) {

@@ -28,7 +28,9 @@ class Mixer {
     static constexpr std::size_t kCapacity = 512;
 
     struct Command {
-        enum class Kind : std::uint8_t { Stop, Start };
+        // DropFrom: when it reaches the audio thread, every command still
+        // waiting for a frame at or after `atFrame` is dropped unheard.
+        enum class Kind : std::uint8_t { Stop, Start, DropFrom };
         Kind kind = Kind::Stop;
         const Sample* sample = nullptr;  // Start only; borrowed until released
         std::int64_t atFrame = kAsSoonAsPossible;
@@ -38,6 +40,8 @@ class Mixer {
     bool post(const Command& command);
     bool postStop(std::int64_t atFrame = kAsSoonAsPossible);
     bool postStart(const Sample& sample, std::int64_t atFrame = kAsSoonAsPossible);
+    // Withdraws what was planned for `frame` and later, before planning anew.
+    bool postDropFrom(std::int64_t frame);
 
     // Audio thread: writes `frames` interleaved stereo frames to `out`.
     void render(float* out, int frames);
@@ -61,6 +65,7 @@ class Mixer {
 
   private:
     void takeNewCommands();
+    void dropWaitingFrom(std::int64_t frame);
     void applyDue(std::int64_t now);
     void apply(const Command& command);
     void releaseVoice();

@@ -18,6 +18,15 @@ void StreamClock::onCallback(std::int64_t firstFrame, Clock::time_point now) {
     const std::int64_t previous = frameZeroNanoseconds_.load(std::memory_order_relaxed);
     std::int64_t estimate =
         previous == kNoEstimate ? observed : std::min(observed, previous + kCreepNanoseconds);
+    if (previous != kNoEstimate && observed > previous + kGapNanoseconds) {
+        // A gap far longer than any buffer: the stream stood still (the
+        // server paused it, or it ran dry). Its frames now sound that much
+        // later; follow at once.
+        estimate = observed;
+        windowEarliest_ = INT64_MAX;
+        windowStart_ = nanosecondsOf(now);
+        epoch_.fetch_add(1, std::memory_order_acq_rel);
+    }
 
     windowEarliest_ = std::min(windowEarliest_, observed);
     if (windowStart_ == INT64_MIN) windowStart_ = streamStart_ = nanosecondsOf(now);

@@ -13,7 +13,8 @@ namespace trovik {
 // it is about to render. Callbacks can only be late, never early, so the
 // earliest "time of frame 0" seen is the best estimate. It creeps later very
 // slowly, to follow a sound card whose clock runs a little slow, and jumps
-// when a whole window of callbacks came later than it (the stream stalled).
+// when a whole window of callbacks came later than it (the stream stalled
+// briefly) or when one callback comes 50 ms late (the stream stood still).
 // Every jump, and every restart of the stream, starts a new epoch: frames
 // planned against an older epoch no longer line up with the clock.
 class StreamClock {
@@ -50,6 +51,7 @@ class StreamClock {
     static constexpr std::int64_t kWindowNanoseconds = 1'000'000'000;
     static constexpr std::int64_t kStartWindowNanoseconds = 100'000'000;
     static constexpr std::int64_t kStallNanoseconds = 2'000'000;
+    static constexpr std::int64_t kGapNanoseconds = 50'000'000;
 
     int sampleRate_;
     std::atomic<std::int64_t> frameZeroNanoseconds_{kNoEstimate};

@@ -50,6 +50,12 @@ std::int64_t WavPlayer::frameOf(const GridHit& hit) {
     if (clock == nullptr) return Mixer::kAsSoonAsPossible;
     const std::uint64_t epoch = clock->epoch();
     const std::int64_t estimate = clock->frameAt(hit.due() + timing_.latency);
+    if (epoch != epochPlannedOn_) {
+        // Hits still waiting were planned on a clock that no longer holds:
+        // after a stall they would sound its length too late. Withdraw them.
+        mixer_.postDropFrom(Mixer::kAsSoonAsPossible + 1);
+        epochPlannedOn_ = epoch;
+    }
     const std::int64_t frame = scheduler_.frameOf(
         hit, estimate == StreamClock::kUnknown ? HitScheduler::kUnknown : estimate, epoch);
     return frame == HitScheduler::kUnknown ? Mixer::kAsSoonAsPossible : frame;

@@ -48,6 +48,7 @@ class WavPlayer : public SamplePlayer {
     int outputRate_;
     HitTiming timing_;
     HitScheduler scheduler_;
+    std::uint64_t epochPlannedOn_ = 0;
     SampleCache cache_;
 };
 

@@ -134,6 +134,25 @@ TEST(Mixer, AHitIsNeverHeldBehindACommandDueLater) {
     EXPECT_EQ(mixer.lateCommands(), 0);
 }
 
+// Hits planned on a clock that turned out wrong are withdrawn from the
+// frame of the new plan on; what was planned before it stays.
+TEST(Mixer, DropFromWithdrawsTheCommandsWaitingForThatFrameOrLater) {
+    Mixer mixer;
+    const auto early = constantSample(10000, 0.25f);
+    const auto stale = constantSample(10000, 0.5f);
+    const auto fresh = constantSample(10000, 0.75f);
+    mixer.postStart(*early, 10);
+    mixer.postStart(*stale, 200);
+    mixer.postStop(300);
+    mixer.postDropFrom(100);
+    mixer.postStart(*fresh, 100);
+    const std::vector<float> left = renderLeft(mixer, 512);
+    EXPECT_EQ(left[10], 0.25f);
+    EXPECT_EQ(left[100], 0.75f);
+    EXPECT_EQ(left[511], 0.75f) << "neither the stale start nor the stale stop came";
+    EXPECT_EQ(drainReleased(mixer), (std::multiset<const Sample*>{early.get(), stale.get()}));
+}
+
 // While the device is closed nothing renders; what was posted meanwhile is
 // dropped without sounding and every borrowed sample comes back.
 TEST(Mixer, DiscardingDropsWaitingHitsSilencesTheVoiceAndReturnsEverySample) {

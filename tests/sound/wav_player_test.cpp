@@ -127,6 +127,36 @@ TEST_F(WavPlayerTest, ANewlyChosenFileSoundsOnItsTickNotBehindEarlierStopsOrASta
     EXPECT_EQ(mixer.lateCommands(), 0);
 }
 
+// The stream stood still for 400 ms after three ticks had been planned
+// ahead (a server waking its sink does this as a stream starts). The hits
+// planned on the old clock would sound 400 ms late, among the new ones:
+// they are withdrawn.
+TEST_F(WavPlayerTest, AfterTheStreamStoodStillHitsPlannedOnTheOldClockAreWithdrawn) {
+    StreamClock streamClock(kRate);
+    WavPlayer timed(mixer, drumKit, kRate, {&streamClock, milliseconds(10)});
+    const auto frameZero = StreamClock::Clock::now();
+    streamClock.onCallback(0, frameZero);
+    const GridHit::Clock::time_point grid = frameZero;
+    for (int tick = 1; tick <= 3; ++tick) {
+        timed.PlaySampleAt(DrumKit::kSnareName, {grid, milliseconds(150), tick});
+    }
+    // Frame 4410 (100 ms) is asked for only at 500 ms.
+    render(mixer, 4410);
+    streamClock.onCallback(4410, frameZero + milliseconds(500));
+    timed.PlaySampleAt(DrumKit::kBassName, {grid, milliseconds(150), 4});  // 610 ms: frame 9261
+    const std::vector<float> left = render(mixer, kRate);
+    std::vector<int> starts;
+    for (int i = 1; i < static_cast<int>(left.size()); ++i) {
+        if (left[i] != 0.0f && left[i - 1] == 0.0f) starts.push_back(4410 + i);
+    }
+    ASSERT_FALSE(starts.empty());
+    EXPECT_EQ(starts.front(), 9261) << "the first sound after the stall is tick 4's";
+    const int tickThreeOld = (450 + 10) * kRate / 1000;  // 20286
+    const int snareAtTickThree = static_cast<int>(left[tickThreeOld - 4410] != 0.0f &&
+                                                  left[tickThreeOld - 4410 - 1] == 0.0f);
+    EXPECT_EQ(snareAtTickThree, 0) << "tick 3, planned on the old clock, is not heard";
+}
+
 TEST(WavPlayerWithoutDevice, StaysSilentAndQueuesNothing) {
     Mixer mixer;
     const DrumKit drumKit{TROVIK_SAMPLE_DIR};
