@@ -92,6 +92,7 @@ bool AudioDevice::open() {
         return false;
     }
     callbacksSeen_ = callbacks_.load(std::memory_order_acquire);
+    checksWithoutCallback_ = 0;
     SDL_PauseAudioDevice(device_, 0);
     return true;
 }
@@ -106,10 +107,12 @@ void AudioDevice::close() {
 bool AudioDevice::lost() {
     if (!isOpen()) return false;
     if (SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_PLAYING) return true;
+    // A new stream may stand still for about 2 s while the server wakes its
+    // sink; only a longer silence of the callback means the server hangs.
     const std::uint64_t now = callbacks_.load(std::memory_order_acquire);
-    const bool stalled = now == callbacksSeen_;
+    checksWithoutCallback_ = now == callbacksSeen_ ? checksWithoutCallback_ + 1 : 0;
     callbacksSeen_ = now;
-    return stalled;
+    return checksWithoutCallback_ >= kChecksWithoutCallbackWhenLost;
 }
 
 void AudioDevice::fill(float* out, int frames) {

@@ -54,6 +54,8 @@ class AudioDevice : public OutputDevice {
     // Stops the audio thread; after this the mixer and clock are no longer read.
     void close() override;
     bool isOpen() const override { return device_ != 0; }
+    // The server dropped the device, or no buffer was asked for in the
+    // last kChecksWithoutCallbackWhenLost calls.
     bool lost() override;
 
     int sampleRate() const { return sampleRate_; }
@@ -73,6 +75,8 @@ class AudioDevice : public OutputDevice {
     std::string error_;
     std::atomic<std::uint64_t> callbacks_{0};
     std::uint64_t callbacksSeen_ = 0;
+    int checksWithoutCallback_ = 0;
+    static constexpr int kChecksWithoutCallbackWhenLost = 8;
     bool priorityRaised_ = false;  // audio thread only
 };
 

@@ -11,7 +11,7 @@ class OutputDevice {
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // True when the open device no longer plays: the server dropped it, or
-    // no buffer was asked for since the last call.
+    // it has asked for no buffer for a long time. Called every half second.
     virtual bool lost() = 0;
 };
 
