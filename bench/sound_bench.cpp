@@ -1,9 +1,12 @@
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 #include "bench_support.h"
 #include "drum_kit.h"
 #include "mixer.h"
 #include "sample_cache.h"
+#include "stream_clock.h"
 #include "wav_player.h"
 
 namespace trovik::bench {
@@ -40,6 +43,26 @@ void PlaySample_First1MBFile(benchmark::State& state) {
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(PlaySample_First1MBFile)->Arg(44100)->Arg(48000)->Unit(benchmark::kMicrosecond);
+
+// A hit of the step grid: the frame comes from the anchor, not from a fresh
+// estimate, and the file was played before.
+void PlaySampleAt_GridHitOnAFilePlayedBefore(benchmark::State& state) {
+    Mixer mixer;
+    const DrumKit drumKit(TROVIK_SAMPLE_DIR);
+    StreamClock clock(48000);
+    const auto start = StreamClock::Clock::now();
+    clock.onCallback(0, start);
+    WavPlayer player(mixer, drumKit, 48000, {&clock, std::chrono::milliseconds(15)});
+    std::vector<float> oneTick(960 * 2);  // 20 ms at 48 kHz: the stream keeps pace with the grid
+    std::int64_t tick = 0;
+    for (auto _ : state) {
+        player.PlaySampleAt(DrumKit::kBassName, {start, std::chrono::milliseconds(20), ++tick});
+        state.PauseTiming();
+        mixer.render(oneTick.data(), 960);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(PlaySampleAt_GridHitOnAFilePlayedBefore);
 
 void PlaySample_MissingFile(benchmark::State& state) {
     Mixer mixer;

@@ -9,7 +9,6 @@
 #include "beat_pattern.h"
 #include "control_timer.h"
 #include "drum_kit.h"
-#include "hit_time.h"
 #include "step_clock.h"
 #include "wav_player.h"
 
@@ -36,8 +35,7 @@ void StepClock_TickWithThreeHits(benchmark::State& state) {
     WavPlayer player(mixer, drumKit, 44100);
     const BeatPattern pattern(cells, switches);
     const ControlTimer timer(QStringLiteral("Timer1"), 0, Qt::PreciseTimer);
-    HitTime hitTime;
-    StepClock clock(pattern, *position, *effectPath, player, timer, hitTime);
+    StepClock clock(pattern, *position, *effectPath, player, timer);
     clock.Timer1_Timer();
     for (auto _ : state) {
         clock.Timer1_Timer();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the sound and sequencer tests with clang under ThreadSanitizer and
-# runs them: the audio thread, the decoder thread and the interface thread
-# must meet only where the code says they do.
+# runs them: the mixer's two-thread stress test, the engine with a real audio
+# thread, the device keeper and the decoder thread. Any data race fails the run.
 #
 # usage: scripts/check-thread-sanitized.sh [build-dir]   (build-tsan unless given)
 set -euo pipefail

@@ -33,6 +33,8 @@ void ControlTimer::setInterval(int milliseconds) {
         return;
     }
     const auto now = clock_.now();
+    gridStart_ = now;
+    nextIndex_ = 1;
     nextDue_ = now + period();
     armForNextDue(now);
 }
@@ -47,10 +49,13 @@ void ControlTimer::wake() {
         return;
     }
     due_ = nextDue_;
+    tickIndex_ = nextIndex_;
     nextDue_ += period();
+    ++nextIndex_;
     if (nextDue_ <= now) {
         const auto missed = (now - nextDue_) / period() + 1;
         nextDue_ += missed * period();
+        nextIndex_ += missed;
     }
     armForNextDue(now);
     emit timeout();

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <cstdint>
 
 #include "timer_clock.h"
 
@@ -34,8 +35,11 @@ class ControlTimer : public QObject {
     int interval() const { return interval_; }
     bool isActive() const { return interval_ != 0; }
 
-    // When the tick being delivered now was due.
+    // When the tick being delivered now was due: the start of the grid plus
+    // tickIndex() whole periods.
     Clock::time_point due() const { return due_; }
+    Clock::time_point gridStart() const { return gridStart_; }
+    std::int64_t tickIndex() const { return tickIndex_; }
 
   signals:
     void timeout();
@@ -50,8 +54,11 @@ class ControlTimer : public QObject {
     const TimerClock& clock_;
     QTimer timer_;
     int interval_ = 0;
+    Clock::time_point gridStart_{};
     Clock::time_point due_{};
     Clock::time_point nextDue_{};
+    std::int64_t tickIndex_ = 0;
+    std::int64_t nextIndex_ = 1;
 };
 
 }  // namespace trovik

@@ -1,5 +1,6 @@
 #include "audio_device.h"
 
+#include <SDL.h>
 #include <pthread.h>
 #include <sched.h>
 
@@ -15,9 +16,14 @@ void raiseThisThreadToRealTime() {
     pthread_setschedparam(pthread_self(), SCHED_RR, &parameters);
 }
 
+void SDLCALL fillDevice(void* userdata, Uint8* stream, int bytes) {
+    const int frames = bytes / static_cast<int>(sizeof(float) * Sample::kChannels);
+    static_cast<AudioDevice*>(userdata)->fill(reinterpret_cast<float*>(stream), frames);
+}
+
 }  // namespace
 
-AudioDevice::AudioDevice(Mixer& mixer) : mixer_(mixer) {
+void AudioSystem::prepareProcess() {
     // Qt owns the process's signals; SDL would turn SIGINT and SIGTERM into
     // events that nobody reads, and the program could not be ended.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -25,49 +31,98 @@ AudioDevice::AudioDevice(Mixer& mixer) : mixer_(mixer) {
     // priority where the system allows it; a busy machine then cannot starve
     // the small buffer into a dropout.
     SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        error_ = SDL_GetError();
-        return;
-    }
-    subsystemStarted_ = true;
-    SDL_AudioSpec wanted{};
-    wanted.freq = kPreferredRate;
-    wanted.format = AUDIO_F32SYS;
-    wanted.channels = Sample::kChannels;
-    wanted.samples = kPreferredBufferFrames;
-    wanted.callback = &AudioDevice::fill;
-    wanted.userdata = this;
-    // Format and channels stay ours (SDL converts if the card differs); the
-    // rate may follow the card, and samples are decoded to whatever it is.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained_,
-                                  SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
-    if (device_ == 0) {
-        error_ = SDL_GetError();
-        return;
-    }
-    clock_.setSampleRate(obtained_.freq);
-    SDL_PauseAudioDevice(device_, 0);
 }
 
-AudioDevice::~AudioDevice() {
-    close();
-    if (subsystemStarted_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+bool AudioSystem::start() {
+    if (started_) return true;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        error_ = SDL_GetError();
+        return false;
+    }
+    started_ = true;
+    return true;
+}
+
+void AudioSystem::stop() {
+    if (started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    started_ = false;
+}
+
+int AudioSystem::serverRate(int fallback) {
+    if (!start()) return fallback;
+    char* name = nullptr;
+    SDL_AudioSpec spec{};
+    const bool known = SDL_GetDefaultAudioInfo(&name, &spec, 0) == 0 && spec.freq > 0;
+    SDL_free(name);
+    return known ? spec.freq : fallback;
+}
+
+AudioDevice::AudioDevice(AudioSystem& system, Mixer& mixer, StreamClock& clock, int sampleRate,
+                         int bufferFrames)
+    : system_(system),
+      mixer_(mixer),
+      clock_(clock),
+      sampleRate_(sampleRate),
+      bufferFrames_(bufferFrames) {
+    clock_.setSampleRate(sampleRate);
+}
+
+bool AudioDevice::open() {
+    if (isOpen()) return true;
+    if (!system_.start()) {
+        error_ = system_.error();
+        return false;
+    }
+    SDL_AudioSpec wanted{};
+    wanted.freq = sampleRate_;
+    wanted.format = AUDIO_F32SYS;
+    wanted.channels = Sample::kChannels;
+    wanted.samples = static_cast<Uint16>(bufferFrames_);
+    wanted.callback = &fillDevice;
+    wanted.userdata = this;
+    // Rate, format, channels and buffer stay ours: SDL converts where the
+    // server differs, so the frames the hits were planned on stay valid.
+    SDL_AudioSpec obtained{};
+    priorityRaised_ = false;  // a new audio thread comes with the device
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (device_ == 0) {
+        error_ = SDL_GetError();
+        // The next attempt connects anew, perhaps to a server that is back.
+        system_.stop();
+        return false;
+    }
+    callbacksSeen_ = callbacks_.load(std::memory_order_acquire);
+    checksWithoutCallback_ = 0;
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
 }
 
 void AudioDevice::close() {
-    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    if (device_ == 0) return;
+    SDL_CloseAudioDevice(device_);
     device_ = 0;
+    system_.stop();
 }
 
-void SDLCALL AudioDevice::fill(void* userdata, Uint8* stream, int bytes) {
-    auto* self = static_cast<AudioDevice*>(userdata);
-    if (!self->priorityRaised_) {
+bool AudioDevice::lost() {
+    if (!isOpen()) return false;
+    if (SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_PLAYING) return true;
+    // A new stream may stand still for about 2 s while the server wakes its
+    // sink; only a longer silence of the callback means the server hangs.
+    const std::uint64_t now = callbacks_.load(std::memory_order_acquire);
+    checksWithoutCallback_ = now == callbacksSeen_ ? checksWithoutCallback_ + 1 : 0;
+    callbacksSeen_ = now;
+    return checksWithoutCallback_ >= kChecksWithoutCallbackWhenLost;
+}
+
+void AudioDevice::fill(float* out, int frames) {
+    if (!priorityRaised_) {
         raiseThisThreadToRealTime();
-        self->priorityRaised_ = true;
+        priorityRaised_ = true;
     }
-    const int frames = bytes / static_cast<int>(sizeof(float) * Sample::kChannels);
-    self->clock_.onCallback(self->mixer_.framesRendered(), StreamClock::Clock::now());
-    self->mixer_.render(reinterpret_cast<float*>(stream), frames);
+    clock_.onCallback(mixer_.framesRendered(), StreamClock::Clock::now());
+    mixer_.render(out, frames);
+    callbacks_.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace trovik

@@ -1,45 +1,82 @@
 #pragma once
 
-#include <SDL.h>
-
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "mixer.h"
+#include "output_device.h"
 #include "stream_clock.h"
 
 namespace trovik {
 
-// The sound card, opened once for the whole run with a small buffer and fed
-// by the mixer from SDL's audio thread. When no device can be opened the
-// program runs silently: isOpen() is false and sampleRate() is 0.
-class AudioDevice {
-public:
-    static constexpr int kPreferredRate = 44100;
-    static constexpr int kPreferredBufferFrames = 512;
+// SDL's audio subsystem. It is started anew for every attempt to open the
+// device after the sound server went away: the connection SDL made to the
+// old server is dead, and the next server may be another one.
+class AudioSystem {
+  public:
+    AudioSystem() = default;
+    ~AudioSystem() { stop(); }
+    AudioSystem(const AudioSystem&) = delete;
+    AudioSystem& operator=(const AudioSystem&) = delete;
 
-    explicit AudioDevice(Mixer& mixer);
-    ~AudioDevice();
+    // Process-wide settings, once, before the first engine is built.
+    static void prepareProcess();
+
+    bool start();
+    void stop();
+    bool started() const { return started_; }
+
+    // The default output's own sample rate, or `fallback` when the server
+    // does not tell (or there is none).
+    int serverRate(int fallback);
+
+    const std::string& error() const { return error_; }
+
+  private:
+    bool started_ = false;
+    std::string error_;
+};
+
+// The sound card through SDL2, fed by the mixer from SDL's audio thread at
+// a fixed rate and buffer size (SDL converts where the card differs). May
+// be opened and closed any number of times; the mixer's frame count goes on
+// across them.
+class AudioDevice : public OutputDevice {
+  public:
+    AudioDevice(AudioSystem& system, Mixer& mixer, StreamClock& clock, int sampleRate,
+                int bufferFrames);
+    ~AudioDevice() override { close(); }
     AudioDevice(const AudioDevice&) = delete;
     AudioDevice& operator=(const AudioDevice&) = delete;
 
-    // Stops the audio thread; after this the mixer is no longer read.
-    void close();
+    bool open() override;
+    // Stops the audio thread; after this the mixer and clock are no longer read.
+    void close() override;
+    bool isOpen() const override { return device_ != 0; }
+    // The server dropped the device, or no buffer was asked for in the
+    // last kChecksWithoutCallbackWhenLost calls.
+    bool lost() override;
 
-    bool isOpen() const { return device_ != 0; }
-    int sampleRate() const { return isOpen() ? obtained_.freq : 0; }
-    int bufferFrames() const { return isOpen() ? obtained_.samples : 0; }
+    int sampleRate() const { return sampleRate_; }
+    int bufferFrames() const { return bufferFrames_; }
     const std::string& error() const { return error_; }
-    const StreamClock& streamClock() const { return clock_; }
 
-private:
-    static void SDLCALL fill(void* userdata, Uint8* stream, int bytes);
+    // Audio thread.
+    void fill(float* out, int frames);
 
+  private:
+    AudioSystem& system_;
     Mixer& mixer_;
-    StreamClock clock_;
-    SDL_AudioDeviceID device_ = 0;
-    SDL_AudioSpec obtained_{};
+    StreamClock& clock_;
+    int sampleRate_;
+    int bufferFrames_;
+    std::uint32_t device_ = 0;
     std::string error_;
-    bool subsystemStarted_ = false;
+    std::atomic<std::uint64_t> callbacks_{0};
+    std::uint64_t callbacksSeen_ = 0;
+    int checksWithoutCallback_ = 0;
+    static constexpr int kChecksWithoutCallbackWhenLost = 8;
     bool priorityRaised_ = false;  // audio thread only
 };
 

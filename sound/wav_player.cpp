@@ -1,14 +1,39 @@
 #include "wav_player.h"
 
 namespace trovik {
+namespace {
+
+// How far the grid may stray from the stream clock before it is slewed
+// (1 ms), and before a new anchor is fixed (50 ms: the stream stalled).
+int deadbandFrames(int rate) {
+    return rate / 1000;
+}
+int reanchorFrames(int rate) {
+    return rate / 20;
+}
+
+}  // namespace
 
 WavPlayer::WavPlayer(Mixer& mixer, const DrumKit& drumKit, int outputRate, HitTiming timing)
-    : mixer_(mixer), drumKit_(drumKit), outputRate_(outputRate), timing_(timing), cache_(outputRate) {}
+    : mixer_(mixer),
+      drumKit_(drumKit),
+      outputRate_(outputRate),
+      timing_(timing),
+      scheduler_(outputRate, deadbandFrames(outputRate), reanchorFrames(outputRate)),
+      cache_(outputRate) {}
 
 void WavPlayer::PlaySample(const std::string& path) {
+    play(path, Mixer::kAsSoonAsPossible);
+}
+
+void WavPlayer::PlaySampleAt(const std::string& path, const GridHit& hit) {
+    // The frame is fixed before any decoding, which may take a while for a new file.
+    play(path, frameOf(hit));
+}
+
+void WavPlayer::play(const std::string& path, std::int64_t frame) {
     collectReleased();
     if (outputRate_ <= 0) return;
-    const std::int64_t frame = frameOfThisHit();
     mixer_.postStop(frame);
     const Sample* sample = cache_.get(drumKit_.resolve(path));
     if (sample == nullptr) return;
@@ -20,12 +45,20 @@ void WavPlayer::collectReleased() {
     cache_.collectDecoded();
 }
 
-std::int64_t WavPlayer::frameOfThisHit() const {
-    if (timing_.streamClock == nullptr || timing_.hitTime == nullptr) return Mixer::kAsSoonAsPossible;
-    const auto due = timing_.hitTime->due();
-    if (!due) return Mixer::kAsSoonAsPossible;
-    const std::int64_t frame = timing_.streamClock->frameAt(*due + timing_.latency);
-    return frame == StreamClock::kUnknown ? Mixer::kAsSoonAsPossible : frame;
+std::int64_t WavPlayer::frameOf(const GridHit& hit) {
+    const StreamClock* clock = timing_.streamClock;
+    if (clock == nullptr) return Mixer::kAsSoonAsPossible;
+    const std::uint64_t epoch = clock->epoch();
+    const std::int64_t estimate = clock->frameAt(hit.due() + timing_.latency);
+    if (epoch != epochPlannedOn_) {
+        // Hits still waiting were planned on a clock that no longer holds:
+        // after a stall they would sound its length too late. Withdraw them.
+        mixer_.postDropFrom(Mixer::kAsSoonAsPossible + 1);
+        epochPlannedOn_ = epoch;
+    }
+    const std::int64_t frame = scheduler_.frameOf(
+        hit, estimate == StreamClock::kUnknown ? HitScheduler::kUnknown : estimate, epoch);
+    return frame == HitScheduler::kUnknown ? Mixer::kAsSoonAsPossible : frame;
 }
 
 }  // namespace trovik

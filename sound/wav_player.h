@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "drum_kit.h"
-#include "hit_time.h"
+#include "hit_scheduler.h"
 #include "mixer.h"
 #include "sample_cache.h"
 #include "sample_player.h"
@@ -11,12 +11,11 @@
 
 namespace trovik {
 
-// Where the hits of a step clock tick are placed: at the tick's due time plus
-// a fixed latency, on the exact frame, so late ticks and buffer boundaries
-// add no jitter. Without a stream clock every hit sounds as soon as possible.
+// Where hits of the step grid are placed: on the stream clock's frames, a
+// fixed latency after they were due. Without a stream clock every hit
+// sounds as soon as possible.
 struct HitTiming {
     const StreamClock* streamClock = nullptr;
-    const HitTime* hitTime = nullptr;
     std::chrono::nanoseconds latency{0};
 };
 
@@ -25,26 +24,31 @@ struct HitTiming {
 // changed), lends it to the mixer and takes back what the audio thread has
 // finished with. Stop and start of one call fall on the same frame.
 class WavPlayer : public SamplePlayer {
-public:
-    // `outputRate` is the device's sample rate; 0 means there is no device,
-    // and every call is silent.
+  public:
+    // `outputRate` is the rate samples are decoded to; 0 means there is no
+    // output at all, and every call is silent.
     WavPlayer(Mixer& mixer, const DrumKit& drumKit, int outputRate, HitTiming timing = HitTiming());
 
     void PlaySample(const std::string& path) override;
+    void PlaySampleAt(const std::string& path, const GridHit& hit) override;
 
     // Takes back what the audio thread has finished with. PlaySample does this too.
     void collectReleased();
 
     std::size_t samplesHeld() const { return cache_.samplesHeld(); }
     int decodingsUnderWay() const { return cache_.decodingsUnderWay(); }
+    const HitScheduler& scheduler() const { return scheduler_; }
 
-private:
-    std::int64_t frameOfThisHit() const;
+  private:
+    void play(const std::string& path, std::int64_t frame);
+    std::int64_t frameOf(const GridHit& hit);
 
     Mixer& mixer_;
     const DrumKit& drumKit_;
     int outputRate_;
     HitTiming timing_;
+    HitScheduler scheduler_;
+    std::uint64_t epochPlannedOn_ = 0;
     SampleCache cache_;
 };
 

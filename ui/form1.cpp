@@ -30,13 +30,12 @@ QPoint centredFramePosition(const QRect& area, const QSize& frameSize) {
 
 }  // namespace
 
-Form1::Form1(SamplePlayer& player, HitTime& hitTime, QWidget* parent)
-    : Form1(player, hitTime, nullptr, parent) {}
+Form1::Form1(SamplePlayer& player, QWidget* parent) : Form1(player, nullptr, parent) {}
 
-Form1::Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock& clock, QWidget* parent)
-    : Form1(player, hitTime, &clock, parent) {}
+Form1::Form1(SamplePlayer& player, const TimerClock& clock, QWidget* parent)
+    : Form1(player, &clock, parent) {}
 
-Form1::Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock* clock, QWidget* parent)
+Form1::Form1(SamplePlayer& player, const TimerClock* clock, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
@@ -46,7 +45,7 @@ Form1::Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock* clock, QW
       timer2_(QStringLiteral("Timer2"), kWatchPeriodMs, Qt::PreciseTimer, clock_, this),
       timer4_(QStringLiteral("Timer4"), kWatchPeriodMs, Qt::PreciseTimer, clock_, this),
       pattern_(patternOf(c_)),
-      stepClock_(pattern_, *c_.HScroll1, *c_.Label7, player, timer1_, hitTime),
+      stepClock_(pattern_, *c_.HScroll1, *c_.Label7, player, timer1_),
       transport_({*c_.Check1, *c_.HScroll1, *c_.VScroll1, timer1_, *c_.Label3, *c_.Label4}),
       sampleBrowser_({*c_.Drive1, *c_.Dir1, *c_.File1, *c_.Label7}),
       beatFileDialogs_(*this),

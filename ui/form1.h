@@ -29,10 +29,9 @@ public:
     // all a person can see, instead of waking the processor every millisecond.
     static constexpr int kWatchPeriodMs = 10;
 
-    Form1(SamplePlayer& player, HitTime& hitTime, QWidget* parent = nullptr);
+    explicit Form1(SamplePlayer& player, QWidget* parent = nullptr);
     // Runs the timers on `clock` rather than on the steady clock.
-    Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock& clock,
-          QWidget* parent = nullptr);
+    Form1(SamplePlayer& player, const TimerClock& clock, QWidget* parent = nullptr);
 
     const FormControls& controls() const { return c_; }
     ControlTimer& Timer1() { return timer1_; }
@@ -50,7 +49,7 @@ protected:
 
 private:
     // A null clock stands for the steady clock.
-    Form1(SamplePlayer& player, HitTime& hitTime, const TimerClock* clock, QWidget* parent);
+    Form1(SamplePlayer& player, const TimerClock* clock, QWidget* parent);
 
     void wireEvents();
     void wireSelector();

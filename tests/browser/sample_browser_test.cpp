@@ -209,8 +209,7 @@ class EffectSampleTest : public SampleBrowserTest {
 
     const std::vector<std::pair<QString, QString>> oddNames = makeOddNames();
     testing::RecordingPlayer player;
-    HitTime hitTime;
-    Form1 form{player, hitTime};
+    Form1 form{player};
     const FormControls& controls = form.controls();
 };
 

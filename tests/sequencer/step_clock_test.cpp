@@ -14,13 +14,12 @@ const std::string kSnare = DrumKit::kSnareName;
 using Paths = std::vector<std::string>;
 
 class StepClockTest : public ::testing::Test {
-protected:
+  protected:
     testing::PatternControls controls;
     BeatPattern pattern = controls.pattern();
     testing::RecordingPlayer player;
-    ControlTimer timer{"Timer1", 0, Qt::PreciseTimer};
-    HitTime hitTime;
-    StepClock clock{pattern, *controls.HScroll1, *controls.Label7, player, timer, hitTime};
+    ControlTimer timer{"Timer1", 150, Qt::PreciseTimer};
+    StepClock clock{pattern, *controls.HScroll1, *controls.Label7, player, timer};
 
     Paths tickAt(int step) {
         controls.HScroll1->setValue(step);
@@ -36,6 +35,12 @@ TEST_F(StepClockTest, PlaysEveryHittingTrackInOrderThenAdvancesAndWraps) {
     controls.Label7->setText("/samples/zap.wav");
     EXPECT_EQ(tickAt(16), (Paths{kBass, kSnare, "/samples/zap.wav"}));
     EXPECT_EQ(controls.HScroll1->value(), 1);
+    ASSERT_EQ(player.hits.size(), 3u);
+    for (const GridHit& hit : player.hits) {
+        EXPECT_EQ(hit.start, timer.gridStart()) << "every hit names Timer1's grid";
+        EXPECT_EQ(hit.period, std::chrono::milliseconds(150));
+        EXPECT_EQ(hit.index, timer.tickIndex());
+    }
     EXPECT_EQ(tickAt(15), Paths{});
     EXPECT_EQ(controls.HScroll1->value(), 16) << "a silent tick still advances";
     controls.Label7->clear();
@@ -50,8 +55,9 @@ TEST_F(StepClockTest, ControlNumbersMapToTheirTrackAndStep) {
         std::string path;
     };
     controls.Label7->setText("fx.wav");
-    for (const Case& c : {Case{3, 1, kBass}, Case{18, 16, kBass}, Case{34, 1, kSnare}, Case{19, 16, kSnare},
-                          Case{35, 1, "fx.wav"}, Case{50, 16, "fx.wav"}, Case{39, 5, "fx.wav"}}) {
+    for (const Case& c :
+         {Case{3, 1, kBass}, Case{18, 16, kBass}, Case{34, 1, kSnare}, Case{19, 16, kSnare},
+          Case{35, 1, "fx.wav"}, Case{50, 16, "fx.wav"}, Case{39, 5, "fx.wav"}}) {
         pattern.cellByNumber(c.commandNumber).setText("x");
         EXPECT_EQ(tickAt(c.step), Paths{c.path}) << "Command" << c.commandNumber;
         pattern.cellByNumber(c.commandNumber).setText(kCellOff);

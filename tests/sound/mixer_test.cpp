@@ -9,7 +9,8 @@ namespace trovik {
 namespace {
 
 std::unique_ptr<Sample> constantSample(int frames, float level) {
-    return Sample::fromInterleaved(std::vector<float>(static_cast<std::size_t>(frames) * Sample::kChannels, level));
+    return Sample::fromInterleaved(
+        std::vector<float>(static_cast<std::size_t>(frames) * Sample::kChannels, level));
 }
 
 std::vector<float> renderLeft(Mixer& mixer, int frames) {
@@ -81,7 +82,8 @@ TEST(Mixer, TimedCommandsLandOnTheirExactFrameInThisBufferOrALaterOne) {
 TEST(Mixer, ASampleStillBeingDecodedPlaysWhatIsReadyAndWaitsForTheRest) {
     Mixer mixer;
     Sample growing(300);
-    for (int i = 0; i < 300; ++i) growing.frameForWriting(i)[0] = growing.frameForWriting(i)[1] = 0.5f;
+    for (int i = 0; i < 300; ++i)
+        growing.frameForWriting(i)[0] = growing.frameForWriting(i)[1] = 0.5f;
     growing.publish(100);
     mixer.postStart(growing);
     std::vector<float> left = renderLeft(mixer, 128);
@@ -93,6 +95,79 @@ TEST(Mixer, ASampleStillBeingDecodedPlaysWhatIsReadyAndWaitsForTheRest) {
     EXPECT_EQ(left[199], 0.5f);
     EXPECT_EQ(left[200], 0.0f);
     EXPECT_EQ(mixer.takeReleased(), &growing);
+}
+
+// A tick that ran late posts frames that have already passed: they apply
+// on the first frame still to be rendered and are counted; no span of the
+// buffer is rendered twice or skipped.
+TEST(Mixer, ACommandWhoseFrameHasPassedAppliesAtTheBufferStartAndIsCounted) {
+    Mixer mixer;
+    renderLeft(mixer, 512);
+    const auto tone = constantSample(1000, 0.5f);
+    mixer.postStop(100);
+    mixer.postStart(*tone, 100);
+    const std::vector<float> left = renderLeft(mixer, 256);
+    EXPECT_EQ(left[0], 0.5f);
+    EXPECT_EQ(left[255], 0.5f);
+    EXPECT_EQ(mixer.lateCommands(), 2);
+    mixer.postStop();
+    renderLeft(mixer, 16);
+    EXPECT_EQ(mixer.lateCommands(), 2) << "a command for 'now' is never late";
+}
+
+// Commands apply in the order of their frames, so a hit is never held back
+// by a command posted before it for a later frame.
+TEST(Mixer, AHitIsNeverHeldBehindACommandDueLater) {
+    Mixer mixer;
+    const auto first = constantSample(10000, 0.25f);
+    const auto second = constantSample(10000, 0.75f);
+    mixer.postStop(96'000);  // two seconds ahead
+    mixer.postStart(*first, 50);
+    mixer.postStop(300);
+    mixer.postStart(*second, 300);
+    std::vector<float> left = renderLeft(mixer, 256);
+    EXPECT_EQ(left[49], 0.0f);
+    EXPECT_EQ(left[50], 0.25f);
+    left = renderLeft(mixer, 256);
+    EXPECT_EQ(left[300 - 256 - 1], 0.25f);
+    EXPECT_EQ(left[300 - 256], 0.75f);
+    EXPECT_EQ(mixer.lateCommands(), 0);
+}
+
+// Hits planned on a clock that turned out wrong are withdrawn from the
+// frame of the new plan on; what was planned before it stays.
+TEST(Mixer, DropFromWithdrawsTheCommandsWaitingForThatFrameOrLater) {
+    Mixer mixer;
+    const auto early = constantSample(10000, 0.25f);
+    const auto stale = constantSample(10000, 0.5f);
+    const auto fresh = constantSample(10000, 0.75f);
+    mixer.postStart(*early, 10);
+    mixer.postStart(*stale, 200);
+    mixer.postStop(300);
+    mixer.postDropFrom(100);
+    mixer.postStart(*fresh, 100);
+    const std::vector<float> left = renderLeft(mixer, 512);
+    EXPECT_EQ(left[10], 0.25f);
+    EXPECT_EQ(left[100], 0.75f);
+    EXPECT_EQ(left[511], 0.75f) << "neither the stale start nor the stale stop came";
+    EXPECT_EQ(drainReleased(mixer), (std::multiset<const Sample*>{early.get(), stale.get()}));
+}
+
+// While the device is closed nothing renders; what was posted meanwhile is
+// dropped without sounding and every borrowed sample comes back.
+TEST(Mixer, DiscardingDropsWaitingHitsSilencesTheVoiceAndReturnsEverySample) {
+    Mixer mixer;
+    const auto playing = constantSample(10000, 0.5f);
+    const auto waiting = constantSample(10000, 0.25f);
+    mixer.postStart(*playing);
+    renderLeft(mixer, 64);
+    mixer.postStart(*waiting, 1000);
+    mixer.postStart(*waiting);
+    mixer.discardPending();
+    EXPECT_EQ(drainReleased(mixer),
+              (std::multiset<const Sample*>{playing.get(), waiting.get(), waiting.get()}));
+    EXPECT_EQ(mixer.framesRendered(), 64);
+    EXPECT_EQ(renderLeft(mixer, 2048)[2047 - 64], 0.0f);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ constexpr int kRate = 48000;
 constexpr int kBuffer = 256;
 const auto kBufferTime = nanoseconds(std::int64_t{kBuffer} * 1'000'000'000 / kRate);
 
-TEST(StreamClock, LateCallbacksDoNotMoveTheEstimateButAStalledStreamDoes) {
+TEST(StreamClock, LateCallbacksDoNotMoveTheEstimateButAStalledStreamDoesInANewEpoch) {
     StreamClock clock(kRate);
     const auto start = StreamClock::Clock::now();
     EXPECT_EQ(clock.frameAt(start), StreamClock::kUnknown);
@@ -20,10 +20,42 @@ TEST(StreamClock, LateCallbacksDoNotMoveTheEstimateButAStalledStreamDoes) {
         clock.onCallback(frame, due + microseconds((i * 7919) % 3000));  // 0 to 3 ms late
     }
     EXPECT_NEAR(clock.frameAt(start + milliseconds(500)), 24000, 1);
+    EXPECT_EQ(clock.epoch(), 0u);
 
     due += milliseconds(80);  // the device stopped pulling for 80 ms
-    for (int i = 0; i < 600; ++i, frame += kBuffer, due += kBufferTime) clock.onCallback(frame, due);
+    for (int i = 0; i < 600; ++i, frame += kBuffer, due += kBufferTime)
+        clock.onCallback(frame, due);
     EXPECT_NEAR(clock.frameAt(due), frame, 2);
+    EXPECT_EQ(clock.epoch(), 1u);
+}
+
+// A stream often stalls as it starts (the server wakes its sink). Until the
+// clock notices, every hit would be placed that much too late; in the first
+// second it looks every tenth of a second, so it follows within a few.
+TEST(StreamClock, AStallAsTheStreamStartsIsFollowedWithinAFewTenthsOfASecond) {
+    StreamClock clock(kRate);
+    const auto start = StreamClock::Clock::now();
+    std::int64_t frame = 0;
+    auto due = start;
+    for (; frame < 10 * kBuffer; frame += kBuffer, due += kBufferTime) clock.onCallback(frame, due);
+    due += milliseconds(300);
+    const auto until = due + milliseconds(250);
+    for (; due < until; frame += kBuffer, due += kBufferTime) clock.onCallback(frame, due);
+    EXPECT_NEAR(clock.frameAt(due), frame, 2);
+    EXPECT_EQ(clock.epoch(), 1u);
+}
+
+// A reopened device starts a new stream: the old estimate must not place
+// the first hits, and whoever planned frames must see a new epoch.
+TEST(StreamClock, AResetForgetsTheEstimateAndStartsANewEpoch) {
+    StreamClock clock(kRate);
+    const auto start = StreamClock::Clock::now();
+    clock.onCallback(0, start);
+    clock.reset();
+    EXPECT_EQ(clock.frameAt(start), StreamClock::kUnknown);
+    EXPECT_EQ(clock.epoch(), 1u);
+    clock.onCallback(96000, start + seconds(5));  // frames go on counting
+    EXPECT_EQ(clock.frameAt(start + seconds(5) + milliseconds(10)), 96000 + 480);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ int framesUntilSilence(const std::vector<float>& left) {
 }
 
 class WavPlayerTest : public ::testing::Test {
-protected:
+  protected:
     Mixer mixer;
     DrumKit drumKit{TROVIK_SAMPLE_DIR};
     WavPlayer player{mixer, drumKit, kRate};
@@ -38,12 +38,14 @@ protected:
 
     // Lets the background decoder finish what PlaySample started.
     void settle() {
-        for (int i = 0; i < 500 && (player.collectReleased(), player.decodingsUnderWay() > 0); ++i) {
+        for (int i = 0; i < 500 && (player.collectReleased(), player.decodingsUnderWay() > 0);
+             ++i) {
             std::this_thread::sleep_for(milliseconds(2));
         }
     }
     std::string tone(const char* name, double seconds) {
-        return testing::writeToneWav(folder.path() / name, SF_FORMAT_PCM_16, 1, kRate, 441.0, seconds);
+        return testing::writeToneWav(folder.path() / name, SF_FORMAT_PCM_16, 1, kRate, 441.0,
+                                     seconds);
     }
 };
 
@@ -59,7 +61,8 @@ TEST_F(WavPlayerTest, TheFixedDrumNamesPlayTheShippedSamples) {
 
 TEST_F(WavPlayerTest, ABadPathStopsTheSoundPlayingAndPlaysNothing) {
     const std::string long_tone = tone("long.wav", 2.0);
-    for (const std::string& bad : {std::string(), (folder.path() / "gone.wav").string(), folder.path().string()}) {
+    for (const std::string& bad :
+         {std::string(), (folder.path() / "gone.wav").string(), folder.path().string()}) {
         player.PlaySample(long_tone);
         render(mixer, 512);
         player.PlaySample(bad);
@@ -78,24 +81,80 @@ TEST_F(WavPlayerTest, ReadsTheFileAgainOnceItChangedOnDisk) {
     EXPECT_EQ(player.samplesHeld(), 1u) << "the first version is gone once given back";
 }
 
-// A hit inside a tick sounds at the tick's due time plus the latency, on the
-// exact frame, wherever the buffers happen to fall.
-TEST_F(WavPlayerTest, AHitInsideATickLandsOnTheFrameItWasDueAt) {
+// Hits of the step grid land on frames a whole number of periods apart,
+// starting from the first hit's due time plus the latency, wherever the
+// buffers happen to fall.
+TEST_F(WavPlayerTest, GridHitsLandOnTheFramesOfTheirTicks) {
     StreamClock streamClock(kRate);
-    HitTime hitTime;
-    WavPlayer timed(mixer, drumKit, kRate, {&streamClock, &hitTime, milliseconds(10)});
+    WavPlayer timed(mixer, drumKit, kRate, {&streamClock, milliseconds(10)});
     const auto frameZero = StreamClock::Clock::now();
     streamClock.onCallback(0, frameZero);
     render(mixer, 1000);
-    {
-        const HitTime::Scope tick(hitTime, frameZero + milliseconds(30));  // frame 1323
-        timed.PlaySample(DrumKit::kBassName);
-    }
+    timed.PlaySampleAt(DrumKit::kBassName, {frameZero, milliseconds(30), 1});  // frame 1323
     EXPECT_EQ(framesUntilSilence(render(mixer, 256)), 0);
-    const std::vector<float> left = render(mixer, 1024);  // frames 1256 to 2279
+    std::vector<float> left = render(mixer, 1024);  // frames 1256 to 2279
     int first = 0;
     while (left[first] == 0.0f) ++first;
     EXPECT_EQ(1256 + first, 1323 + 441);
+
+    timed.PlaySampleAt(DrumKit::kBassName, {frameZero, milliseconds(30), 2});
+    left = render(mixer, 2000);  // frames 2280 to 4279
+    EXPECT_NE(left[1323 + 1323 + 441 - 2280], left[1323 + 1323 + 441 - 2280 - 1])
+        << "the second hit starts 1323 frames after the first";
+}
+
+// An effect track whose cells are on before a file is chosen posts a stop
+// at every tick. When a file is then chosen, its first hit must sound on
+// its own tick, neither behind the stops nor on an estimate of the stream
+// clock that moved meanwhile.
+TEST_F(WavPlayerTest, ANewlyChosenFileSoundsOnItsTickNotBehindEarlierStopsOrAStaleEstimate) {
+    StreamClock streamClock(kRate);
+    WavPlayer timed(mixer, drumKit, kRate, {&streamClock, milliseconds(10)});
+    const auto frameZero = StreamClock::Clock::now();
+    streamClock.onCallback(0, frameZero);
+    constexpr int kPeriodFrames = 441 * 15;  // 150 ms
+    for (int tick = 1; tick <= 3; ++tick)
+        timed.PlaySampleAt("", {frameZero, milliseconds(150), tick});
+    // A burst of callbacks: the estimate now puts frame zero 5 ms earlier.
+    streamClock.onCallback(kRate, frameZero + milliseconds(995));
+    const std::string effect = std::string(TROVIK_SAMPLE_DIR) + "/snare.wav";  // sharp first frame
+    timed.PlaySampleAt(effect, {frameZero, milliseconds(150), 4});
+    const std::vector<float> left = render(mixer, kRate);
+    int first = 0;
+    while (left[first] == 0.0f) ++first;
+    const int tickOne = kPeriodFrames + 441;  // 150 ms + 10 ms
+    EXPECT_NEAR(first, tickOne + 3 * kPeriodFrames, 1);
+    EXPECT_EQ(mixer.lateCommands(), 0);
+}
+
+// The stream stood still for 400 ms after three ticks had been planned
+// ahead (a server waking its sink does this as a stream starts). The hits
+// planned on the old clock would sound 400 ms late, among the new ones:
+// they are withdrawn.
+TEST_F(WavPlayerTest, AfterTheStreamStoodStillHitsPlannedOnTheOldClockAreWithdrawn) {
+    StreamClock streamClock(kRate);
+    WavPlayer timed(mixer, drumKit, kRate, {&streamClock, milliseconds(10)});
+    const auto frameZero = StreamClock::Clock::now();
+    streamClock.onCallback(0, frameZero);
+    const GridHit::Clock::time_point grid = frameZero;
+    for (int tick = 1; tick <= 3; ++tick) {
+        timed.PlaySampleAt(DrumKit::kSnareName, {grid, milliseconds(150), tick});
+    }
+    // Frame 4410 (100 ms) is asked for only at 500 ms.
+    render(mixer, 4410);
+    streamClock.onCallback(4410, frameZero + milliseconds(500));
+    timed.PlaySampleAt(DrumKit::kBassName, {grid, milliseconds(150), 4});  // 610 ms: frame 9261
+    const std::vector<float> left = render(mixer, kRate);
+    std::vector<int> starts;
+    for (int i = 1; i < static_cast<int>(left.size()); ++i) {
+        if (left[i] != 0.0f && left[i - 1] == 0.0f) starts.push_back(4410 + i);
+    }
+    ASSERT_FALSE(starts.empty());
+    EXPECT_EQ(starts.front(), 9261) << "the first sound after the stall is tick 4's";
+    const int tickThreeOld = (450 + 10) * kRate / 1000;  // 20286
+    const int snareAtTickThree = static_cast<int>(left[tickThreeOld - 4410] != 0.0f &&
+                                                  left[tickThreeOld - 4410 - 1] == 0.0f);
+    EXPECT_EQ(snareAtTickThree, 0) << "tick 3, planned on the old clock, is not heard";
 }
 
 TEST(WavPlayerWithoutDevice, StaysSilentAndQueuesNothing) {

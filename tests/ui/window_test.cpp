@@ -41,9 +41,8 @@ class WindowTest : public ::testing::Test {
     static void SetUpTestSuite() { installAccessibleToggles(); }
 
     testing::RecordingPlayer player;
-    HitTime hitTime;
     testing::ManualTimerClock clock;  // the timers move only when the test says
-    Form1 form{player, hitTime, clock};
+    Form1 form{player, clock};
 
     void SetUp() override { form.show(); }
 
@@ -75,8 +74,7 @@ TEST_F(WindowTest, IsFixedInSizeWithAnIconAndNoStrayControls) {
 // every framed window a border, and a window manager adds a title bar too.
 TEST(WindowPlacement, TheFramedWindowIsCentredOnTheScreen) {
     testing::RecordingPlayer player;
-    HitTime hitTime;
-    Form1 form{player, hitTime};
+    Form1 form{player};
     form.showCentred();
     const QRect frame = form.frameGeometry();
     ASSERT_NE(frame.size(), form.size()) << "the platform draws no frame";

@@ -1,0 +1,18 @@
+#pragma once
+
+namespace trovik {
+
+// An output that can be opened, may be lost while open (the sound server
+// went away) and can be opened again. Used from one thread at a time.
+class OutputDevice {
+  public:
+    virtual ~OutputDevice() = default;
+    virtual bool open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // True when the open device no longer plays: the server dropped it, or
+    // it has asked for no buffer for a long time. Called every half second.
+    virtual bool lost() = 0;
+};
+
+}  // namespace trovik

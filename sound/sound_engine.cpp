@@ -1,0 +1,82 @@
+#include "sound_engine.h"
+
+#include <chrono>
+
+#include "audio_device.h"
+#include "device_keeper.h"
+#include "drum_kit.h"
+#include "mixer.h"
+#include "stream_clock.h"
+#include "wav_player.h"
+
+namespace trovik {
+namespace {
+
+// Used when the server does not tell its own rate, or there is no server yet.
+constexpr int kFallbackRate = 48000;
+// 10.7 ms at 48 kHz. 256 frames (5.3 ms) gave audible dropouts through
+// PulseAudio on a busy two-core machine.
+constexpr int kBufferFrames = 512;
+// Room for a tick that runs a little late.
+constexpr std::chrono::microseconds kLateTickAllowance{4000};
+
+// Every hit sounds this long after its step was due: one device buffer, so
+// that a hit can always be placed in a buffer not yet rendered, plus room for
+// a tick that runs late.
+std::chrono::nanoseconds hitLatency(int rate) {
+    return std::chrono::nanoseconds(std::int64_t{kBufferFrames} * 1'000'000'000 / rate) +
+           kLateTickAllowance;
+}
+
+}  // namespace
+
+// Declared in the order they depend on each other; destroyed the other way
+// round, so the keeper's thread and then the audio thread stop before the
+// player, its samples and the mixer go.
+struct SoundEngine::Parts {
+    explicit Parts(const std::filesystem::path& dataFolder)
+        : drumKit(dataFolder),
+          rate(system.serverRate(kFallbackRate)),
+          player(mixer, drumKit, rate, {&clock, hitLatency(rate)}),
+          device(system, mixer, clock, rate, kBufferFrames),
+          keeper(device, mixer, clock) {}
+
+    Mixer mixer;
+    DrumKit drumKit;
+    StreamClock clock;
+    AudioSystem system;
+    int rate;
+    WavPlayer player;
+    AudioDevice device;
+    DeviceKeeper keeper;
+};
+
+void SoundEngine::prepareProcess() {
+    AudioSystem::prepareProcess();
+}
+
+SoundEngine::SoundEngine(const std::filesystem::path& dataFolder)
+    : parts_(std::make_unique<Parts>(dataFolder)) {
+    parts_->keeper.check();  // the first attempt at once, so a present server sounds from the start
+    parts_->keeper.start();
+}
+
+SoundEngine::~SoundEngine() = default;
+
+SamplePlayer& SoundEngine::player() {
+    return parts_->player;
+}
+
+int SoundEngine::sampleRate() const {
+    return parts_->rate;
+}
+
+bool SoundEngine::sounding() const {
+    return parts_->keeper.sounding();
+}
+
+std::int64_t SoundEngine::lateCommands() const {
+    return parts_->mixer.lateCommands();
+}
+
+}  // namespace trovik
