@@ -6,7 +6,11 @@ set -euo pipefail
 build_packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
 run_packages=(libqt6widgets6 libsdl2-2.0-0 libsndfile1 fonts-dejavu-core fonts-liberation2)
-e2e_packages=(python3 xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox)
+# PipeWire's PulseAudio protocol comes with libpipewire-0.3-modules; the
+# package pipewire-pulse would remove pulseaudio, which the other tests need.
+e2e_packages=(python3 xvfb xdotool x11-utils imagemagick pulseaudio pulseaudio-utils sox
+              pipewire pipewire-bin libpipewire-0.3-modules libspa-0.2-modules wireplumber dbus
+              libasound2-plugins)
 sanitizer_packages=(clang libclang-rt-dev)  # libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer
 # valgrind's memcheck, clang-tidy, the Debian package (CPack runs dpkg-shlibdeps
 # and file) and the validators of its desktop entry and AppStream metadata.
