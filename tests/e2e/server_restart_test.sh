@@ -40,7 +40,8 @@ expect_beat() {
     sleep $((allowed + steady))
     kill -INT "$recorder"
     wait "$recorder" || true
-    if ! kill -0 "$program_pid" 2>/dev/null; then
+    # A child that ended stays a zombie until waited for: kill -0 would find it.
+    if [ "$(awk '{print $3}' "/proc/$program_pid/stat" 2>/dev/null)" = Z ] || ! kill -0 "$program_pid" 2>/dev/null; then
         echo "$what: the program is gone" >&2
         cat "$e2e_dir/trovik.log" >&2
         exit 1
