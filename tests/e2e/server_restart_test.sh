@@ -16,9 +16,10 @@ reference=$3
 source "$here/session.sh"
 
 # How long after the server is back the first hit may come (the program
-# retries at least twice a second; the rest is the recorder's start), and how
-# long the steady beat after it is checked.
-allowed=3
+# retries at least twice a second; the rest is the recorder's lost start and
+# slack for a busy machine), and
+# how long the beat after it is checked.
+allowed=5
 steady=4
 
 start_program() {
@@ -32,13 +33,18 @@ start_program() {
 }
 
 # Records for the allowed time plus the steady span and checks that the
-# first hit comes within the allowed time and a hit on every step after it.
+# first hit came within the allowed time of the server's return ($2, in ns
+# since the epoch) and a hit on every step after it. Right after a server
+# starts, parec leaves out about the first 2 s of what it records; its
+# recording ends when it is stopped, so the end ties the recording to the
+# clock, and the delay measured is an upper bound that includes those 2 s.
 expect_beat() {
-    local what=$1 file="$e2e_dir/$1.wav" report first hits
+    local what=$1 ready=$2 file="$e2e_dir/$1.wav" report first hits length stopped
     e2e_record "$file" &
     local recorder=$!
     sleep $((allowed + steady))
     kill -INT "$recorder"
+    stopped=$(date +%s%N)
     wait "$recorder" || true
     # A child that ended stays a zombie until waited for: kill -0 would find it.
     if [ "$(awk '{print $3}' "/proc/$program_pid/stat" 2>/dev/null)" = Z ] || ! kill -0 "$program_pid" 2>/dev/null; then
@@ -52,14 +58,22 @@ expect_beat() {
     [ -n "${TROVIK_E2E_KEEP:-}" ] && cp "$file" "$TROVIK_E2E_KEEP/"
     first=$(sed -n 's/^first hit s: //p' <<<"$report")
     hits=$(sed -n 's/^hits: //p' <<<"$report")
-    if [ -z "$first" ] || ! awk -v f="$first" -v a="$allowed" 'BEGIN { exit !(f <= a) }'; then
-        echo "$what: no hit within $allowed s (first at ${first:-never})" >&2
+    length=$(sed -n 's/^recording: \([0-9.]*\) s.*/\1/p' <<<"$report")
+    if [ -z "$first" ]; then
+        echo "$what: no hit at all" >&2
         exit 1
     fi
-    # From the first hit to the end, one hit per 150 ms step, minus a few.
-    if ! awk -v f="$first" -v h="$hits" -v total=$((allowed + steady)) \
+    delay=$(awk -v f="$first" -v l="$length" -v r="$ready" -v s="$stopped" 'BEGIN { printf "%.2f", (s - r) / 1e9 - l + f }')
+    echo "first hit $delay s after the server was ready"
+    if ! awk -v d="$delay" -v a="$allowed" 'BEGIN { exit !(d <= a) }'; then
+        echo "$what: the first hit came $delay s after the server was ready, allowed $allowed s" >&2
+        exit 1
+    fi
+    # From the first hit to the end of the recording, one hit per 150 ms
+    # step, minus a few.
+    if ! awk -v f="$first" -v h="$hits" -v total="$length" \
         'BEGIN { exit !(h >= (total - f) * 1000 / 150 - 3) }'; then
-        echo "$what: only $hits hits after the first at $first s" >&2
+        echo "$what: only $hits hits after the first at $first s of the recording" >&2
         exit 1
     fi
 }
@@ -82,7 +96,7 @@ fi
 e2e_stop_pulse
 sleep 1
 e2e_pulse_daemon
-expect_beat "after the server restarted"
+expect_beat "after the server restarted" "$(date +%s%N)"
 
 # 2. No server at start-up; one appears later.
 kill "$program_pid"
@@ -91,5 +105,5 @@ e2e_stop_pulse
 start_program
 sleep 2
 e2e_pulse_daemon
-expect_beat "after a server appeared"
+expect_beat "after a server appeared" "$(date +%s%N)"
 echo "server restart: OK"
