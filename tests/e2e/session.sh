@@ -29,23 +29,26 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
+# Xvfb picks a free display itself and writes its number once it accepts
+# clients: two sessions started at the same moment (tests run by others on
+# the same machine) never share an X server.
 e2e_start_x() {
-    local display
-    for display in $(seq 90 140); do
-        [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break
-    done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$e2e_dir/xvfb.log" 2>&1 &
+    local display=
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$e2e_dir/display" >"$e2e_dir/xvfb.log" 2>&1 &
     e2e_pids+=($!)
+    for _ in $(seq 600); do
+        display=$(cat "$e2e_dir/display" 2>/dev/null || true)
+        [ -n "$display" ] && break
+        sleep 0.05
+    done
+    if [ -z "$display" ]; then
+        echo "Xvfb did not start" >&2
+        return 1
+    fi
     export DISPLAY=":$display"
     e2e_start_session_bus
     # ctest runs everything with the offscreen platform; these programs need the X server.
     export QT_QPA_PLATFORM=xcb
-    for _ in $(seq 100); do
-        xdpyinfo >/dev/null 2>&1 && return 0
-        sleep 0.05
-    done
-    echo "Xvfb did not start" >&2
-    return 1
 }
 
 # A desktop session has a message bus; without one, libraries that look for
