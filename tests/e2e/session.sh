@@ -31,10 +31,12 @@ trap e2e_cleanup EXIT
 
 # Xvfb picks a free display itself and writes its number once it accepts
 # clients: two sessions started at the same moment (tests run by others on
-# the same machine) never share an X server.
+# the same machine) never share an X server. -noreset: without it the server
+# resets when its last client leaves, and a program started in that moment
+# cannot connect and aborts.
 e2e_start_x() {
     local display=
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$e2e_dir/display" >"$e2e_dir/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$e2e_dir/display" >"$e2e_dir/xvfb.log" 2>&1 &
     e2e_pids+=($!)
     for _ in $(seq 600); do
         display=$(cat "$e2e_dir/display" 2>/dev/null || true)
