@@ -5,8 +5,10 @@
 //
 // With a reference, a hit is where the recording repeats the first
 // millisecond of the reference sample, exact to the frame even when each one
-// cuts the one before; when that finds nothing (another rate, or a sound
-// server that resampled), where the recording correlates with the
+// cuts the one before. A reference at another rate than the recording is
+// first converted the way the program converts a sample for a device at
+// that rate (SDL's audio stream). When that finds nothing (the sound server
+// resampled on the way), a hit is where the recording correlates with the
 // reference's first 2 ms. Without, a hit is a sharp step after at least 5 ms
 // of small steps. --from ignores the hits in the first seconds of the
 // recording. Prints the number of hits, the intervals between them, their
@@ -15,6 +17,7 @@
 // hit and the interval put it, the fitted drift per 60 s, and the dropouts:
 // runs of digital silence of 1 ms or more between hits.
 
+#include <SDL.h>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -46,6 +49,28 @@ std::optional<Sound> readLeftChannel(const char* path) {
     Sound sound{info.samplerate, std::vector<float>(frames)};
     for (sf_count_t i = 0; i < frames; ++i) sound.left[i] = all[i * info.channels];
     return sound;
+}
+
+// The reference as the program plays it on a device at another rate: mono
+// in, stereo at the device rate out, through SDL's audio stream; the left
+// channel.
+std::optional<std::vector<float>> convertLikeTheProgram(const Sound& reference, int rate) {
+    SDL_AudioStream* stream =
+        SDL_NewAudioStream(AUDIO_F32SYS, 1, reference.rate, AUDIO_F32SYS, 2, rate);
+    if (stream == nullptr) return std::nullopt;
+    const auto bytes = static_cast<int>(reference.left.size() * sizeof(float));
+    std::vector<float> stereo;
+    if (SDL_AudioStreamPut(stream, reference.left.data(), bytes) == 0 &&
+        SDL_AudioStreamFlush(stream) == 0) {
+        stereo.resize(static_cast<std::size_t>(SDL_AudioStreamAvailable(stream)) / sizeof(float));
+        const int got = SDL_AudioStreamGet(stream, stereo.data(),
+                                           static_cast<int>(stereo.size() * sizeof(float)));
+        stereo.resize(got > 0 ? static_cast<std::size_t>(got) / sizeof(float) : 0);
+    }
+    SDL_FreeAudioStream(stream);
+    std::vector<float> left(stereo.size() / 2);
+    for (std::size_t i = 0; i < left.size(); ++i) left[i] = stereo[2 * i];
+    return left;
 }
 
 void report(const Hits& hits, int rate, std::optional<double> interval, int silences) {
@@ -117,6 +142,9 @@ int main(int argc, char** argv) {
         if (reference->rate == recording->rate) {
             hits =
                 trovik::onsets::matchReference(recording->left, reference->left, recording->rate);
+        } else if (const auto converted = convertLikeTheProgram(*reference, recording->rate)) {
+            method = "exact match, reference converted by SDL";
+            hits = trovik::onsets::matchReference(recording->left, *converted, recording->rate);
         }
         if (hits.size() < 2) {
             method = "correlation";
