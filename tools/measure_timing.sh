@@ -1,25 +1,44 @@
 #!/usr/bin/env bash
 # Measures the real program: start-up time, memory, CPU and the timing of
-# its hits as they come out of a PulseAudio null sink.
+# its hits as they come out of a null sink of a real sound server.
 #
 # usage: tools/measure_timing.sh <build-dir> [seconds] [interval-ms...]
-#   e.g. tools/measure_timing.sh build 20 150 50 20
-# Environment: LOAD=1 runs two busy loops (one per core) while recording;
-#              PATTERN=all switches on all 48 cells instead of the 16 bass cells;
-#              KEEP=<folder> keeps the recordings there.
+#   e.g. tools/measure_timing.sh build 60 150 50 20
+# seconds is the measured span of each recording (60 unless given); the
+# recorder starts 2 s before it, and the hits of those 2 s are left out.
+# Environment:
+#   RATE=48000|44100   the null sink's rate (48000 unless set)
+#   STACK=pulse|pipewire|alsa  the sound server and SDL's driver (pulse unless set)
+#   LOAD=1             two busy loops (one per core) while recording
+#   PATTERN=all        all 48 cells on instead of the 16 bass cells
+#   RECORDERS=2        a second recorder, started 1 s after the first, over the same span
+#   KEEP=<folder>      keeps the recordings there
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
-seconds=${2:-20}
-shift 2 || true
+seconds=${2:-60}
+shift 2 || shift $#
 intervals=("${@:-150}")
+rate=${RATE:-48000}
+stack=${STACK:-pulse}
 source "$here/../tests/e2e/session.sh"
 
 program="$build/trovik"
 onsets="$build/tools/onsets"
 reference="$build/data/bass.wav"
+hz=$(getconf CLK_TCK)
+window_title="Trovik beat maker"
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+# CPU of a process over a span, as a share of one core: utime + stime.
+cpu_over() {
+    local pid=$1 span=$2 before after
+    before=$(cpu_ticks "$pid")
+    sleep "$span"
+    after=$(cpu_ticks "$pid")
+    awk -v b="$before" -v a="$after" -v hz="$hz" -v s="$span" 'BEGIN {printf "%.2f", 100 * (a - b) / hz / s}'
+}
 
 # Start-up: from fork to the window being mapped, five times.
 measure_startup() {
@@ -28,25 +47,31 @@ measure_startup() {
         start=$(date +%s%N)
         "$program" >/dev/null 2>&1 &
         pid=$!
-        e2e_wait_window "Trovik beat maker" >/dev/null
+        e2e_wait_window "$window_title" >/dev/null
         end=$(date +%s%N)
-        times+=($(( (end - start) / 1000000 )))
-        kill "$pid"; wait "$pid" 2>/dev/null || true
+        times+=($(((end - start) / 1000000)))
+        kill "$pid"
+        wait "$pid" 2>/dev/null || true
     done
     printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "start-up ms: median %d (runs: ", a[3]; for (i=1;i<=NR;i++) printf "%d ", a[i]; print ")"}'
 }
 
-set_interval() {  # clicks the tempo control's arrows from 150 to the wanted interval
+# Clicks the tempo control's arrows (VScroll1 at 296, 0, 49 x 25: the top
+# arrow shortens the interval by 1 ms, the bottom one lengthens it) from
+# 150 ms to the wanted interval.
+set_interval() {
     local window=$1 wanted=$2 clicks y
-    clicks=$(( 150 - wanted )); y=3
-    if [ "$clicks" -lt 0 ]; then clicks=$(( -clicks )); y=21; fi
+    clicks=$((150 - wanted))
+    y=3
+    if [ "$clicks" -lt 0 ]; then clicks=$((-clicks)); y=21; fi
     [ "$clicks" -eq 0 ] && return 0
     xdotool mousemove --window "$window" 320 "$y" click --repeat "$clicks" --delay 4 1
 }
 
+# Cell tops: bass 115, snare 250, effect 385; column c at x 122 + 29 (c - 1).
 switch_cells_on() {
-    local window=$1 tops=(126) column top
-    [ "${PATTERN:-bass}" = all ] && tops=(126 261 396)
+    local window=$1 pattern=$2 tops=(126) column top
+    [ "$pattern" = all ] && tops=(126 261 396)
     for top in "${tops[@]}"; do
         for column in $(seq 1 16); do
             xdotool mousemove --window "$window" $((122 + 29 * (column - 1) + 11)) "$top" click 1
@@ -54,37 +79,75 @@ switch_cells_on() {
     done
 }
 
+start_program() {
+    "$program" >>"$e2e_dir/trovik.log" 2>&1 &
+    pid=$!
+    window=$(e2e_wait_window "$window_title")
+    sleep 0.5
+}
+
+stop_program() {
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+}
+
 e2e_start_x
-e2e_start_pulse
+case "$stack" in
+    pulse) e2e_start_pulse "$rate" ;;
+    pipewire) e2e_start_pipewire "$rate" ;;
+    alsa) e2e_start_pulse "$rate" && e2e_use_alsa ;;
+    *) echo "unknown sound stack '$stack'" >&2; exit 2 ;;
+esac
+echo "== sink $rate Hz, stack $stack, load ${LOAD:-0}, pattern ${PATTERN:-bass}, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 measure_startup
 
+# CPU at the two corners: the empty pattern at 150 ms, all 48 cells at 20 ms.
+start_program
+echo "cpu, empty pattern at 150 ms, 10 s: $(cpu_over "$pid" 10) % of a core"
+switch_cells_on "$window" all
+set_interval "$window" 20
+sleep 1
+echo "cpu, all 48 cells at 20 ms, 10 s: $(cpu_over "$pid" 10) % of a core"
+grep -E 'VmRSS|VmHWM' "/proc/$pid/status" | tr -s ' \t' ' '
+stop_program
+
 for interval in "${intervals[@]}"; do
-    "$program" >"$e2e_dir/trovik.log" 2>&1 &
-    pid=$!
-    window=$(e2e_wait_window "Trovik beat maker")
-    sleep 0.5
-    idle_before=$(cpu_ticks "$pid"); sleep 5; idle_after=$(cpu_ticks "$pid")
-    switch_cells_on "$window"
+    start_program
+    switch_cells_on "$window" "${PATTERN:-bass}"
     set_interval "$window" "$interval"
     sleep 1
     loaders=()
     if [ "${LOAD:-0}" = 1 ]; then
-        for _ in 1 2; do (while :; do :; done) & loaders+=($!); done
+        for _ in 1 2; do
+            (while :; do :; done) &
+            loaders+=($!)
+        done
     fi
-    e2e_record "$e2e_dir/out-$interval.wav" &
-    recorder=$!
-    before=$(cpu_ticks "$pid"); started=$(date +%s%N)
-    sleep "$seconds"
-    after=$(cpu_ticks "$pid"); ended=$(date +%s%N)
-    kill -INT "$recorder"; wait "$recorder" || true
+    recorders=()
+    e2e_record "$e2e_dir/out-$interval.wav" "$rate" &
+    recorders+=($!)
+    if [ "${RECORDERS:-1}" = 2 ]; then
+        sleep 1
+        e2e_record "$e2e_dir/out-$interval-2.wav" "$rate" &
+        recorders+=($!)
+        sleep 2
+    else
+        sleep 2
+    fi
+    cpu=$(cpu_over "$pid" "$seconds")
+    for r in "${recorders[@]}"; do kill -INT "$r"; done
+    for r in "${recorders[@]}"; do wait "$r" || true; done
     for l in "${loaders[@]}"; do kill "$l"; done
-    hz=$(getconf CLK_TCK)
-    echo "== interval $interval ms, ${seconds} s, load ${LOAD:-0}, pattern ${PATTERN:-bass}"
-    awk -v b="$idle_before" -v a="$idle_after" -v hz="$hz" 'BEGIN {printf "cpu idle (empty pattern, 150 ms): %.2f %% of a core\n", 100 * (a - b) / hz / 5}'
-    awk -v b="$before" -v a="$after" -v hz="$hz" -v s="$started" -v e="$ended" \
-        'BEGIN {printf "cpu playing: %.2f %% of a core\n", 100 * (a - b) / hz / ((e - s) / 1e9)}'
-    grep -E 'VmHWM' "/proc/$pid/status"
-    "$onsets" "$e2e_dir/out-$interval.wav" --reference "$reference" --interval "$interval"
-    [ -n "${KEEP:-}" ] && cp "$e2e_dir/out-$interval.wav" "$KEEP/"
-    kill "$pid"; wait "$pid" 2>/dev/null || true
+    echo "== interval $interval ms, ${seconds} s measured"
+    echo "cpu playing: $cpu % of a core"
+    if [ "${RECORDERS:-1}" = 2 ]; then
+        echo "-- recorder 1"
+        "$onsets" "$e2e_dir/out-$interval.wav" --reference "$reference" --interval "$interval" --from 3
+        echo "-- recorder 2 (started 1 s after recorder 1: its times are 1 s earlier)"
+        "$onsets" "$e2e_dir/out-$interval-2.wav" --reference "$reference" --interval "$interval" --from 2
+    else
+        "$onsets" "$e2e_dir/out-$interval.wav" --reference "$reference" --interval "$interval" --from 2
+    fi
+    if [ -n "${KEEP:-}" ]; then cp "$e2e_dir"/out-"$interval"*.wav "$KEEP/"; fi
+    stop_program
 done

@@ -2,18 +2,27 @@
 # End to end: the real program in a real X server, with a real sound server.
 # Switches all 16 bass cells on with the mouse, records what comes out and
 # checks that a bass hit sounds on every step at the start-up interval.
+# The sound stack is PulseAudio (SDL's pulseaudio driver), PipeWire (SDL's
+# pipewire driver, recorded through PipeWire's PulseAudio protocol) or ALSA
+# (SDL's alsa driver, through ALSA's pulse plug-in to PulseAudio).
 #
-# usage: bass_hits_test.sh <trovik-executable> <onsets-tool> <bass.wav> [seconds]
+# usage: bass_hits_test.sh <trovik-executable> <onsets-tool> <bass.wav> [seconds] [pulse|pipewire|alsa]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$1
 onsets=$2
 reference=$3
 seconds=${4:-4}
+stack=${5:-pulse}
 source "$here/session.sh"
 
 e2e_start_x
-e2e_start_pulse
+case "$stack" in
+    pulse) e2e_start_pulse ;;
+    pipewire) e2e_start_pipewire ;;
+    alsa) e2e_start_pulse && e2e_use_alsa ;;
+    *) echo "unknown sound stack '$stack'" >&2; exit 2 ;;
+esac
 "$program" >"$e2e_dir/trovik.log" 2>&1 &
 e2e_pids+=($!)
 window=$(e2e_wait_window "Trovik beat maker")
@@ -44,4 +53,4 @@ if ! awk -v m="$median" 'BEGIN { exit !(m > 148 && m < 152) }'; then
     echo "median interval $median ms, expected 150" >&2
     exit 1
 fi
-echo "bass hits: OK"
+echo "bass hits through $stack: OK"

@@ -1,14 +1,22 @@
 # Sourced by end-to-end tests and measurement scripts: starts a private X
-# server and a private PulseAudio server with a null sink, and stops both on
-# exit. Needs xvfb, pulseaudio and pulseaudio-utils (./test.sh installs them).
+# server and a private sound server with a null sink, and stops them on exit.
+# Needs xvfb, pulseaudio and pulseaudio-utils; pipewire, wireplumber and
+# libasound2-plugins for the other sound stacks (./test.sh installs them).
 #
 #   source tests/e2e/session.sh
-#   e2e_start_x            # exports DISPLAY
-#   e2e_start_pulse        # exports PULSE_SERVER, XDG_RUNTIME_DIR, HOME
-#   e2e_record out.wav &   # records the null sink until killed with SIGINT
+#   e2e_start_x                # exports DISPLAY
+#   e2e_start_pulse [rate]     # PulseAudio; exports PULSE_SERVER, XDG_RUNTIME_DIR, HOME
+#   e2e_start_pipewire [rate]  # or PipeWire, the program on SDL's PipeWire driver
+#   e2e_use_alsa               # after e2e_start_pulse: the program on SDL's ALSA
+#                              # driver, through ALSA's pulse plug-in
+#   e2e_record out.wav [rate] &    # records the null sink until killed with SIGINT
+#   e2e_stop_pulse; e2e_pulse_daemon   # kills the PulseAudio server, starts it again
+#
+# The null sink runs at 44100 Hz unless a rate is given.
 
 e2e_dir=$(mktemp -d -t trovik-e2e.XXXXXX)
 e2e_pids=()
+e2e_sink_rate=44100
 
 e2e_cleanup() {
     local pid
@@ -21,23 +29,28 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
+# Xvfb picks a free display itself and writes its number once it accepts
+# clients: two sessions started at the same moment (tests run by others on
+# the same machine) never share an X server. -noreset: without it the server
+# resets when its last client leaves, and a program started in that moment
+# cannot connect and aborts.
 e2e_start_x() {
-    local display
-    for display in $(seq 90 140); do
-        [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break
-    done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$e2e_dir/xvfb.log" 2>&1 &
+    local display=
+    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$e2e_dir/display" >"$e2e_dir/xvfb.log" 2>&1 &
     e2e_pids+=($!)
+    for _ in $(seq 600); do
+        display=$(cat "$e2e_dir/display" 2>/dev/null || true)
+        [ -n "$display" ] && break
+        sleep 0.05
+    done
+    if [ -z "$display" ]; then
+        echo "Xvfb did not start" >&2
+        return 1
+    fi
     export DISPLAY=":$display"
     e2e_start_session_bus
     # ctest runs everything with the offscreen platform; these programs need the X server.
     export QT_QPA_PLATFORM=xcb
-    for _ in $(seq 100); do
-        xdpyinfo >/dev/null 2>&1 && return 0
-        sleep 0.05
-    done
-    echo "Xvfb did not start" >&2
-    return 1
 }
 
 # A desktop session has a message bus; without one, libraries that look for
@@ -49,27 +62,129 @@ e2e_start_session_bus() {
     export DBUS_SESSION_BUS_ADDRESS="$address"
 }
 
-e2e_start_pulse() {
+# A private runtime folder (sockets) and home (client settings) for the sound
+# servers and their clients.
+e2e_sound_home() {
     export XDG_RUNTIME_DIR="$e2e_dir/runtime" HOME="$e2e_dir/home"
-    mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
-    pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
-        --log-target=file:"$XDG_RUNTIME_DIR/pulse.log" \
-        --load="module-null-sink sink_name=nullsink sink_properties=device.description=NullSink" \
-        --load="module-native-protocol-unix socket=$XDG_RUNTIME_DIR/native auth-anonymous=1" || return 1
-    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/native"
-    export SDL_AUDIODRIVER=pulseaudio
-    for _ in $(seq 100); do
-        pactl info >/dev/null 2>&1 && return 0
+    export XDG_CONFIG_HOME="$HOME/.config"
+    mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" && chmod 700 "$XDG_RUNTIME_DIR"
+}
+
+# Polls until a server speaking the PulseAudio protocol answers at
+# PULSE_SERVER with the null sink as its default; a server can take seconds to
+# come up on a busy machine.
+e2e_wait_sink() {
+    for _ in $(seq 600); do
+        [ "$(pactl get-default-sink 2>/dev/null)" = nullsink ] && return 0
         sleep 0.05
     done
-    echo "PulseAudio did not start" >&2
+    echo "no sound server with the null sink as its default after 30 s" >&2
     return 1
 }
 
-# Records what the null sink plays into $1 (16-bit 44.1 kHz stereo WAV).
-# Run in the background and stop with: kill -INT <pid>; wait <pid>
+# Starts the PulseAudio daemon with the null sink and waits for it. Callable
+# again after e2e_stop_pulse: the socket stays where it was.
+e2e_pulse_daemon() {
+    pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+        --log-target=file:"$XDG_RUNTIME_DIR/pulse.log" \
+        --load="module-null-sink sink_name=nullsink rate=$e2e_sink_rate sink_properties=device.description=NullSink" \
+        --load="module-native-protocol-unix socket=$XDG_RUNTIME_DIR/native auth-anonymous=1" || return 1
+    e2e_wait_sink
+}
+
+# Kills the PulseAudio daemon the way a crash would and waits until it is gone.
+e2e_stop_pulse() {
+    local pid
+    pid=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null) || { echo "no PulseAudio daemon" >&2; return 1; }
+    kill -KILL "$pid"
+    while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+    rm -f "$XDG_RUNTIME_DIR/pulse/pid"
+}
+
+# Without e2e_pulse_daemon: sets up the session so that a later
+# e2e_pulse_daemon starts the server where clients look for it.
+e2e_prepare_pulse() {
+    e2e_sink_rate=${1:-44100}
+    e2e_sound_home
+    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/native"
+    export SDL_AUDIODRIVER=pulseaudio
+}
+
+e2e_start_pulse() {
+    e2e_prepare_pulse "$@"
+    e2e_pulse_daemon || { echo "PulseAudio did not start" >&2; return 1; }
+}
+
+# SDL's ALSA driver opens ALSA's "default" device; this routes it through
+# the pulse plug-in to the server at PULSE_SERVER.
+e2e_use_alsa() {
+    mkdir -p "$XDG_CONFIG_HOME/alsa"
+    printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$HOME/.asoundrc"
+    cp "$HOME/.asoundrc" "$XDG_CONFIG_HOME/alsa/asoundrc"
+    export SDL_AUDIODRIVER=alsa
+}
+
+# PipeWire from a configuration of our own: a null sink node at the session's
+# rate, a dummy driver that clocks the graph, and the PulseAudio protocol (for
+# pactl and parec); WirePlumber links streams to the sink. Needs the session
+# bus of e2e_start_x: WirePlumber quits without one.
+e2e_start_pipewire() {
+    e2e_sink_rate=${1:-44100}
+    e2e_sound_home
+    sed "s/@RATE@/$e2e_sink_rate/g" >"$e2e_dir/pipewire.conf" <<'CONF'
+context.properties = {
+    core.daemon = true
+    core.name = pipewire-0
+    default.clock.rate = @RATE@
+    default.clock.allowed-rates = [ @RATE@ ]
+}
+context.spa-libs = {
+    audio.convert.* = audioconvert/libspa-audioconvert
+    support.* = support/libspa-support
+}
+context.modules = [
+    { name = libpipewire-module-rt args = { nice.level = -11 } flags = [ ifexists nofail ] }
+    { name = libpipewire-module-protocol-native }
+    { name = libpipewire-module-metadata }
+    { name = libpipewire-module-spa-node-factory }
+    { name = libpipewire-module-client-node }
+    { name = libpipewire-module-access }
+    { name = libpipewire-module-adapter }
+    { name = libpipewire-module-link-factory }
+    { name = libpipewire-module-session-manager }
+    { name = libpipewire-module-protocol-pulse args = { server.address = [ "unix:native" ] } }
+]
+context.objects = [
+    { factory = spa-node-factory
+      args = { factory.name = support.node.driver node.name = Dummy-Driver
+               node.group = pipewire.dummy priority.driver = 20000 } }
+    { factory = spa-node-factory
+      args = { factory.name = support.node.driver node.name = Freewheel-Driver
+               node.group = pipewire.freewheel priority.driver = 19000 node.freewheel = true } }
+    { factory = adapter
+      args = { factory.name = support.null-audio-sink node.name = nullsink
+               node.description = NullSink media.class = Audio/Sink
+               audio.rate = @RATE@ audio.position = [ FL FR ] } }
+]
+CONF
+    pipewire -c "$e2e_dir/pipewire.conf" >"$e2e_dir/pipewire.log" 2>&1 &
+    e2e_pids+=($!)
+    for _ in $(seq 600); do
+        [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
+        sleep 0.05
+    done
+    wireplumber >"$e2e_dir/wireplumber.log" 2>&1 &
+    e2e_pids+=($!)
+    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+    export SDL_AUDIODRIVER=pipewire
+    e2e_wait_sink || { echo "PipeWire did not start" >&2; return 1; }
+}
+
+# Records what the null sink plays into $1, a 16-bit stereo WAV at $2 Hz
+# (44100 unless given). Run in the background and stop with:
+# kill -INT <pid>; wait <pid>
 e2e_record() {
-    exec parec -d nullsink.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=2 \
+    exec parec -d nullsink.monitor --latency-msec=20 --format=s16le --rate="${2:-44100}" --channels=2 \
         --file-format=wav "$1"
 }
 

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "onset_analysis.h"
+
+namespace {
+
+using trovik::onsets::Hits;
+
+// A bass drum like the shipped one: a falling sine sweep with a sharp attack,
+// as a function of the time since the hit.
+double drum(double t) {
+    if (t < 0) return 0;
+    const double f0 = 45.0, f1 = 110.0, fall = 28.0;
+    const double phase = 2 * M_PI * (f0 * t + f1 * (1 - std::exp(-t * fall)) / fall);
+    return 0.9 * (std::sin(phase) * std::exp(-t * 7.5) + 0.35 * std::exp(-t * 900.0));
+}
+
+std::vector<float> sampled(int rate, double seconds) {
+    std::vector<float> out(static_cast<std::size_t>(rate * seconds));
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<float>(drum(double(i) / rate));
+    return out;
+}
+
+// A recording at `rate` where each hit (at a fractional frame) cuts the one
+// before, as the program's mixer does.
+std::vector<float> render(int rate, std::size_t frames, const std::vector<double>& starts) {
+    std::vector<float> out(frames, 0.0f);
+    for (std::size_t h = 0; h < starts.size(); ++h) {
+        const std::size_t begin = static_cast<std::size_t>(std::ceil(starts[h]));
+        const std::size_t end =
+            h + 1 < starts.size() ? static_cast<std::size_t>(std::ceil(starts[h + 1])) : frames;
+        for (std::size_t i = begin; i < end && i < frames; ++i)
+            out[i] = static_cast<float>(drum((double(i) - starts[h]) / rate));
+    }
+    return out;
+}
+
+TEST(OnsetsTest, ExactMatchFindsEveryCutHitOnItsFrameAndCountsTheDropout) {
+    const int rate = 44100;
+    const std::vector<double> starts = {1000, 1882, 2764, 3646, 9000, 9882};
+    auto recording = render(rate, 12000, starts);
+    // The server ran dry for 2 ms inside the fourth hit.
+    for (std::size_t i = 5000; i < 5088; ++i) recording[i] = 0.0f;
+    const Hits hits = trovik::onsets::matchReference(recording, sampled(rate, 0.45), rate);
+    EXPECT_EQ(hits, Hits(starts.begin(), starts.end()));
+    EXPECT_EQ(trovik::onsets::dropouts(recording, hits, rate), 1);
+}
+
+TEST(OnsetsTest, CorrelationLocatesHitsBetweenFramesAtAnotherRate) {
+    // Reference at 44.1 kHz, recording at 48 kHz, hits every 20 ms plus a
+    // fraction of a frame that changes from hit to hit; silence and a quiet
+    // stretch in between must not count.
+    const int rate = 48000;
+    std::vector<double> starts;
+    for (int n = 0; n < 40; ++n) starts.push_back(2000.0 + 960.0 * n + 0.37 * (n % 3));
+    starts.push_back(60000.25);
+    const auto recording = render(rate, 80000, starts);
+    const Hits hits =
+        trovik::onsets::correlateReference(recording, rate, sampled(44100, 0.45), 44100);
+    ASSERT_EQ(hits.size(), starts.size());
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        // A hard start shows on the frame after its true instant: within one
+        // frame, 0.02 ms, well inside the 0.05 ms the timing is judged by.
+        EXPECT_NEAR(hits[i], starts[i], 1.0) << "hit " << i;
+    }
+}
+
+TEST(OnsetsTest, SharpStepsFindsHitsOutOfSilenceOnly) {
+    const int rate = 44100;
+    // The second hit follows 3 ms after the first: no silence before it.
+    const auto recording = render(rate, 30000, {1000, 1132, 20000});
+    EXPECT_EQ(trovik::onsets::sharpSteps(recording, rate), (Hits{1000, 20000}));
+}
+
+TEST(OnsetsTest, JudgeMeasuresErrorsAndFitsTheDriftAcrossAMissingHit) {
+    const int rate = 48000;
+    const double setMs = 150.0, realMs = 150.01;  // 4 ms slow per 60 s
+    Hits hits;
+    for (int n = 0; n < 400; ++n) {
+        if (n == 200) continue;  // one hit lost
+        hits.push_back(1000.0 + n * realMs * rate / 1000.0);
+    }
+    hits[100] += 96;  // one hit 2 ms late: two intervals off by 2 ms
+    const auto t = trovik::onsets::judge(hits, rate, setMs, 3);
+    EXPECT_NEAR(t.driftPer60sMs, 4.0, 0.05);
+    EXPECT_NEAR(t.errorMedianMs, 0.01, 1e-6);
+    EXPECT_NEAR(t.errorMaxMs, 150.02, 1e-6);  // the missing hit
+    EXPECT_NEAR(t.medianMs, 150.01, 1e-6);
+    ASSERT_EQ(t.worst.size(), 3u);
+    EXPECT_NEAR(t.worst[0].errorMs, 150.02, 1e-6);
+    EXPECT_NEAR(t.worst[1].errorMs, 2.01, 1e-6);
+    EXPECT_NEAR(t.worst[1].atSeconds, hits[100] / rate, 1e-9);
+    EXPECT_NEAR(t.worst[2].errorMs, -1.99, 1e-6);
+}
+
+TEST(OnsetsTest, PercentileIsTheNearestRank) {
+    std::vector<double> values;
+    for (int i = 100; i >= 1; --i) values.push_back(i);
+    EXPECT_EQ(trovik::onsets::percentile(values, 0.99), 99.0);
+    EXPECT_EQ(trovik::onsets::percentile(values, 0.5), 51.0);
+    EXPECT_EQ(trovik::onsets::percentile({7.0}, 0.99), 7.0);
+}
+
+}  // namespace

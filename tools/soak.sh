@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# Soak run: the real program built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, worked at random with the mouse and keyboard
+# under Xvfb for a long time while a PulseAudio null sink records what it
+# plays. Actions: cell and track switch clicks, tempo changes between 1 and
+# 999 ms, Play and Stop, effect file picks (good, odd and broken WAV files),
+# Save and Load. A program that dies is started again and counted. At the end
+# it reports crashes, sanitizer reports, core dumps and whether sound was
+# heard, and exits non-zero if anything went wrong. Not part of ./test.sh.
+#
+# usage: tools/soak.sh [minutes] [build-dir]     (30, build-soak unless given)
+# Environment: SOAK_SEED=<n> repeats a run's random choices;
+#              SOAK_OUT=<folder> keeps the logs, cores and recording there
+#              (a fresh folder under /tmp unless set).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+minutes=${1:-30}
+build=${2:-$root/build-soak}
+seed=${SOAK_SEED:-$$}
+out=${SOAK_OUT:-$(mktemp -d -t trovik-soak.XXXXXX)}
+mkdir -p "$out/cores" "$out/sanitizer" "$out/work"
+out=$(cd "$out" && pwd)
+RANDOM=$seed
+
+echo "soak: $minutes min, seed $seed, output in $out"
+sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_CXX_FLAGS="$sanitizers" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+cmake --build "$build" -j"$(nproc)" --target trovik drum_samples
+program="$build/trovik"
+
+source "$root/tests/e2e/session.sh"
+
+# Core dumps: unlimited size, into our folder where the system lets us say so.
+ulimit -c unlimited
+core_pattern_file=/proc/sys/kernel/core_pattern
+old_core_pattern=$(cat "$core_pattern_file")
+cores_where="by the system's pattern: $old_core_pattern"
+if [ -w "$core_pattern_file" ] && echo "$out/cores/core.%e.%p" 2>/dev/null >"$core_pattern_file"; then
+    cores_where="in $out/cores"
+    restore_core_pattern() { echo "$old_core_pattern" >"$core_pattern_file"; }
+else
+    restore_core_pattern() { :; }
+fi
+trap 'restore_core_pattern; e2e_cleanup' EXIT
+# ASan keeps its shadow memory out of cores, so a core stays small.
+export ASAN_OPTIONS="log_path=$out/sanitizer/asan:disable_coredump=0:abort_on_error=1:detect_leaks=0"
+export UBSAN_OPTIONS="log_path=$out/sanitizer/ubsan:print_stacktrace=1:abort_on_error=1"
+
+# The effect samples to pick from: usual and unusual formats, a long one, an
+# empty one and one that is not a WAV file at all.
+samples="$out/work"
+sox -n -r 44100 -b 16 -c 1 "$samples/a_tone.wav" synth 0.2 sine 660 vol 0.5
+sox -n -r 48000 -b 16 -c 2 "$samples/b_stereo48.wav" synth 0.3 square 220 vol 0.3
+sox -n -r 22050 -b 8 -c 1 "$samples/c_8bit22.wav" synth 0.25 sawtooth 330 vol 0.4
+sox -n -r 96000 -b 24 -c 2 "$samples/d_hires.wav" synth 0.15 pluck 440
+sox -n -r 44100 -b 16 -c 2 "$samples/e_long.wav" synth 12 pinknoise vol 0.2
+: >"$samples/f_empty.wav"
+head -c 5000 /dev/urandom >"$samples/g_noise.wav"
+sox -n -r 44100 -b 16 -c 1 "$samples/h_short.wav" synth 0.001 sine 1000
+
+log="$out/actions.log"
+note() { echo "$(date +%T.%N | cut -c1-12) $*" >>"$log"; }
+
+e2e_start_x
+e2e_start_pulse
+# One channel is enough to hear it, and half the size over 30 minutes.
+parec -d nullsink.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=1 \
+    --file-format=wav "$out/recording.wav" &
+recorder=$!
+e2e_pids+=("$recorder")
+
+crashes=0
+start_program() {
+    (cd "$samples" && exec "$program") >>"$out/trovik.log" 2>&1 &
+    pid=$!
+    window=$(e2e_wait_window "Trovik beat maker")
+    note "started pid $pid window $window"
+    # Text2, the beat file name for Save: select all and type.
+    xdotool mousemove --window "$window" 360 38 click 1
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 5 mybeat.tbk
+}
+
+# A child that ended stays a zombie until waited for, and kill -0 still finds it.
+alive() { [ -e "/proc/$1/stat" ] && [ "$(awk '{print $3}' "/proc/$1/stat")" != Z ]; }
+
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+
+# Answers whatever prompt or message box Save or Load opened: Return takes
+# the prompt's file name or closes the message; now and then Escape cancels.
+answer_dialogs() {
+    local dialog key
+    for _ in $(seq 100); do
+        # xdotool matches names without regard to case: leave the main window out.
+        dialog=$(xdotool search --onlyvisible --name '^Trovik Beat Maker$' 2>/dev/null |
+            grep -v -x "$window" | head -n 1 || true)
+        if [ -n "$dialog" ]; then
+            key=Return
+            [ $((RANDOM % 5)) -eq 0 ] && key=Escape
+            xdotool mousemove --window "$dialog" 5 5 windowfocus --sync "$dialog" key "$key" || true
+            note "dialog $dialog: $key"
+            sleep 0.2
+            continue
+        fi
+        # Nothing (more) to answer for a while: done.
+        sleep 0.03
+        [ $((RANDOM % 10)) -eq 0 ] && return 0
+    done
+}
+
+# VScroll1 (296, 0, 49 x 25): Home and End jump to 0 and 999, each arrow
+# click moves by 1 (top arrow shorter, bottom arrow longer).
+set_tempo() {
+    local wanted=$((RANDOM % 999 + 1))
+    click 320 3
+    xdotool windowfocus "$window"
+    if [ "$wanted" -lt 500 ]; then
+        xdotool key Home
+        xdotool mousemove --window "$window" 320 21 click --repeat "$wanted" --delay 1 1
+    else
+        xdotool key End
+        [ "$wanted" -lt 999 ] && xdotool mousemove --window "$window" 320 3 click --repeat $((999 - wanted)) --delay 1 1
+    fi
+    note "tempo $wanted"
+}
+
+act() {
+    local roll=$((RANDOM % 100)) row column
+    if [ $roll -lt 45 ]; then
+        row=$((RANDOM % 3)) column=$((RANDOM % 16))
+        click $((133 + 29 * column)) $((126 + 135 * row))
+        note "cell row $row column $column"
+    elif [ $roll -lt 55 ]; then
+        row=$((RANDOM % 3))
+        click 48 $((88 + 136 * row))
+        note "switch $row"
+    elif [ $roll -lt 62 ]; then
+        set_tempo
+    elif [ $roll -lt 68 ]; then
+        click 224 12
+        note "play"
+    elif [ $roll -lt 73 ]; then
+        click 272 12
+        note "stop"
+    elif [ $roll -lt 88 ]; then
+        # File1 (374, 300, 100 x 45), its scroll bar included; now and then
+        # the arrow keys move its selection further.
+        click $((376 + RANDOM % 96)) $((302 + RANDOM % 41))
+        if [ $((RANDOM % 3)) -eq 0 ]; then
+            xdotool windowfocus "$window" key --repeat $((RANDOM % 6 + 1)) --delay 20 Down
+        fi
+        note "file pick"
+    elif [ $roll -lt 94 ]; then
+        click 566 47
+        note "save"
+        answer_dialogs
+    else
+        click 580 12
+        note "load"
+        answer_dialogs
+    fi
+}
+
+start_program
+end=$(($(date +%s) + minutes * 60))
+actions=0
+while [ "$(date +%s)" -lt "$end" ]; do
+    if ! alive "$pid"; then
+        status=0
+        wait "$pid" || status=$?
+        crashes=$((crashes + 1))
+        note "program $pid ended with status $status"
+        echo "the program ended with status $status after $actions actions; started again" >&2
+        start_program
+    fi
+    act || note "action failed"
+    actions=$((actions + 1))
+    sleep "0.$((RANDOM % 9))$((RANDOM % 10))"
+done
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+kill -INT "$recorder"
+wait "$recorder" || true
+
+reports=$(find "$out/sanitizer" -type f | wc -l)
+cores=$(find "$out/cores" -type f | wc -l)
+# The loudest sample of each minute: sound was heard all through if every
+# minute has one (the mutes and Stop make some minutes quiet now and then).
+length=$(soxi -D "$out/recording.wav")
+heard=0 counted=0 peaks=()
+for ((m = 0; m * 60 < ${length%.*}; m++)); do
+    peak=$(sox "$out/recording.wav" -n trim $((m * 60)) 60 stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
+    peaks+=("${peak:-0}")
+    counted=$((counted + 1))
+    awk -v p="${peak:-0}" 'BEGIN { exit !(p > 0.05) }' && heard=$((heard + 1))
+done
+echo "== soak: $minutes min, seed $seed, $actions actions"
+echo "program ends: $crashes (see $out/trovik.log and $log)"
+echo "sanitizer reports: $reports (in $out/sanitizer)"
+echo "core dumps: $cores ($cores_where)"
+echo "sound: heard in $heard of $counted minutes of $out/recording.wav (peak per minute: ${peaks[*]})"
+[ "$crashes" -eq 0 ] && [ "$reports" -eq 0 ] && [ "$cores" -eq 0 ] && [ "$heard" -gt 0 ]
