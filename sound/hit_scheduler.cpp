@@ -2,8 +2,12 @@
 
 namespace trovik {
 
-HitScheduler::HitScheduler(int sampleRate, int deadbandFrames, int reanchorFrames)
-    : sampleRate_(sampleRate), deadbandFrames_(deadbandFrames), reanchorFrames_(reanchorFrames) {}
+HitScheduler::HitScheduler(int sampleRate, int deadbandFrames, int reanchorFrames,
+                           int earlyLimitFrames)
+    : sampleRate_(sampleRate),
+      deadbandFrames_(deadbandFrames),
+      reanchorFrames_(reanchorFrames),
+      earlyLimitFrames_(earlyLimitFrames) {}
 
 std::int64_t HitScheduler::frameOf(const GridHit& hit, std::int64_t estimate, std::uint64_t epoch) {
     if (estimate == kUnknown) {
@@ -13,7 +17,8 @@ std::int64_t HitScheduler::frameOf(const GridHit& hit, std::int64_t estimate, st
     if (anchored_ && sameGrid(hit, epoch)) {
         const std::int64_t planned = gridFrame(hit.index);
         const std::int64_t off = estimate - planned;
-        if (off > -reanchorFrames_ && off < reanchorFrames_) {
+        // off > 0: the grid runs ahead of the stream clock.
+        if (off > -reanchorFrames_ && off < earlyLimitFrames_) {
             if (off > deadbandFrames_) ++slew_;
             if (off < -deadbandFrames_) --slew_;
             return gridFrame(hit.index);

@@ -29,7 +29,12 @@ class HitScheduler {
 
     // `deadbandFrames`: how far the grid may stray before slewing starts.
     // `reanchorFrames`: how far it may stray before a new anchor is fixed.
-    HitScheduler(int sampleRate, int deadbandFrames, int reanchorFrames);
+    // `earlyLimitFrames` (at most `reanchorFrames`): how far the grid may
+    // run ahead of the estimate; beyond it, hits would be posted for frames
+    // already rendered, so a new anchor is fixed sooner.
+    HitScheduler(int sampleRate, int deadbandFrames, int reanchorFrames, int earlyLimitFrames);
+    HitScheduler(int sampleRate, int deadbandFrames, int reanchorFrames)
+        : HitScheduler(sampleRate, deadbandFrames, reanchorFrames, reanchorFrames) {}
 
     // `estimate`: the stream clock's frame for the hit's due time plus the
     // latency, read now; `epoch`: the stream clock's epoch it belongs to.
@@ -45,6 +50,7 @@ class HitScheduler {
     int sampleRate_;
     int deadbandFrames_;
     int reanchorFrames_;
+    int earlyLimitFrames_;
 
     bool anchored_ = false;
     GridHit::Clock::time_point start_{};

@@ -37,10 +37,9 @@ void StreamClock::onCallback(std::int64_t firstFrame, Clock::time_point now) {
     const bool starting = nanosecondsOf(now) - streamStart_ < kWindowNanoseconds;
     const std::int64_t window = starting ? kStartWindowNanoseconds : kWindowNanoseconds;
     if (nanosecondsOf(now) - windowStart_ >= window) {
-        if (windowEarliest_ > estimate + kStallNanoseconds) {
-            estimate = windowEarliest_;
-            epoch_.fetch_add(1, std::memory_order_acq_rel);
-        }
+        // A correction, not a new stream: frames planned so far keep their
+        // place, and the grid follows by slewing.
+        if (windowEarliest_ > estimate + kStallNanoseconds) estimate = windowEarliest_;
         windowEarliest_ = INT64_MAX;
         windowStart_ = nanosecondsOf(now);
     }

@@ -15,8 +15,9 @@ namespace trovik {
 // slowly, to follow a sound card whose clock runs a little slow, and jumps
 // when a whole window of callbacks came later than it (the stream stalled
 // briefly) or when one callback comes 50 ms late (the stream stood still).
-// Every jump, and every restart of the stream, starts a new epoch: frames
-// planned against an older epoch no longer line up with the clock.
+// A stream that stood still, and every restart of the stream, starts a new
+// epoch: frames planned against an older epoch no longer line up with the
+// clock.
 class StreamClock {
   public:
     using Clock = std::chrono::steady_clock;

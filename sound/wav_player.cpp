@@ -4,12 +4,19 @@ namespace trovik {
 namespace {
 
 // How far the grid may stray from the stream clock before it is slewed
-// (1 ms), and before a new anchor is fixed (50 ms: the stream stalled).
+// (2 ms, above the clock's own wander under load), and before a new anchor
+// is fixed (10 ms behind: the first anchor was fixed on an estimate that
+// had not settled, and slewing would take minutes). A grid more than 3 ms
+// ahead of the clock would eat into the 4 ms a late tick is allowed: better
+// one small jump than hits that come too late.
 int deadbandFrames(int rate) {
-    return rate / 1000;
+    return rate / 500;
 }
 int reanchorFrames(int rate) {
-    return rate / 20;
+    return rate / 100;
+}
+int earlyLimitFrames(int rate) {
+    return rate * 3 / 1000;
 }
 
 }  // namespace
@@ -19,7 +26,8 @@ WavPlayer::WavPlayer(Mixer& mixer, const DrumKit& drumKit, int outputRate, HitTi
       drumKit_(drumKit),
       outputRate_(outputRate),
       timing_(timing),
-      scheduler_(outputRate, deadbandFrames(outputRate), reanchorFrames(outputRate)),
+      scheduler_(outputRate, deadbandFrames(outputRate), reanchorFrames(outputRate),
+                 earlyLimitFrames(outputRate)),
       cache_(outputRate) {}
 
 void WavPlayer::PlaySample(const std::string& path) {

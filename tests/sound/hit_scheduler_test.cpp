@@ -95,5 +95,17 @@ TEST(HitScheduler, ANewGridEpochOrStallFixesANewAnchor) {
         << "after an unknown clock the next hit anchors anew";
 }
 
+// A grid ahead of the stream clock plans hits for frames that may already
+// be rendered when their tick comes: it is anchored anew sooner than one
+// that lags behind, which only adds latency.
+TEST(HitScheduler, AGridAheadOfTheClockIsAnchoredAnewSoonerThanOneBehind) {
+    HitScheduler scheduler(kRate, 96, 480, 144);
+    scheduler.frameOf(hitOf(1), 7200, 0);
+    EXPECT_EQ(scheduler.frameOf(hitOf(2), 14400 - 400, 0), 14400 - 1) << "behind: slewed";
+    EXPECT_EQ(scheduler.frameOf(hitOf(3), 21600 - 1 + 150, 0), 21600 - 1 + 150)
+        << "ahead: anchored";
+    EXPECT_EQ(scheduler.anchorsFixed(), 2);
+}
+
 }  // namespace
 }  // namespace trovik

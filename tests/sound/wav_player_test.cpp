@@ -115,8 +115,8 @@ TEST_F(WavPlayerTest, ANewlyChosenFileSoundsOnItsTickNotBehindEarlierStopsOrASta
     constexpr int kPeriodFrames = 441 * 15;  // 150 ms
     for (int tick = 1; tick <= 3; ++tick)
         timed.PlaySampleAt("", {frameZero, milliseconds(150), tick});
-    // A burst of callbacks: the estimate now puts frame zero 5 ms earlier.
-    streamClock.onCallback(kRate, frameZero + milliseconds(995));
+    // A burst of callbacks: the estimate now puts frame zero 2.5 ms earlier.
+    streamClock.onCallback(kRate, frameZero + std::chrono::microseconds(997'500));
     const std::string effect = std::string(TROVIK_SAMPLE_DIR) + "/snare.wav";  // sharp first frame
     timed.PlaySampleAt(effect, {frameZero, milliseconds(150), 4});
     const std::vector<float> left = render(mixer, kRate);
