@@ -1,9 +1,9 @@
-#include "beat_file.h"
+#include "beatfile/beat_file.h"
 
 #include <utility>
 #include <vector>
 
-#include "windows1252.h"
+#include "beatfile/windows1252.h"
 
 namespace trovik {
 namespace {

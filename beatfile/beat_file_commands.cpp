@@ -1,6 +1,6 @@
-#include "beat_file_commands.h"
+#include "beatfile/beat_file_commands.h"
 
-#include "beat_file_storage.h"
+#include "beatfile/beat_file_storage.h"
 
 namespace trovik {
 

@@ -3,9 +3,9 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
-#include "beat_file.h"
-#include "beat_file_dialogs.h"
-#include "beat_pattern.h"
+#include "beatfile/beat_file.h"
+#include "beatfile/beat_file_dialogs.h"
+#include "sequencer/beat_pattern.h"
 
 namespace trovik {
 

@@ -1,4 +1,4 @@
-#include "beat_file_dialogs.h"
+#include "beatfile/beat_file_dialogs.h"
 
 #include <QInputDialog>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "beat_file_storage.h"
+#include "beatfile/beat_file_storage.h"
 
 #include <QFile>
 #include <QFileInfo>

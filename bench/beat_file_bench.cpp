@@ -1,13 +1,14 @@
 #include <benchmark/benchmark.h>
 
-#include "beat_file.h"
+#include "beatfile/beat_file.h"
 
 namespace trovik::bench {
 namespace {
 
 BeatValues workedExample() {
     BeatValues beat{"Beat name here", "Author", "Info", 150, {}};
-    for (int number : {3, 7, 11, 15, 22, 30}) beat.cells[static_cast<std::size_t>(number - 3)] = QStringLiteral("O");
+    for (int number : {3, 7, 11, 15, 22, 30})
+        beat.cells[static_cast<std::size_t>(number - 3)] = QStringLiteral("O");
     return beat;
 }
 

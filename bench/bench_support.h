@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer.h"
+#include "sound/mixer.h"
 
 namespace trovik::bench {
 
@@ -28,7 +28,8 @@ inline std::string writeWavOfSize(const std::filesystem::path& path, std::size_t
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     const auto frames = static_cast<sf_count_t>(bytes / 4);
     std::vector<short> data(static_cast<std::size_t>(frames) * 2);
-    for (sf_count_t i = 0; i < frames; ++i) data[i * 2] = data[i * 2 + 1] = static_cast<short>(8000 * std::sin(i * 0.05));
+    for (sf_count_t i = 0; i < frames; ++i)
+        data[i * 2] = data[i * 2 + 1] = static_cast<short>(8000 * std::sin(i * 0.05));
     sf_writef_short(file, data.data(), frames);
     sf_close(file);
     return path.string();
@@ -36,7 +37,7 @@ inline std::string writeWavOfSize(const std::filesystem::path& path, std::size_t
 
 // Makes the file look changed, so that the next play decodes it again.
 inline void touch(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     ::stat(path.c_str(), &info);
     timespec times[2] = {info.st_atim, info.st_mtim};
     times[1].tv_nsec = (times[1].tv_nsec + 1) % 1'000'000'000;

@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
-#include "directory_reading.h"
-#include "sample_browser.h"
+#include "browser/directory_reading.h"
+#include "browser/sample_browser.h"
 
 namespace {
 

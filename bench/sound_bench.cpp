@@ -2,12 +2,12 @@
 
 #include <vector>
 
-#include "bench_support.h"
-#include "drum_kit.h"
-#include "mixer.h"
-#include "sample_cache.h"
-#include "stream_clock.h"
-#include "wav_player.h"
+#include "bench/bench_support.h"
+#include "sound/drum_kit.h"
+#include "sound/mixer.h"
+#include "sound/sample_cache.h"
+#include "sound/stream_clock.h"
+#include "sound/wav_player.h"
 
 namespace trovik::bench {
 namespace {

@@ -5,12 +5,12 @@
 #include <QScrollBar>
 #include <QWidget>
 
-#include "bench_support.h"
-#include "beat_pattern.h"
-#include "control_timer.h"
-#include "drum_kit.h"
-#include "step_clock.h"
-#include "wav_player.h"
+#include "bench/bench_support.h"
+#include "sequencer/beat_pattern.h"
+#include "sequencer/control_timer.h"
+#include "sequencer/step_clock.h"
+#include "sound/drum_kit.h"
+#include "sound/wav_player.h"
 
 namespace trovik::bench {
 namespace {
@@ -28,7 +28,8 @@ void StepClock_TickWithThreeHits(benchmark::State& state) {
     }
     auto* position = new QScrollBar(Qt::Horizontal, &owner);
     position->setRange(1, 16);
-    auto* effectPath = new QLabel(QString::fromStdString(std::string(TROVIK_SAMPLE_DIR) + "/bass.wav"), &owner);
+    auto* effectPath =
+        new QLabel(QString::fromStdString(std::string(TROVIK_SAMPLE_DIR) + "/bass.wav"), &owner);
 
     Mixer mixer;
     const DrumKit drumKit(TROVIK_SAMPLE_DIR);

@@ -1,11 +1,11 @@
-#include "dir_list_box.h"
+#include "browser/dir_list_box.h"
 
 #include <QDir>
 #include <QKeyEvent>
 #include <QStyle>
 
-#include "path_rules.h"
-#include "volumes.h"
+#include "browser/path_rules.h"
+#include "browser/volumes.h"
 
 namespace trovik {
 namespace {

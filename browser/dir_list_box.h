@@ -2,7 +2,7 @@
 
 #include <QListWidget>
 
-#include "directory_reading.h"
+#include "browser/directory_reading.h"
 
 namespace trovik {
 

@@ -1,4 +1,4 @@
-#include "directory_reading.h"
+#include "browser/directory_reading.h"
 
 #include <QDir>
 #include <QDirIterator>

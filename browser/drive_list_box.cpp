@@ -1,4 +1,4 @@
-#include "drive_list_box.h"
+#include "browser/drive_list_box.h"
 
 #include <QDir>
 #include <QSignalBlocker>

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "volumes.h"
+#include "browser/volumes.h"
 
 namespace trovik {
 

@@ -1,8 +1,8 @@
-#include "file_list_box.h"
+#include "browser/file_list_box.h"
 
 #include <QSignalBlocker>
 
-#include "path_rules.h"
+#include "browser/path_rules.h"
 
 namespace trovik {
 

@@ -1,4 +1,4 @@
-#include "path_rules.h"
+#include "browser/path_rules.h"
 
 #include <QDir>
 

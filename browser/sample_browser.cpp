@@ -1,6 +1,6 @@
-#include "sample_browser.h"
+#include "browser/sample_browser.h"
 
-#include "path_rules.h"
+#include "browser/path_rules.h"
 
 namespace trovik {
 

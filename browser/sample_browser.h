@@ -2,9 +2,9 @@
 
 #include <QLabel>
 
-#include "dir_list_box.h"
-#include "drive_list_box.h"
-#include "file_list_box.h"
+#include "browser/dir_list_box.h"
+#include "browser/drive_list_box.h"
+#include "browser/file_list_box.h"
 
 namespace trovik {
 

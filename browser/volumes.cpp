@@ -1,4 +1,4 @@
-#include "volumes.h"
+#include "browser/volumes.h"
 
 #include <QDir>
 #include <QStorageInfo>

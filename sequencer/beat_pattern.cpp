@@ -1,15 +1,18 @@
-#include "beat_pattern.h"
+#include "sequencer/beat_pattern.h"
 
 namespace trovik {
 
-BeatPattern::BeatPattern(std::array<QAbstractButton*, kCellCount> cells, std::array<QLabel*, 3> switches)
+BeatPattern::BeatPattern(std::array<QAbstractButton*, kCellCount> cells,
+                         std::array<QLabel*, 3> switches)
     : cells_(cells), switches_(switches) {}
 
 QAbstractButton& BeatPattern::cellByNumber(int commandNumber) const {
     return *cells_.at(static_cast<std::size_t>(commandNumber - kFirstCellNumber));
 }
 
-bool BeatPattern::sounds(Track track) const { return switchColour(trackSwitch(track)) == kSwitchSounds; }
+bool BeatPattern::sounds(Track track) const {
+    return switchColour(trackSwitch(track)) == kSwitchSounds;
+}
 
 QRgb switchColour(const QLabel& trackSwitch) {
     return trackSwitch.palette().color(QPalette::WindowText).rgb();

@@ -26,9 +26,12 @@ constexpr QRgb kSwitchMuted = qRgb(0, 0, 0);
 // snare rows run left to right on screen, the effect row right to left.
 constexpr int cellNumber(Track track, int step) {
     switch (track) {
-        case Track::Bass: return step + 2;
-        case Track::Snare: return 35 - step;
-        case Track::Effect: return step + 34;
+        case Track::Bass:
+            return step + 2;
+        case Track::Snare:
+            return 35 - step;
+        case Track::Effect:
+            return step + 34;
     }
     return 0;
 }
@@ -36,18 +39,20 @@ constexpr int cellNumber(Track track, int step) {
 // The 48 step cells and the three track switches. The beat lives in the
 // controls themselves: captions of the cells, text colours of the switches.
 class BeatPattern {
-public:
+  public:
     // `cells` in Command number order, Command3 first; `switches` bass, snare, effect.
     BeatPattern(std::array<QAbstractButton*, kCellCount> cells, std::array<QLabel*, 3> switches);
 
     QAbstractButton& cellByNumber(int commandNumber) const;
-    QAbstractButton& cell(Track track, int step) const { return cellByNumber(cellNumber(track, step)); }
+    QAbstractButton& cell(Track track, int step) const {
+        return cellByNumber(cellNumber(track, step));
+    }
     QLabel& trackSwitch(Track track) const { return *switches_[static_cast<int>(track)]; }
 
     bool sounds(Track track) const;
     bool cellIsOn(Track track, int step) const { return !cell(track, step).text().isEmpty(); }
 
-private:
+  private:
     std::array<QAbstractButton*, kCellCount> cells_;
     std::array<QLabel*, 3> switches_;
 };

@@ -1,4 +1,4 @@
-#include "control_timer.h"
+#include "sequencer/control_timer.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "timer_clock.h"
+#include "sequencer/timer_clock.h"
 
 namespace trovik {
 

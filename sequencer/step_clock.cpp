@@ -1,8 +1,8 @@
-#include "step_clock.h"
+#include "sequencer/step_clock.h"
 
 #include <QFile>
 
-#include "drum_kit.h"
+#include "sound/drum_kit.h"
 
 namespace trovik {
 
@@ -29,8 +29,10 @@ void StepClock::Timer1_Timer() {
 
 std::string StepClock::samplePathOf(Track track) const {
     switch (track) {
-        case Track::Bass: return DrumKit::kBassName;
-        case Track::Snare: return DrumKit::kSnareName;
+        case Track::Bass:
+            return DrumKit::kBassName;
+        case Track::Snare:
+            return DrumKit::kSnareName;
         case Track::Effect:
             // The bytes the file system knows the file by, whatever its name holds.
             return QFile::encodeName(effectPath_.text()).toStdString();

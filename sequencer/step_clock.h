@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QScrollBar>
 
-#include "beat_pattern.h"
-#include "control_timer.h"
-#include "sample_player.h"
+#include "sequencer/beat_pattern.h"
+#include "sequencer/control_timer.h"
+#include "sound/sample_player.h"
 
 namespace trovik {
 

@@ -1,10 +1,12 @@
-#include "transport.h"
+#include "sequencer/transport.h"
 
 namespace trovik {
 namespace {
 
 // Numbers show with a leading blank where a sign would go: "Bar- 7".
-QString signedNumber(int value) { return (value >= 0 ? QStringLiteral(" ") : QString()) + QString::number(value); }
+QString signedNumber(int value) {
+    return (value >= 0 ? QStringLiteral(" ") : QString()) + QString::number(value);
+}
 
 }  // namespace
 
@@ -29,8 +31,12 @@ void Transport::Timer2_Timer() {
     c_.Label3.setText(tempoText(c_.VScroll1.value()));
 }
 
-QString Transport::barText(int position) { return QStringLiteral("Bar-") + signedNumber(position); }
+QString Transport::barText(int position) {
+    return QStringLiteral("Bar-") + signedNumber(position);
+}
 
-QString Transport::tempoText(int interval) { return QStringLiteral("Tempo:") + signedNumber(1000 - interval); }
+QString Transport::tempoText(int interval) {
+    return QStringLiteral("Tempo:") + signedNumber(1000 - interval);
+}
 
 }  // namespace trovik

@@ -4,14 +4,14 @@
 #include <QLabel>
 #include <QScrollBar>
 
-#include "control_timer.h"
+#include "sequencer/control_timer.h"
 
 namespace trovik {
 
 // Play, Stop and the monitor that keeps the step clock in line with the
 // running flag and the tempo control. All state stays in the controls.
 class Transport {
-public:
+  public:
     struct Controls {
         QCheckBox& Check1;     // running flag: checked while running
         QScrollBar& HScroll1;  // step position, 1..16: the step the next tick plays
@@ -30,7 +30,7 @@ public:
     static QString barText(int position);
     static QString tempoText(int interval);
 
-private:
+  private:
     bool running() const { return c_.Check1.checkState() == Qt::Checked; }
 
     Controls c_;

@@ -1,4 +1,4 @@
-#include "audio_device.h"
+#include "sound/audio_device.h"
 
 #include <SDL.h>
 #include <pthread.h>

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "mixer.h"
-#include "output_device.h"
-#include "stream_clock.h"
+#include "sound/mixer.h"
+#include "sound/output_device.h"
+#include "sound/stream_clock.h"
 
 namespace trovik {
 

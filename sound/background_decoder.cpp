@@ -1,4 +1,4 @@
-#include "background_decoder.h"
+#include "sound/background_decoder.h"
 
 #include <algorithm>
 

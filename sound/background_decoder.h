@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "sample_filler.h"
+#include "sound/sample_filler.h"
 
 namespace trovik {
 

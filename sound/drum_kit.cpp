@@ -1,4 +1,4 @@
-#include "drum_kit.h"
+#include "sound/drum_kit.h"
 
 namespace trovik {
 

@@ -9,7 +9,7 @@ namespace trovik {
 // Elsewhere those names stand for the samples shipped in the program's data
 // folder; every other path is used as it is.
 class DrumKit {
-public:
+  public:
     static constexpr const char* kBassName = "c:\\trovik\\bass.wav";
     static constexpr const char* kSnareName = "c:\\trovik\\snare.wav";
 
@@ -21,7 +21,7 @@ public:
 
     std::string resolve(const std::string& path) const;
 
-private:
+  private:
     std::filesystem::path dataFolder_;
 };
 

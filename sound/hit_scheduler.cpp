@@ -1,4 +1,4 @@
-#include "hit_scheduler.h"
+#include "sound/hit_scheduler.h"
 
 namespace trovik {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "sample_player.h"
+#include "sound/sample_player.h"
 
 namespace trovik {
 

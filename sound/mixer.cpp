@@ -1,4 +1,4 @@
-#include "mixer.h"
+#include "sound/mixer.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "sample.h"
-#include "spsc_queue.h"
+#include "sound/sample.h"
+#include "sound/spsc_queue.h"
 
 namespace trovik {
 

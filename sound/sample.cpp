@@ -1,4 +1,4 @@
-#include "sample.h"
+#include "sound/sample.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "sample_cache.h"
+#include "sound/sample_cache.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <ctime>
 #include <new>
 
-#include "wav_decoder.h"
+#include "sound/wav_decoder.h"
 
 namespace trovik {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "background_decoder.h"
-#include "sample.h"
+#include "sound/background_decoder.h"
+#include "sound/sample.h"
 
 namespace trovik {
 

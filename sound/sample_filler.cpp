@@ -1,4 +1,4 @@
-#include "sample_filler.h"
+#include "sound/sample_filler.h"
 
 #include <algorithm>
 

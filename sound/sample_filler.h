@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "sample.h"
-#include "wav_decoder.h"
+#include "sound/sample.h"
+#include "sound/wav_decoder.h"
 
 namespace trovik {
 

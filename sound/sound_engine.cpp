@@ -1,13 +1,13 @@
-#include "sound_engine.h"
+#include "sound/sound_engine.h"
 
 #include <chrono>
 
-#include "audio_device.h"
-#include "device_keeper.h"
-#include "drum_kit.h"
-#include "mixer.h"
-#include "stream_clock.h"
-#include "wav_player.h"
+#include "sound/audio_device.h"
+#include "sound/device_keeper.h"
+#include "sound/drum_kit.h"
+#include "sound/mixer.h"
+#include "sound/stream_clock.h"
+#include "sound/wav_player.h"
 
 namespace trovik {
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "sample_player.h"
+#include "sound/sample_player.h"
 
 namespace trovik {
 

@@ -13,7 +13,7 @@ template <typename T, std::size_t Capacity>
 class SpscQueue {
     static_assert((Capacity & (Capacity - 1)) == 0, "capacity must be a power of two");
 
-public:
+  public:
     // Producer side. Returns false when the queue is full.
     bool push(const T& item) {
         const std::size_t tail = tail_.load(std::memory_order_relaxed);
@@ -30,7 +30,9 @@ public:
         return &slots_[head & (Capacity - 1)];
     }
 
-    void dropFront() { head_.store(head_.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
+    void dropFront() {
+        head_.store(head_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    }
 
     std::optional<T> pop() {
         const T* front = peek();
@@ -40,7 +42,7 @@ public:
         return item;
     }
 
-private:
+  private:
     std::array<T, Capacity> slots_{};
     alignas(64) std::atomic<std::size_t> head_{0};
     alignas(64) std::atomic<std::size_t> tail_{0};

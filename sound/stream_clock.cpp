@@ -1,4 +1,4 @@
-#include "stream_clock.h"
+#include "sound/stream_clock.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "wav_decoder.h"
+#include "sound/wav_decoder.h"
 
 #include <SDL.h>
 #include <fcntl.h>

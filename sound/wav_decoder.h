@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "sample.h"
+#include "sound/sample.h"
 
 namespace trovik {
 

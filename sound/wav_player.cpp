@@ -1,4 +1,4 @@
-#include "wav_player.h"
+#include "sound/wav_player.h"
 
 namespace trovik {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <chrono>
 
-#include "drum_kit.h"
-#include "hit_scheduler.h"
-#include "mixer.h"
-#include "sample_cache.h"
-#include "sample_player.h"
-#include "stream_clock.h"
+#include "sound/drum_kit.h"
+#include "sound/hit_scheduler.h"
+#include "sound/mixer.h"
+#include "sound/sample_cache.h"
+#include "sound/sample_player.h"
+#include "sound/stream_clock.h"
 
 namespace trovik {
 

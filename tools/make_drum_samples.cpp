@@ -30,9 +30,9 @@ bool writeWav(const std::filesystem::path& path, const std::vector<double>& samp
     out.write("RIFF", 4);
     putLe(out, 36 + dataBytes, 4);
     out.write("WAVEfmt ", 8);
-    putLe(out, 16, 4);         // fmt chunk size
-    putLe(out, 1, 2);          // PCM
-    putLe(out, 1, 2);          // mono
+    putLe(out, 16, 4);  // fmt chunk size
+    putLe(out, 1, 2);   // PCM
+    putLe(out, 1, 2);   // mono
     putLe(out, kRate, 4);
     putLe(out, kRate * 2, 4);  // byte rate
     putLe(out, 2, 2);          // block align
@@ -41,7 +41,9 @@ bool writeWav(const std::filesystem::path& path, const std::vector<double>& samp
     putLe(out, dataBytes, 4);
     for (double s : samples) {
         const double clipped = std::clamp(s, -1.0, 1.0);
-        putLe(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(clipped * 32767.0))), 2);
+        putLe(out,
+              static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(clipped * 32767.0))),
+              2);
     }
     out.close();
     return static_cast<bool>(out);
@@ -98,7 +100,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), error.message().c_str());
         return 1;
     }
-    if (!writeWav(folder / "bass.wav", bassDrum()) || !writeWav(folder / "snare.wav", snareDrum())) {
+    if (!writeWav(folder / "bass.wav", bassDrum()) ||
+        !writeWav(folder / "snare.wav", snareDrum())) {
         std::fprintf(stderr, "cannot write the samples into %s\n", folder.c_str());
         return 1;
     }

@@ -10,7 +10,7 @@
 #include <QFile>
 #include <cstdio>
 
-#include "app_icon.h"
+#include "ui/app_icon.h"
 
 namespace {
 

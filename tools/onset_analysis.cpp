@@ -1,4 +1,4 @@
-#include "onset_analysis.h"
+#include "tools/onset_analysis.h"
 
 #include <algorithm>
 #include <cmath>

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "onset_analysis.h"
+#include "tools/onset_analysis.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "accessibility.h"
+#include "ui/accessibility.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 
-#include "beat_pattern.h"
+#include "sequencer/beat_pattern.h"
 
 namespace trovik {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "form_controls.h"
+#include "ui/form_controls.h"
 
 namespace trovik {
 

@@ -1,4 +1,4 @@
-#include "background.h"
+#include "ui/background.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,23 +1,24 @@
-#include "form1.h"
+#include "ui/form1.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 
-#include "accessibility.h"
-#include "app_icon.h"
-#include "app_identity.h"
-#include "background.h"
-#include "form_fonts.h"
-#include "selector.h"
-#include "tab_order.h"
+#include "ui/accessibility.h"
+#include "ui/app_icon.h"
+#include "ui/app_identity.h"
+#include "ui/background.h"
+#include "ui/form_fonts.h"
+#include "ui/selector.h"
+#include "ui/tab_order.h"
 
 namespace trovik {
 namespace {
 
 BeatPattern patternOf(const FormControls& c) {
     std::array<QAbstractButton*, kCellCount> cells{};
-    for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n) cells[n - kFirstCellNumber] = c.Command[n];
+    for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n)
+        cells[n - kFirstCellNumber] = c.Command[n];
     return BeatPattern(cells, {c.Label2, c.Label5, c.Label6});
 }
 
@@ -75,7 +76,8 @@ void Form1::wireEvents() {
         connect(cell, &QPushButton::clicked, this, [cell] { StepCell_Click(*cell); });
     }
     for (ClickableLabel* trackSwitch : {c_.Label2, c_.Label5, c_.Label6}) {
-        connect(trackSwitch, &ClickableLabel::clicked, this, [trackSwitch] { TrackSwitch_Click(*trackSwitch); });
+        connect(trackSwitch, &ClickableLabel::clicked, this,
+                [trackSwitch] { TrackSwitch_Click(*trackSwitch); });
     }
     // The monitor also runs at once after Play, Stop and every tempo change, so
     // the clock and the displays follow those without waiting for its tick.
@@ -102,7 +104,8 @@ void Form1::wireEvents() {
 void Form1::wireSelector() {
     const SelectorRow row{c_.Command[53], c_.Command[54], c_.Command[55], c_.Command[56]};
     for (int k = 0; k < 4; ++k) {
-        connect(row[static_cast<std::size_t>(k)], &QPushButton::clicked, this, [row, k] { Selector_Click(row, k); });
+        connect(row[static_cast<std::size_t>(k)], &QPushButton::clicked, this,
+                [row, k] { Selector_Click(row, k); });
     }
 }
 

@@ -4,15 +4,15 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "beat_file_commands.h"
-#include "beat_file_dialogs.h"
-#include "beat_pattern.h"
-#include "control_timer.h"
-#include "form_controls.h"
-#include "sample_browser.h"
-#include "sample_player.h"
-#include "step_clock.h"
-#include "transport.h"
+#include "beatfile/beat_file_commands.h"
+#include "beatfile/beat_file_dialogs.h"
+#include "browser/sample_browser.h"
+#include "sequencer/beat_pattern.h"
+#include "sequencer/control_timer.h"
+#include "sequencer/step_clock.h"
+#include "sequencer/transport.h"
+#include "sound/sample_player.h"
+#include "ui/form_controls.h"
 
 namespace trovik {
 
@@ -21,7 +21,7 @@ namespace trovik {
 class Form1 : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kWidth = 606;
     static constexpr int kHeight = 429;
     // The transport monitor and the browser sync poll "as often as the
@@ -43,11 +43,11 @@ public:
     // centred on the screen.
     void showCentred();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 
-private:
+  private:
     // A null clock stands for the steady clock.
     Form1(SamplePlayer& player, const TimerClock* clock, QWidget* parent);
 

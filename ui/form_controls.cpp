@@ -1,9 +1,9 @@
-#include "form_controls.h"
+#include "ui/form_controls.h"
 
 #include <QFont>
 #include <limits>
 
-#include "form_fonts.h"
+#include "ui/form_fonts.h"
 
 namespace trovik {
 namespace {
@@ -16,7 +16,8 @@ Control* place(Control* control, const QString& name, QRect where) {
 }
 
 QPushButton* makeButton(QWidget& form, int number, QRect where, const QString& caption) {
-    auto* button = place(new QPushButton(caption, &form), QStringLiteral("Command%1").arg(number), where);
+    auto* button =
+        place(new QPushButton(caption, &form), QStringLiteral("Command%1").arg(number), where);
     button->setAutoDefault(false);
     return button;
 }
@@ -52,11 +53,13 @@ QLineEdit* makeTextBox(QWidget& form, int number, QRect where, const QString& te
 }
 
 void createTopBand(QWidget& form, FormControls& c) {
-    c.Label1 = place(new QLabel(QStringLiteral("Trovik beat maker"), &form), "Label1", {0, 0, 200, 24});
+    c.Label1 =
+        place(new QLabel(QStringLiteral("Trovik beat maker"), &form), "Label1", {0, 0, 200, 24});
     c.Label1->setFont(formFont(FormFace::Tahoma, 12, false));
     c.Label1->setAlignment(Qt::AlignCenter);
     c.Label1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    c.Label1->setStyleSheet(QStringLiteral("color: rgb(0, 0, 192); background: white; border: 1px solid black;"));
+    c.Label1->setStyleSheet(
+        QStringLiteral("color: rgb(0, 0, 192); background: white; border: 1px solid black;"));
 
     const QFont transportFont = formFont(FormFace::MsSansSerif, 9.75, true);
     c.Command[1] = makeButton(form, 1, {200, 0, 49, 25}, QStringLiteral("Play"));
@@ -70,7 +73,8 @@ void createTopBand(QWidget& form, FormControls& c) {
     c.VScroll1->setSingleStep(1);
     c.VScroll1->setPageStep(2);
     c.VScroll1->setValue(150);
-    c.VScroll1->setFocusPolicy(Qt::StrongFocus);  // the keyboard reaches it with Tab, like the buttons
+    c.VScroll1->setFocusPolicy(
+        Qt::StrongFocus);  // the keyboard reaches it with Tab, like the buttons
 
     c.Label3 = makeDisplay(form, "Label3", {354, 0, 81, 17}, QStringLiteral("Tempo-300"));
     c.Label4 = makeDisplay(form, "Label4", {441, 0, 53, 17}, QStringLiteral("Bar-1"));
@@ -111,7 +115,9 @@ void createTrackPanels(QWidget& form, FormControls& c) {
     constexpr std::array<std::pair<int, int>, 3> kSelectorRows{{{53, 116}, {57, 249}, {61, 386}}};
     const std::array<QString, 4> captions{"-1-", "2", "3", "4"};
     for (auto [first, top] : kSelectorRows) {
-        for (int k = 0; k < 4; ++k) c.Command[first + k] = makeButton(form, first + k, {20 + 24 * k, top, 24, 22}, captions[k]);
+        for (int k = 0; k < 4; ++k)
+            c.Command[first + k] =
+                makeButton(form, first + k, {20 + 24 * k, top, 24, 22}, captions[k]);
     }
 }
 
@@ -129,7 +135,8 @@ void createStepCells(QWidget& form, FormControls& c) {
     for (const Row& row : kRows) {
         for (int column = 1; column <= 16; ++column) {
             const int number = row.numberInColumn1 + row.direction * (column - 1);
-            c.Command[number] = makeButton(form, number, {122 + 29 * (column - 1), row.top, 22, 22}, QString());
+            c.Command[number] =
+                makeButton(form, number, {122 + 29 * (column - 1), row.top, 22, 22}, QString());
             c.Command[number]->setFont(cellFont);
         }
     }

@@ -8,10 +8,10 @@
 #include <QWidget>
 #include <array>
 
-#include "clickable_label.h"
-#include "dir_list_box.h"
-#include "drive_list_box.h"
-#include "file_list_box.h"
+#include "browser/dir_list_box.h"
+#include "browser/drive_list_box.h"
+#include "browser/file_list_box.h"
+#include "ui/clickable_label.h"
 
 namespace trovik {
 

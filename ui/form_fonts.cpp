@@ -1,4 +1,4 @@
-#include "form_fonts.h"
+#include "ui/form_fonts.h"
 
 #include <QStringList>
 

@@ -1,11 +1,11 @@
 #include <QApplication>
 
-#include "accessibility.h"
-#include "app_icon.h"
-#include "app_identity.h"
-#include "drum_kit.h"
-#include "form1.h"
-#include "sound_engine.h"
+#include "sound/drum_kit.h"
+#include "sound/sound_engine.h"
+#include "ui/accessibility.h"
+#include "ui/app_icon.h"
+#include "ui/app_identity.h"
+#include "ui/form1.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "selector.h"
+#include "ui/selector.h"
 
 namespace trovik {
 

@@ -1,4 +1,4 @@
-#include "tab_order.h"
+#include "ui/tab_order.h"
 
 namespace trovik {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "beat_file.h"
+#include "beatfile/beat_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace trovik;

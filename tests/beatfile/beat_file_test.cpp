@@ -2,7 +2,7 @@
 // in a folder that takes no new files and given names that are no plain
 // files, and Save and Load on the window's controls, with the dialogs
 // answered by the test.
-#include "beat_file.h"
+#include "beatfile/beat_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "beat_file_commands.h"
-#include "beat_file_storage.h"
-#include "form_controls.h"
+#include "beatfile/beat_file_commands.h"
+#include "beatfile/beat_file_storage.h"
+#include "ui/form_controls.h"
 
 namespace trovik {
 namespace {

@@ -1,7 +1,7 @@
 // The effect sample browser: the path rules, the choice of volumes, the three
 // lists and Label7 worked with the mouse, and the effect track playing what
 // they chose.
-#include "sample_browser.h"
+#include "browser/sample_browser.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "../support/recording_player.h"
-#include "form1.h"
-#include "path_rules.h"
-#include "volumes.h"
+#include "browser/path_rules.h"
+#include "browser/volumes.h"
+#include "tests/support/recording_player.h"
+#include "ui/form1.h"
 
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <exception>
 
-#include "../sound/test_wavs.h"
+#include "tests/sound/test_wavs.h"
 
 int main(int argc, char** argv) {
     if (argc != 6) {

@@ -1,11 +1,11 @@
-#include "control_timer.h"
+#include "sequencer/control_timer.h"
 
 #include <gtest/gtest.h>
 
 #include <QTest>
 #include <vector>
 
-#include "../support/manual_timer_clock.h"
+#include "tests/support/manual_timer_clock.h"
 
 namespace trovik {
 namespace {
@@ -16,14 +16,15 @@ class ControlTimerTest : public ::testing::Test {
   protected:
     testing::ManualTimerClock clock;
     const ControlTimer::Clock::time_point start = clock.now();
-    std::vector<milliseconds> dues;  // from the start
+    std::vector<milliseconds> dues;     // from the start
     std::vector<std::int64_t> indices;  // of each tick on its grid
 
     void record(ControlTimer& timer) {
         QObject::connect(&timer, &ControlTimer::timeout, [this, &timer] {
             dues.push_back(std::chrono::duration_cast<milliseconds>(timer.due() - start));
             indices.push_back(timer.tickIndex());
-            EXPECT_EQ(timer.due(), timer.gridStart() + timer.tickIndex() * milliseconds(timer.interval()));
+            EXPECT_EQ(timer.due(),
+                      timer.gridStart() + timer.tickIndex() * milliseconds(timer.interval()));
         });
     }
 };
@@ -66,7 +67,8 @@ TEST_F(ControlTimerTest, TicksAreDueOnWholePeriodsAndMissedOnesAreDropped) {
     const std::vector<milliseconds> expected{milliseconds(10), milliseconds(20), milliseconds(30),
                                              milliseconds(40), milliseconds(80)};
     EXPECT_EQ(dues, expected);
-    EXPECT_EQ(indices, (std::vector<std::int64_t>{1, 2, 3, 4, 8})) << "the player places hits by index";
+    EXPECT_EQ(indices, (std::vector<std::int64_t>{1, 2, 3, 4, 8}))
+        << "the player places hits by index";
 }
 
 // The Qt timer only wakes the timer up: without the clock reaching the due

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <array>
 
-#include "beat_pattern.h"
+#include "sequencer/beat_pattern.h"
 
 namespace trovik::testing {
 

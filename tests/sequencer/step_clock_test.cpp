@@ -1,10 +1,10 @@
-#include "step_clock.h"
+#include "sequencer/step_clock.h"
 
 #include <gtest/gtest.h>
 
-#include "../support/recording_player.h"
-#include "drum_kit.h"
-#include "pattern_fixture.h"
+#include "sound/drum_kit.h"
+#include "tests/sequencer/pattern_fixture.h"
+#include "tests/support/recording_player.h"
 
 namespace trovik {
 namespace {

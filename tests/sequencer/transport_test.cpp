@@ -1,4 +1,4 @@
-#include "transport.h"
+#include "sequencer/transport.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@ namespace trovik {
 namespace {
 
 class TransportTest : public ::testing::Test {
-protected:
+  protected:
     QWidget owner;
     QCheckBox* Check1 = new QCheckBox(&owner);
     QScrollBar* HScroll1 = new QScrollBar(Qt::Horizontal, &owner);

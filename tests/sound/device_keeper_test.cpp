@@ -1,4 +1,4 @@
-#include "device_keeper.h"
+#include "sound/device_keeper.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "test_wavs.h"
+#include "tests/sound/test_wavs.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "mixer.h"
+#include "sound/mixer.h"
 
 namespace trovik {
 namespace {

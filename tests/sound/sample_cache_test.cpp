@@ -1,4 +1,4 @@
-#include "sample_cache.h"
+#include "sound/sample_cache.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-#include "test_wavs.h"
+#include "tests/sound/test_wavs.h"
 
 namespace trovik {
 namespace {

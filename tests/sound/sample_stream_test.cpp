@@ -3,9 +3,9 @@
 
 #include <vector>
 
-#include "sample_filler.h"
-#include "test_wavs.h"
-#include "wav_decoder.h"
+#include "sound/sample_filler.h"
+#include "sound/wav_decoder.h"
+#include "tests/sound/test_wavs.h"
 
 namespace trovik {
 namespace {

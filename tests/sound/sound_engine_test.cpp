@@ -1,8 +1,8 @@
-#include "sound_engine.h"
+#include "sound/sound_engine.h"
 
 #include <gtest/gtest.h>
 
-#include "drum_kit.h"
+#include "sound/drum_kit.h"
 
 namespace trovik {
 namespace {

@@ -1,4 +1,4 @@
-#include "test_wavs.h"
+#include "tests/sound/test_wavs.h"
 
 #include <sndfile.h>
 #include <unistd.h>

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "sample_filler.h"
-#include "wav_decoder.h"
+#include "sound/sample_filler.h"
+#include "sound/wav_decoder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "wav_decoder.h"
+#include "sound/wav_decoder.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "test_wavs.h"
+#include "tests/sound/test_wavs.h"
 
 namespace trovik {
 namespace {
@@ -22,21 +22,25 @@ TEST(DecodeWav, EveryCommonKindKeepsLengthPitchLevelAndOnset) {
                             Kind{SF_FORMAT_PCM_16, 2, 48000}, Kind{SF_FORMAT_PCM_24, 2, 96000},
                             Kind{SF_FORMAT_PCM_32, 1, 8000}, Kind{SF_FORMAT_FLOAT, 2, 44100},
                             Kind{SF_FORMAT_DOUBLE, 1, 32000}, Kind{SF_FORMAT_PCM_16, 4, 44100}}) {
-        SCOPED_TRACE(::testing::Message() << "subtype " << kind.subtype << ", " << kind.channels << " ch, "
-                                          << kind.rate << " Hz");
-        const std::string path =
-            testing::writeToneWav(folder.path() / "tone.wav", kind.subtype, kind.channels, kind.rate, 440.0, 0.5);
+        SCOPED_TRACE(::testing::Message() << "subtype " << kind.subtype << ", " << kind.channels
+                                          << " ch, " << kind.rate << " Hz");
+        const std::string path = testing::writeToneWav(folder.path() / "tone.wav", kind.subtype,
+                                                       kind.channels, kind.rate, 440.0, 0.5);
         const std::unique_ptr<Sample> sample = decodeWav(path, 48000);
         ASSERT_NE(sample, nullptr);
         EXPECT_NEAR(sample->frameCount(), 24000, 240);
         for (int channel : {0, 1}) {
-            EXPECT_NEAR(testing::risingZeroCrossings(sample->frame(0), sample->frameCount(), channel), 220, 2);
+            EXPECT_NEAR(
+                testing::risingZeroCrossings(sample->frame(0), sample->frameCount(), channel), 220,
+                2);
         }
         int firstLoud = 0;
-        while (firstLoud < sample->frameCount() && std::fabs(sample->frame(firstLoud)[0]) < 0.1f) ++firstLoud;
+        while (firstLoud < sample->frameCount() && std::fabs(sample->frame(firstLoud)[0]) < 0.1f)
+            ++firstLoud;
         EXPECT_LE(firstLoud, 24) << "starts within half a millisecond";
         float peak = 0.0f;
-        for (int i = 0; i < sample->frameCount() * 2; ++i) peak = std::max(peak, std::fabs(sample->frame(0)[i]));
+        for (int i = 0; i < sample->frameCount() * 2; ++i)
+            peak = std::max(peak, std::fabs(sample->frame(0)[i]));
         EXPECT_NEAR(peak, 0.5f, 0.05f);
     }
 }
@@ -50,8 +54,8 @@ TEST(DecodeWav, RefusesWhatIsNoPlayableWav) {
     SF_INFO info{44100 * 0, 44100, 1, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 0, 0};
     const auto aiff = folder.path() / "tone.aiff";
     sf_close(sf_open(aiff.c_str(), SFM_WRITE, &info));
-    for (const auto& bad : {std::filesystem::path(), folder.path() / "missing.wav", folder.path(), text, truncated,
-                            aiff}) {
+    for (const auto& bad : {std::filesystem::path(), folder.path() / "missing.wav", folder.path(),
+                            text, truncated, aiff}) {
         EXPECT_EQ(decodeWav(bad.string(), 44100), nullptr) << bad;
     }
 }

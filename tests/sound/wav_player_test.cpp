@@ -1,4 +1,4 @@
-#include "wav_player.h"
+#include "sound/wav_player.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "test_wavs.h"
+#include "tests/sound/test_wavs.h"
 
 namespace trovik {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "timer_clock.h"
+#include "sequencer/timer_clock.h"
 
 namespace trovik::testing {
 

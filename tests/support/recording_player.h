@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "sample_player.h"
+#include "sound/sample_player.h"
 
 namespace trovik::testing {
 

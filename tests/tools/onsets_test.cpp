@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "onset_analysis.h"
+#include "tools/onset_analysis.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "../support/manual_timer_clock.h"
-#include "../support/recording_player.h"
-#include "accessibility.h"
-#include "background.h"
-#include "form1.h"
+#include "tests/support/manual_timer_clock.h"
+#include "tests/support/recording_player.h"
+#include "ui/accessibility.h"
+#include "ui/background.h"
+#include "ui/form1.h"
 
 namespace trovik {
 namespace {
@@ -212,11 +212,19 @@ TEST_F(WindowTest, TheSelectorMarksTheLastClickAndAllSelectorRowsAreOtherwiseIne
 // Every caption the window can show, at its widest, within its control.
 TEST_F(WindowTest, EveryCaptionFitsItsControl) {
     const std::pair<QString, QStringList> texts[] = {
-        {"Label1", {"Trovik beat maker"}}, {"Label3", {"Tempo-300", "Tempo: 1000", "Tempo: 888"}},
-        {"Label4", {"Bar-1", "Bar- 16", "Bar- 8"}}, {"Command1", {"Play"}}, {"Command2", {"Stop"}},
-        {"Command51", {"Load"}}, {"Command52", {"Save"}}, {"Command53", {"-1-", "1"}},
-        {"Command56", {"-4-", "4"}}, {"Command3", {"O"}}, {"Label2", {"O"}},
-        {"Text2", {"Filename(*.tbk)"}}, {"Text1", {"Beat name here"}}};
+        {"Label1", {"Trovik beat maker"}},
+        {"Label3", {"Tempo-300", "Tempo: 1000", "Tempo: 888"}},
+        {"Label4", {"Bar-1", "Bar- 16", "Bar- 8"}},
+        {"Command1", {"Play"}},
+        {"Command2", {"Stop"}},
+        {"Command51", {"Load"}},
+        {"Command52", {"Save"}},
+        {"Command53", {"-1-", "1"}},
+        {"Command56", {"-4-", "4"}},
+        {"Command3", {"O"}},
+        {"Label2", {"O"}},
+        {"Text2", {"Filename(*.tbk)"}},
+        {"Text1", {"Beat name here"}}};
     for (const auto& [name, candidates] : texts) {
         QWidget* control = find(name);
         const QFontMetrics metrics(control->font());
@@ -256,9 +264,11 @@ TEST_F(WindowTest, TabWalksTheControlsInOrderFromPlay) {
 }
 
 TEST_F(WindowTest, ScreenReadersGetNamesCheckedStatesAndAToggle) {
-    const std::pair<QWidget*, QString> names[] = {
-        {command(7), "Bass step 5"}, {command(34), "Snare step 1"}, {command(35), "Effect step 1"},
-        {label(6), "Effect track switch"}, {find("VScroll1"), "Tempo"}};
+    const std::pair<QWidget*, QString> names[] = {{command(7), "Bass step 5"},
+                                                  {command(34), "Snare step 1"},
+                                                  {command(35), "Effect step 1"},
+                                                  {label(6), "Effect track switch"},
+                                                  {find("VScroll1"), "Tempo"}};
     for (const auto& [control, name] : names)
         EXPECT_EQ(accessible(control)->text(QAccessible::Name), name);
     QAccessibleInterface* cell = accessible(command(7));
