@@ -35,6 +35,13 @@ class WavPlayerTest : public ::testing::Test {
     DrumKit drumKit{TROVIK_SAMPLE_DIR};
     WavPlayer player{mixer, drumKit, kRate};
     testing::TempFolder folder;
+    // A player that places grid hits, 10 ms of latency after their ticks,
+    // on a stream whose frame 0 was rendered at frameZero.
+    StreamClock streamClock{kRate};
+    WavPlayer timed{mixer, drumKit, kRate, {&streamClock, milliseconds(10)}};
+    const StreamClock::Clock::time_point frameZero = StreamClock::Clock::now();
+
+    void SetUp() override { streamClock.onCallback(0, frameZero); }
 
     // Lets the background decoder finish what PlaySample started.
     void settle() {
@@ -85,10 +92,6 @@ TEST_F(WavPlayerTest, ReadsTheFileAgainOnceItChangedOnDisk) {
 // starting from the first hit's due time plus the latency, wherever the
 // buffers happen to fall.
 TEST_F(WavPlayerTest, GridHitsLandOnTheFramesOfTheirTicks) {
-    StreamClock streamClock(kRate);
-    WavPlayer timed(mixer, drumKit, kRate, {&streamClock, milliseconds(10)});
-    const auto frameZero = StreamClock::Clock::now();
-    streamClock.onCallback(0, frameZero);
     render(mixer, 1000);
     timed.PlaySampleAt(DrumKit::kBassName, {frameZero, milliseconds(30), 1});  // frame 1323
     EXPECT_EQ(framesUntilSilence(render(mixer, 256)), 0);
@@ -108,10 +111,6 @@ TEST_F(WavPlayerTest, GridHitsLandOnTheFramesOfTheirTicks) {
 // its own tick, neither behind the stops nor on an estimate of the stream
 // clock that moved meanwhile.
 TEST_F(WavPlayerTest, ANewlyChosenFileSoundsOnItsTickNotBehindEarlierStopsOrAStaleEstimate) {
-    StreamClock streamClock(kRate);
-    WavPlayer timed(mixer, drumKit, kRate, {&streamClock, milliseconds(10)});
-    const auto frameZero = StreamClock::Clock::now();
-    streamClock.onCallback(0, frameZero);
     constexpr int kPeriodFrames = 441 * 15;  // 150 ms
     for (int tick = 1; tick <= 3; ++tick)
         timed.PlaySampleAt("", {frameZero, milliseconds(150), tick});
@@ -132,18 +131,13 @@ TEST_F(WavPlayerTest, ANewlyChosenFileSoundsOnItsTickNotBehindEarlierStopsOrASta
 // planned on the old clock would sound 400 ms late, among the new ones:
 // they are withdrawn.
 TEST_F(WavPlayerTest, AfterTheStreamStoodStillHitsPlannedOnTheOldClockAreWithdrawn) {
-    StreamClock streamClock(kRate);
-    WavPlayer timed(mixer, drumKit, kRate, {&streamClock, milliseconds(10)});
-    const auto frameZero = StreamClock::Clock::now();
-    streamClock.onCallback(0, frameZero);
-    const GridHit::Clock::time_point grid = frameZero;
-    for (int tick = 1; tick <= 3; ++tick) {
-        timed.PlaySampleAt(DrumKit::kSnareName, {grid, milliseconds(150), tick});
-    }
+    for (int tick = 1; tick <= 3; ++tick)
+        timed.PlaySampleAt(DrumKit::kSnareName, {frameZero, milliseconds(150), tick});
     // Frame 4410 (100 ms) is asked for only at 500 ms.
     render(mixer, 4410);
     streamClock.onCallback(4410, frameZero + milliseconds(500));
-    timed.PlaySampleAt(DrumKit::kBassName, {grid, milliseconds(150), 4});  // 610 ms: frame 9261
+    timed.PlaySampleAt(DrumKit::kBassName,
+                       {frameZero, milliseconds(150), 4});  // 610 ms: frame 9261
     const std::vector<float> left = render(mixer, kRate);
     std::vector<int> starts;
     for (int i = 1; i < static_cast<int>(left.size()); ++i) {
