@@ -213,13 +213,6 @@ class EffectSampleTest : public SampleBrowserTest {
     const FormControls& controls = form.controls();
 };
 
-TEST_F(EffectSampleTest, TheEffectStepPlaysTheFileChosenInTheLists) {
-    EXPECT_EQ(playEffectStep(), std::vector<std::string>{""});
-    pick(at("sounds"), "a.wav");
-    EXPECT_EQ(playEffectStep(),
-              std::vector<std::string>{joinPath(at("sounds"), "a.wav").toStdString()});
-}
-
 // Names as the file system has them: markup, quotes, blanks, a leading dash,
 // any script. Label7 shows them as they are, not as markup, and the player
 // is handed the bytes that name the file.

@@ -97,12 +97,4 @@ TEST(OnsetsTest, JudgeMeasuresErrorsAndFitsTheDriftAcrossAMissingHit) {
     EXPECT_NEAR(t.worst[2].errorMs, -1.99, 1e-6);
 }
 
-TEST(OnsetsTest, PercentileIsTheNearestRank) {
-    std::vector<double> values;
-    for (int i = 100; i >= 1; --i) values.push_back(i);
-    EXPECT_EQ(trovik::onsets::percentile(values, 0.99), 99.0);
-    EXPECT_EQ(trovik::onsets::percentile(values, 0.5), 51.0);
-    EXPECT_EQ(trovik::onsets::percentile({7.0}, 0.99), 7.0);
-}
-
 }  // namespace

@@ -140,14 +140,6 @@ TEST_F(WindowTest, ASwitchClickTogglesExactBlueAndBlackAndLeavesOtherColours) {
     EXPECT_EQ(switchColour(*label(6)), qRgb(0, 0, 200));
 }
 
-// Command35 is the rightmost effect cell (StepCellsSitExactlyInTheirPaintedSquares).
-TEST_F(WindowTest, TheRightmostEffectCellSoundsOnStep1) {
-    label(7)->setText("fx.wav");
-    click(command(35));
-    form.stepClock().Timer1_Timer();
-    EXPECT_EQ(player.takePlayed(), std::vector<std::string>{"fx.wav"});
-}
-
 TEST_F(WindowTest, PlayStopAndTheTempoArrowsDriveTheLoop) {
     click(command(2));
     EXPECT_EQ(find<QCheckBox>("Check1")->checkState(), Qt::Unchecked);
