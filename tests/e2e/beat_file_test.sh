@@ -6,8 +6,9 @@
 #         with a writer holding bytes, Load shows its error message (a hang
 #         would show none); the bytes stay unread in the pipe, and the window
 #         still answers afterwards: Load asks for a name again.
-#   long: a beat file whose name and info are 100,000 characters long loads,
-#         and Save writes the very same bytes under another name.
+#   long: a beat file whose name and info are 100,000 characters long (the
+#         author 32,768, a cell 40,000) loads, and Save writes the very same
+#         bytes under another name.
 #
 # usage: beat_file_test.sh <trovik-executable> pipe|long
 set -euo pipefail
@@ -95,7 +96,8 @@ def text(pattern, length):
 name = text(b"Beat, \xe9\x80 ", 100000)  # Windows-1252: e acute and the euro sign
 info = text(b"Info\t", 100000)
 cells = [b'"O"' if n % 3 == 0 else b'""' for n in range(48)]
-lines = [b'"%s","Author","%s",150' % (name, info)]
+cells[7] = b'"%s"' % text(b"O ", 40000)
+lines = [b'"%s","%s","%s",150' % (name, text(b"a", 32768), info)]
 start = 0
 for size in (8, 10, 10, 10, 10):
     lines.append(b",".join(cells[start:start + size]))
