@@ -31,30 +31,17 @@ std::string writeToneWav(const std::filesystem::path& path, int subtype, int cha
     return path.string();
 }
 
+// libsndfile writes the tone under the plain 44-byte header of 16-bit PCM;
+// the sizes in it are then set for the whole length.
 void writeLongToneWav(const std::filesystem::path& path, std::uint32_t dataBytes, int rate,
                       double frequency, double toneSeconds) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const auto put = [&](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xff));
-    };
     dataBytes &= ~1u;
-    out << "RIFF";
-    put(36 + dataBytes, 4);
-    out << "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);  // PCM
-    put(1, 2);  // mono
-    put(static_cast<std::uint32_t>(rate), 4);
-    put(static_cast<std::uint32_t>(rate) * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    out << "data";
-    put(dataBytes, 4);
-    const auto toneFrames =
-        std::min<std::uint32_t>(static_cast<std::uint32_t>(toneSeconds * rate), dataBytes / 2);
-    for (std::uint32_t i = 0; i < toneFrames; ++i) {
-        const double value = 0.5 * std::sin(2.0 * std::numbers::pi * frequency * i / rate);
-        put(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(value * 32767))), 2);
+    writeToneWav(path, SF_FORMAT_PCM_16, 1, rate, frequency,
+                 std::min(toneSeconds, dataBytes / 2 / double(rate)));
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    for (const auto& [at, value] : {std::pair{4u, 36 + dataBytes}, {40u, dataBytes}}) {
+        out.seekp(at);
+        for (int i = 0; i < 4; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xff));
     }
     out.close();
     if (!out) throw std::runtime_error("cannot write " + path.string());
