@@ -23,23 +23,14 @@ case "$stack" in
     alsa) e2e_start_pulse && e2e_use_alsa ;;
     *) echo "unknown sound stack '$stack'" >&2; exit 2 ;;
 esac
-"$program" >"$e2e_dir/trovik.log" 2>&1 &
-e2e_pids+=($!)
-window=$(e2e_wait_window "Trovik beat maker")
-
-for column in $(seq 1 16); do
-    xdotool mousemove --window "$window" $((122 + 29 * (column - 1) + 11)) 126 click 1
-done
+e2e_start_program "$program"
+e2e_click_cells 115 $(seq 1 16)
 sleep 0.3
 import -window "$window" "$e2e_dir/window.png" 2>/dev/null || true
 
 # parec can leave out up to about 2 s at the start of a recording from a
 # sink that has just started: record longer, and count on what it kept.
-e2e_record "$e2e_dir/out.wav" &
-recorder=$!
-sleep $((seconds + 2))
-kill -INT "$recorder"
-wait "$recorder" || true
+e2e_record_for "$e2e_dir/out.wav" $((seconds + 2))
 
 report=$("$onsets" "$e2e_dir/out.wav" --reference "$reference" --interval 150)
 echo "$report"

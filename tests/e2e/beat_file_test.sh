@@ -60,9 +60,7 @@ load_suggested_name() {
 
 start_program() {
     e2e_start_x
-    (cd "$beats" && SDL_AUDIODRIVER=dummy exec "$program") >"$e2e_dir/trovik.log" 2>&1 &
-    e2e_pids+=($!)
-    window=$(e2e_wait_window "Trovik beat maker")
+    SDL_AUDIODRIVER=dummy e2e_start_program "$program" "$beats"
 }
 
 case "$case" in

@@ -25,28 +25,14 @@ mkdir -p "$samples/a_fx" "$samples/b" "$samples/c" "$samples/d" "$samples/e"
 
 e2e_start_x
 e2e_start_pulse
-(cd "$samples" && exec "$program") >"$e2e_dir/trovik.log" 2>&1 &
-pid=$!
-e2e_pids+=($pid)
-window=$(e2e_wait_window "Trovik beat maker")
-
-for column in $(seq 1 16); do
-    xdotool mousemove --window "$window" $((122 + 29 * (column - 1) + 11)) 396 click 1
-done
-# Dir1's second row is "a_fx"; File1's first row is big.wav once listed.
-xdotool mousemove --window "$window" 300 324 click --repeat 2 --delay 80 1
+e2e_start_program "$program" "$samples"
+e2e_click_cells 385 $(seq 1 16)
+e2e_pick_first_sample
 sleep 1
-xdotool mousemove --window "$window" 410 309 click 1
-sleep 1
+e2e_record_for "$e2e_dir/out.wav" "$seconds"
 
-e2e_record "$e2e_dir/out.wav" &
-recorder=$!
-sleep "$seconds"
-kill -INT "$recorder"
-wait "$recorder" || true
-
-kill -0 "$pid" || { echo "the program has ended" >&2; exit 1; }
-peak_kb=$(awk '/^VmHWM:/ {print $2}' "/proc/$pid/status")
+kill -0 "$program_pid" || { echo "the program has ended" >&2; exit 1; }
+peak_kb=$(awk '/^VmHWM:/ {print $2}' "/proc/$program_pid/status")
 report=$("$onsets" "$e2e_dir/out.wav" --reference "$e2e_dir/reference.wav" --interval 150)
 echo "$report"
 echo "peak resident memory: $peak_kb kB"

@@ -20,30 +20,18 @@ sox -n -r 44100 -b 16 -c 1 "$samples/a_fx/Zap.WAV" synth 0.15 sine 880 vol 0.37
 
 e2e_start_x
 e2e_start_pulse
-(cd "$samples" && exec "$program") >"$e2e_dir/trovik.log" 2>&1 &
-e2e_pids+=($!)
-window=$(e2e_wait_window "Trovik beat maker")
-
-# Effect row: cells at y 385, column c at x 122 + 29 (c - 1).
-for column in 1 3 5 7 9 11 13 15; do
-    xdotool mousemove --window "$window" $((122 + 29 * (column - 1) + 11)) 396 click 1
-done
+e2e_start_program "$program" "$samples"
+e2e_click_cells 385 1 3 5 7 9 11 13 15
 
 # record <file> <seconds>, then prints the left channel's peak (0 to 1) and
 # its rough frequency in Hz.
 record() {
-    e2e_record "$1" & local recorder=$!
-    sleep "$2"; kill -INT "$recorder"; wait "$recorder" || true
+    e2e_record_for "$1" "$2"
     sox "$1" -n remix 1 stat 2>&1 | awk '/^Maximum amplitude/ {peak = $3} /^Rough/ {print peak, $3}'
 }
 read -r before _ < <(record "$e2e_dir/before.wav" 1.5)
 
-# Dir1 (254, 300, 117 x 62): the current folder is its top row, "a_fx" the
-# second; y 24 lies inside the second row for any row height from 13 to 18.
-xdotool mousemove --window "$window" 300 324 click --repeat 2 --delay 80 1
-sleep 1
-# File1 (374, 300, 100 x 45): its first row, Zap.WAV, once Timer4 has listed it.
-xdotool mousemove --window "$window" 410 309 click 1
+e2e_pick_first_sample
 sleep 0.2
 read -r after pitch < <(record "$e2e_dir/after.wav" 2.5)
 

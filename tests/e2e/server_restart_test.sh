@@ -23,13 +23,8 @@ allowed=5
 steady=4
 
 start_program() {
-    "$program" >>"$e2e_dir/trovik.log" 2>&1 &
-    program_pid=$!
-    e2e_pids+=("$program_pid")
-    window=$(e2e_wait_window "Trovik beat maker")
-    for column in $(seq 1 16); do
-        xdotool mousemove --window "$window" $((122 + 29 * (column - 1) + 11)) 126 click 1
-    done
+    e2e_start_program "$program"
+    e2e_click_cells 115 $(seq 1 16)
 }
 
 # Records for the allowed time plus the steady span and checks that the
@@ -83,11 +78,7 @@ e2e_start_x
 # 1. The server restarts while the beat plays.
 e2e_start_pulse
 start_program
-e2e_record "$e2e_dir/before.wav" &
-recorder=$!
-sleep 2
-kill -INT "$recorder"
-wait "$recorder" || true
+e2e_record_for "$e2e_dir/before.wav" 2
 before=$("$onsets" "$e2e_dir/before.wav" --reference "$reference" --interval 150 | sed -n 's/^hits: //p')
 if [ "${before:-0}" -lt 8 ]; then
     echo "the beat did not play before the restart (${before:-0} hits in 2 s)" >&2

@@ -11,6 +11,9 @@
 #                              # driver, through ALSA's pulse plug-in
 #   e2e_record out.wav [rate] &    # records the null sink until killed with SIGINT
 #   e2e_stop_pulse; e2e_pulse_daemon   # kills the PulseAudio server, starts it again
+#   e2e_start_program prog [folder]    # starts it there; sets program_pid and window
+#   e2e_click_cells top columns...     # clicks cells of the row at y top
+#   e2e_record_for out.wav seconds     # records the null sink that long
 #
 # The null sink runs at 44100 Hz unless a rate is given.
 
@@ -198,4 +201,42 @@ e2e_wait_window() {
     done
     echo "no window named '$1'" >&2
     return 1
+}
+
+# Starts the program $1 in folder $2 (the current one unless given), its
+# output in trovik.log; sets program_pid and, once it is up, window.
+e2e_start_program() {
+    (cd "${2:-.}" && exec "$1") >>"$e2e_dir/trovik.log" 2>&1 &
+    program_pid=$!
+    e2e_pids+=("$program_pid")
+    window=$(e2e_wait_window "Trovik beat maker")
+}
+
+# Clicks the step cells in the given columns of the row whose top is at y
+# $1 (bass 115, snare 250, effect 385); column c lies at x 122 + 29 (c - 1).
+e2e_click_cells() {
+    local top=$1 column
+    shift
+    for column in "$@"; do
+        xdotool mousemove --window "$window" $((122 + 29 * (column - 1) + 11)) $((top + 11)) click 1
+    done
+}
+
+e2e_record_for() {
+    e2e_record "$1" &
+    local recorder=$!
+    sleep "$2"
+    kill -INT "$recorder"
+    wait "$recorder" || true
+}
+
+# In a program started in a folder whose first subfolder holds one WAV,
+# opens that subfolder in Dir1 (254, 300, 117 x 62: the current folder is
+# its top row, the subfolder the second; y 24 lies inside the second row
+# for any row height from 13 to 18) and clicks File1's first row (374, 300,
+# 100 x 45) once Timer4 has listed it.
+e2e_pick_first_sample() {
+    xdotool mousemove --window "$window" 300 324 click --repeat 2 --delay 80 1
+    sleep 1
+    xdotool mousemove --window "$window" 410 309 click 1
 }

@@ -12,9 +12,7 @@ mkdir -p "$shots"
 rm -f "$shots"/*.png
 
 e2e_start_x
-SDL_AUDIODRIVER=dummy "$program" >"$e2e_dir/trovik.log" 2>&1 &
-e2e_pids+=($!)
-window=$(e2e_wait_window "Trovik beat maker")
+SDL_AUDIODRIVER=dummy e2e_start_program "$program"
 
 # The window may still be painting when it appears: look again, for up to
 # 30 s, before calling a difference a failure.
