@@ -26,24 +26,10 @@ dialogs() {
     xdotool search --onlyvisible --name '^Trovik beat maker$' 2>/dev/null | grep -vx "$window" || true
 }
 # Waits for a dialog other than the ones named in $1; prints its id.
-wait_dialog() {
-    local id
-    for _ in $(seq 2000); do
-        id=$(dialogs | grep -vxF -e "${1:-none}" | head -n 1 || true)
-        if [ -n "$id" ]; then echo "$id"; return 0; fi
-        sleep 0.005
-    done
-    echo "no dialog came up" >&2
-    return 1
-}
-wait_no_dialog() {
-    for _ in $(seq 2000); do
-        [ -z "$(dialogs)" ] && return 0
-        sleep 0.005
-    done
-    echo "a dialog stayed up" >&2
-    return 1
-}
+new_dialog() { dialogs | grep -vxF -e "${1:-none}" | head -n 1 | grep .; }
+wait_dialog() { e2e_poll new_dialog "$@" || { echo "no dialog came up" >&2; return 1; }; }
+no_dialog() { [ -z "$(dialogs)" ]; }
+wait_no_dialog() { e2e_poll no_dialog || { echo "a dialog stayed up" >&2; return 1; }; }
 # Presses a key in the given window.
 press() { xdotool windowfocus --sync "$1" key "$2"; }
 click_load() { xdotool mousemove --window "$window" 575 12 click 1; }
@@ -111,10 +97,7 @@ EOF
     xdotool mousemove --window "$window" 360 38 click 1
     xdotool key ctrl+a type "copy.tbk"
     xdotool mousemove --window "$window" 566 47 click 1
-    for _ in $(seq 2000); do
-        [ -e "$beats/copy.tbk" ] && break
-        sleep 0.005
-    done
+    e2e_poll test -e "$beats/copy.tbk" || true
     [ -z "$(dialogs)" ] || { echo "an error message came up" >&2; exit 1; }
     cmp "$beats/mybeat.tbk" "$beats/copy.tbk"
     echo "beat file of $(stat -c %s "$beats/copy.tbk") bytes loaded and saved back the same"

@@ -32,25 +32,26 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
+# Runs "$@" every 20 ms until it succeeds, for up to 30 s: whatever it waits
+# for can take seconds on a busy machine.
+e2e_poll() {
+    for _ in $(seq 1500); do
+        "$@" && return 0
+        sleep 0.02
+    done
+    return 1
+}
+
 # Xvfb picks a free display itself and writes its number once it accepts
 # clients: two sessions started at the same moment (tests run by others on
 # the same machine) never share an X server. -noreset: without it the server
 # resets when its last client leaves, and a program started in that moment
 # cannot connect and aborts.
 e2e_start_x() {
-    local display=
     Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$e2e_dir/display" >"$e2e_dir/xvfb.log" 2>&1 &
     e2e_pids+=($!)
-    for _ in $(seq 600); do
-        display=$(cat "$e2e_dir/display" 2>/dev/null || true)
-        [ -n "$display" ] && break
-        sleep 0.05
-    done
-    if [ -z "$display" ]; then
-        echo "Xvfb did not start" >&2
-        return 1
-    fi
-    export DISPLAY=":$display"
+    e2e_poll test -s "$e2e_dir/display" || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(cat "$e2e_dir/display")"
     e2e_start_session_bus
     # ctest runs everything with the offscreen platform; these programs need the X server.
     export QT_QPA_PLATFORM=xcb
@@ -76,13 +77,10 @@ e2e_sound_home() {
 # Polls until a server speaking the PulseAudio protocol answers at
 # PULSE_SERVER with the null sink as its default; a server can take seconds to
 # come up on a busy machine.
+e2e_default_sink_is_null() { [ "$(pactl get-default-sink 2>/dev/null)" = nullsink ]; }
 e2e_wait_sink() {
-    for _ in $(seq 600); do
-        [ "$(pactl get-default-sink 2>/dev/null)" = nullsink ] && return 0
-        sleep 0.05
-    done
-    echo "no sound server with the null sink as its default after 30 s" >&2
-    return 1
+    e2e_poll e2e_default_sink_is_null ||
+        { echo "no sound server with the null sink as its default after 30 s" >&2; return 1; }
 }
 
 # Starts the PulseAudio daemon with the null sink and waits for it. Callable
@@ -172,10 +170,7 @@ context.objects = [
 CONF
     pipewire -c "$e2e_dir/pipewire.conf" >"$e2e_dir/pipewire.log" 2>&1 &
     e2e_pids+=($!)
-    for _ in $(seq 600); do
-        [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
-        sleep 0.05
-    done
+    e2e_poll test -S "$XDG_RUNTIME_DIR/pipewire-0" || true
     wireplumber >"$e2e_dir/wireplumber.log" 2>&1 &
     e2e_pids+=($!)
     export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
@@ -192,16 +187,8 @@ e2e_record() {
 }
 
 # Waits until a window with the given title is mapped; prints its id.
-e2e_wait_window() {
-    local id
-    for _ in $(seq 2000); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-        if [ -n "$id" ]; then echo "$id"; return 0; fi
-        sleep 0.005
-    done
-    echo "no window named '$1'" >&2
-    return 1
-}
+e2e_window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 | grep .; }
+e2e_wait_window() { e2e_poll e2e_window_named "$1" || { echo "no window named '$1'" >&2; return 1; }; }
 
 # Starts the program $1 in folder $2 (the current one unless given), its
 # output in trovik.log; sets program_pid and, once it is up, window.

@@ -16,15 +16,6 @@ SDL_AUDIODRIVER=dummy e2e_start_program "$program"
 
 # The window may still be painting when it appears: look again, for up to
 # 30 s, before calling a difference a failure.
-for attempt in $(seq 60); do
-    import -window "$window" "$shots/start.png"
-    if "$check" "$shots/start.png" >"$shots/check.txt"; then
-        break
-    fi
-    if [ "$attempt" -eq 60 ]; then
-        cat "$shots/check.txt"
-        exit 1
-    fi
-    sleep 0.5
-done
+shot_passes() { import -window "$window" "$shots/start.png" && "$check" "$shots/start.png" >"$shots/check.txt"; }
+e2e_poll shot_passes || { cat "$shots/check.txt"; exit 1; }
 echo "window: all checks passed; screenshot in $shots"
