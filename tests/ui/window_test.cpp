@@ -206,13 +206,7 @@ TEST_F(WindowTest, TabWalksTheControlsInOrderFromPlay) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     QStringList expected{"Command1", "Command2", "VScroll1"};
     for (int n = 3; n <= 52; ++n) expected << QStringLiteral("Command%1").arg(n);
-    expected << "Text1"
-             << "Text2"
-             << "Text3"
-             << "Text4"
-             << "Drive1"
-             << "Dir1"
-             << "File1";
+    expected += QStringList{"Text1", "Text2", "Text3", "Text4", "Drive1", "Dir1", "File1"};
     for (int n = 53; n <= 64; ++n) expected << QStringLiteral("Command%1").arg(n);
     expected << "Command1";
     QStringList visited;
