@@ -36,7 +36,11 @@ class WavPlayer : public SamplePlayer {
     void collectReleased();
 
     std::size_t samplesHeld() const { return cache_.samplesHeld(); }
-    int decodingsUnderWay() const { return cache_.decodingsUnderWay(); }
+    // Blocks until the background decoder has nothing left to do but stream.
+    void waitForDecodings() {
+        cache_.waitForDecodings();
+        collectReleased();
+    }
     const HitScheduler& scheduler() const { return scheduler_; }
 
   private:
