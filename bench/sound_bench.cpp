@@ -7,6 +7,7 @@
 #include "sound/mixer.h"
 #include "sound/sample_cache.h"
 #include "sound/stream_clock.h"
+#include "sound/stream_time.h"
 #include "sound/wav_player.h"
 
 namespace trovik::bench {
@@ -52,7 +53,9 @@ void PlaySampleAt_GridHitOnAFilePlayedBefore(benchmark::State& state) {
     StreamClock clock(48000);
     const auto start = StreamClock::Clock::now();
     clock.onCallback(0, start);
-    WavPlayer player(mixer, drumKit, 48000, {&clock, std::chrono::milliseconds(15)});
+    StreamTime time(clock);
+    time.now(start);
+    WavPlayer player(mixer, drumKit, 48000, {&time, std::chrono::milliseconds(15)});
     std::vector<float> oneTick(960 * 2);  // 20 ms at 48 kHz: the stream keeps pace with the grid
     std::int64_t tick = 0;
     for (auto _ : state) {

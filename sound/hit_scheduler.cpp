@@ -2,35 +2,18 @@
 
 namespace trovik {
 
-HitScheduler::HitScheduler(int sampleRate, int deadbandFrames, int reanchorFrames,
-                           int earlyLimitFrames)
-    : sampleRate_(sampleRate),
-      deadbandFrames_(deadbandFrames),
-      reanchorFrames_(reanchorFrames),
-      earlyLimitFrames_(earlyLimitFrames) {}
-
 std::int64_t HitScheduler::frameOf(const GridHit& hit, std::int64_t estimate, std::uint64_t epoch) {
     if (estimate == kUnknown) {
         anchored_ = false;
         return kUnknown;
     }
-    if (anchored_ && sameGrid(hit, epoch)) {
-        const std::int64_t planned = gridFrame(hit.index);
-        const std::int64_t off = estimate - planned;
-        // off > 0: the grid runs ahead of the stream clock.
-        if (off > -reanchorFrames_ && off < earlyLimitFrames_) {
-            if (off > deadbandFrames_) ++slew_;
-            if (off < -deadbandFrames_) --slew_;
-            return gridFrame(hit.index);
-        }
-    }
+    if (anchored_ && sameGrid(hit, epoch)) return gridFrame(hit.index);
     anchored_ = true;
     start_ = hit.start;
     period_ = hit.period;
     epoch_ = epoch;
     anchorIndex_ = hit.index;
     anchorFrame_ = estimate;
-    slew_ = 0;
     ++anchorsFixed_;
     return estimate;
 }
@@ -43,7 +26,7 @@ bool HitScheduler::sameGrid(const GridHit& hit, std::uint64_t epoch) const {
 // round(n * period * rate / 1000) in whole numbers, n >= 0.
 std::int64_t HitScheduler::gridFrame(std::int64_t index) const {
     const std::int64_t scaled = (index - anchorIndex_) * period_.count() * sampleRate_;
-    return anchorFrame_ + (scaled + 500) / 1000 + slew_;
+    return anchorFrame_ + (scaled + 500) / 1000;
 }
 
 }  // namespace trovik

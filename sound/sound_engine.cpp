@@ -7,6 +7,7 @@
 #include "sound/drum_kit.h"
 #include "sound/mixer.h"
 #include "sound/stream_clock.h"
+#include "sound/stream_time.h"
 #include "sound/wav_player.h"
 
 namespace trovik {
@@ -37,7 +38,8 @@ struct SoundEngine::Parts {
     explicit Parts(const std::filesystem::path& dataFolder)
         : drumKit(dataFolder),
           rate(system.serverRate(kFallbackRate)),
-          player(mixer, drumKit, rate, {&clock, hitLatency(rate)}),
+          streamTime(clock),
+          player(mixer, drumKit, rate, {&streamTime, hitLatency(rate)}),
           device(system, mixer, clock, rate, kBufferFrames),
           keeper(device, mixer, clock) {}
 
@@ -46,6 +48,7 @@ struct SoundEngine::Parts {
     StreamClock clock;
     AudioSystem system;
     int rate;
+    StreamTime streamTime;
     WavPlayer player;
     AudioDevice device;
     DeviceKeeper keeper;
@@ -65,6 +68,10 @@ SoundEngine::~SoundEngine() = default;
 
 SamplePlayer& SoundEngine::player() {
     return parts_->player;
+}
+
+StreamTime& SoundEngine::streamTime() {
+    return parts_->streamTime;
 }
 
 int SoundEngine::sampleRate() const {

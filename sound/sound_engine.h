@@ -8,6 +8,8 @@
 
 namespace trovik {
 
+class StreamTime;
+
 // The program's sound: the output device, the mixer the device's audio
 // thread renders, the decoded samples and the player that lends them out.
 // It owns them in an order that makes shutdown safe by itself: the device
@@ -30,6 +32,9 @@ class SoundEngine {
     SoundEngine& operator=(const SoundEngine&) = delete;
 
     SamplePlayer& player();
+    // The output stream's time, which the step timer runs on: grid hits are
+    // due in it. User-interface thread only.
+    StreamTime& streamTime();
 
     // The rate everything is decoded and played at.
     int sampleRate() const;

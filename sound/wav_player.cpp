@@ -1,33 +1,13 @@
 #include "sound/wav_player.h"
 
 namespace trovik {
-namespace {
-
-// How far the grid may stray from the stream clock before it is slewed
-// (2 ms, above the clock's own wander under load), and before a new anchor
-// is fixed (10 ms behind: the first anchor was fixed on an estimate that
-// had not settled, and slewing would take minutes). A grid more than 3 ms
-// ahead of the clock would eat into the 4 ms a late tick is allowed: better
-// one small jump than hits that come too late.
-int deadbandFrames(int rate) {
-    return rate / 500;
-}
-int reanchorFrames(int rate) {
-    return rate / 100;
-}
-int earlyLimitFrames(int rate) {
-    return rate * 3 / 1000;
-}
-
-}  // namespace
 
 WavPlayer::WavPlayer(Mixer& mixer, const DrumKit& drumKit, int outputRate, HitTiming timing)
     : mixer_(mixer),
       drumKit_(drumKit),
       outputRate_(outputRate),
       timing_(timing),
-      scheduler_(outputRate, deadbandFrames(outputRate), reanchorFrames(outputRate),
-                 earlyLimitFrames(outputRate)),
+      scheduler_(outputRate),
       cache_(outputRate) {}
 
 void WavPlayer::PlaySample(const std::string& path) {
@@ -54,10 +34,10 @@ void WavPlayer::collectReleased() {
 }
 
 std::int64_t WavPlayer::frameOf(const GridHit& hit) {
-    const StreamClock* clock = timing_.streamClock;
-    if (clock == nullptr) return Mixer::kAsSoonAsPossible;
-    const std::uint64_t epoch = clock->epoch();
-    const std::int64_t estimate = clock->frameAt(hit.due() + timing_.latency);
+    const StreamTime* time = timing_.streamTime;
+    if (time == nullptr) return Mixer::kAsSoonAsPossible;
+    const std::uint64_t epoch = time->epoch();
+    const std::int64_t estimate = time->frameOf(hit.due() + timing_.latency);
     if (epoch != epochPlannedOn_) {
         // Hits still waiting were planned on a clock that no longer holds:
         // after a stall they would sound its length too late. Withdraw them.
@@ -65,7 +45,7 @@ std::int64_t WavPlayer::frameOf(const GridHit& hit) {
         epochPlannedOn_ = epoch;
     }
     const std::int64_t frame = scheduler_.frameOf(
-        hit, estimate == StreamClock::kUnknown ? HitScheduler::kUnknown : estimate, epoch);
+        hit, estimate == StreamTime::kUnknown ? HitScheduler::kUnknown : estimate, epoch);
     return frame == HitScheduler::kUnknown ? Mixer::kAsSoonAsPossible : frame;
 }
 

@@ -7,15 +7,16 @@
 #include "sound/mixer.h"
 #include "sound/sample_cache.h"
 #include "sound/sample_player.h"
-#include "sound/stream_clock.h"
+#include "sound/stream_time.h"
 
 namespace trovik {
 
-// Where hits of the step grid are placed: on the stream clock's frames, a
-// fixed latency after they were due. Without a stream clock every hit
-// sounds as soon as possible.
+// Where hits of the step grid are placed: on the stream's frames, a fixed
+// latency after they were due. The grid's due times are in the stream's
+// time (its ticks run on it). Without it every hit sounds as soon as
+// possible.
 struct HitTiming {
-    const StreamClock* streamClock = nullptr;
+    const StreamTime* streamTime = nullptr;
     std::chrono::nanoseconds latency{0};
 };
 

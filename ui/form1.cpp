@@ -31,20 +31,22 @@ QPoint centredFramePosition(const QRect& area, const QSize& frameSize) {
 
 }  // namespace
 
-Form1::Form1(SamplePlayer& player, QWidget* parent) : Form1(player, nullptr, parent) {}
+Form1::Form1(SamplePlayer& player, QWidget* parent) : Form1(player, FormClocks(), parent) {}
 
 Form1::Form1(SamplePlayer& player, const TimerClock& clock, QWidget* parent)
-    : Form1(player, &clock, parent) {}
+    : Form1(player, FormClocks{&clock, &clock}, parent) {}
 
-Form1::Form1(SamplePlayer& player, const TimerClock* clock, QWidget* parent)
+Form1::Form1(SamplePlayer& player, FormClocks clocks, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       c_(createFormControls(*this)),
-      clock_(clock ? *clock : steadyClock_),
-      timer1_(QStringLiteral("Timer1"), 200, Qt::PreciseTimer, clock_, this),
-      timer2_(QStringLiteral("Timer2"), kWatchPeriodMs, Qt::PreciseTimer, clock_, this),
-      timer4_(QStringLiteral("Timer4"), kWatchPeriodMs, Qt::PreciseTimer, clock_, this),
+      timer1_(QStringLiteral("Timer1"), 200, Qt::PreciseTimer,
+              clocks.steps ? *clocks.steps : steadyClock_, this),
+      timer2_(QStringLiteral("Timer2"), kWatchPeriodMs, Qt::PreciseTimer,
+              clocks.watchers ? *clocks.watchers : steadyClock_, this),
+      timer4_(QStringLiteral("Timer4"), kWatchPeriodMs, Qt::PreciseTimer,
+              clocks.watchers ? *clocks.watchers : steadyClock_, this),
       pattern_(patternOf(c_)),
       stepClock_(pattern_, *c_.HScroll1, *c_.Label7, player, timer1_),
       transport_({*c_.Check1, *c_.HScroll1, *c_.VScroll1, timer1_, *c_.Label3, *c_.Label4}),

@@ -16,6 +16,15 @@
 
 namespace trovik {
 
+// The clocks the window's timers run on; a null clock stands for the steady
+// clock.
+struct FormClocks {
+    // Timer1, the step timer, whose ticks the grid hits are due on.
+    const TimerClock* steps = nullptr;
+    // Timer2 and Timer4, which only watch controls.
+    const TimerClock* watchers = nullptr;
+};
+
 // The main window: its controls, its timers and the wiring of their events
 // to the handlers. It keeps no state of its own beyond the controls.
 class Form1 : public QWidget {
@@ -32,6 +41,7 @@ class Form1 : public QWidget {
     explicit Form1(SamplePlayer& player, QWidget* parent = nullptr);
     // Runs the timers on `clock` rather than on the steady clock.
     Form1(SamplePlayer& player, const TimerClock& clock, QWidget* parent = nullptr);
+    Form1(SamplePlayer& player, FormClocks clocks, QWidget* parent = nullptr);
 
     const FormControls& controls() const { return c_; }
     ControlTimer& Timer1() { return timer1_; }
@@ -48,16 +58,12 @@ class Form1 : public QWidget {
     void moveEvent(QMoveEvent* event) override;
 
   private:
-    // A null clock stands for the steady clock.
-    Form1(SamplePlayer& player, const TimerClock* clock, QWidget* parent);
-
     void wireEvents();
     void wireSelector();
     void centre();
 
     FormControls c_;
     SteadyTimerClock steadyClock_;
-    const TimerClock& clock_;
     ControlTimer timer1_;
     ControlTimer timer2_;
     ControlTimer timer4_;

@@ -1,11 +1,28 @@
 #include <QApplication>
 
+#include "sequencer/timer_clock.h"
 #include "sound/drum_kit.h"
 #include "sound/sound_engine.h"
+#include "sound/stream_time.h"
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
 #include "ui/app_identity.h"
 #include "ui/form1.h"
+
+namespace {
+
+// The step timer's time: the output stream's, so that its ticks keep pace
+// with the sound card's clock rather than the system's.
+class StreamTimerClock final : public trovik::TimerClock {
+  public:
+    explicit StreamTimerClock(trovik::StreamTime& time) : time_(time) {}
+    Clock::time_point now() const override { return time_.now(Clock::now()); }
+
+  private:
+    trovik::StreamTime& time_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -20,7 +37,9 @@ int main(int argc, char** argv) {
     trovik::SoundEngine sound(
         trovik::DrumKit::findDataFolder(QCoreApplication::applicationDirPath().toStdString()));
 
-    trovik::Form1 form(sound.player());
+    // Only Timer1 runs on the stream's time; the watchers keep the steady clock.
+    StreamTimerClock stepTime(sound.streamTime());
+    trovik::Form1 form(sound.player(), trovik::FormClocks{.steps = &stepTime});
     form.showCentred();
     return QApplication::exec();
 }

@@ -35,12 +35,17 @@ class WavPlayerTest : public ::testing::Test {
     WavPlayer player{mixer, drumKit, kRate};
     testing::TempFolder folder;
     // A player that places grid hits, 10 ms of latency after their ticks,
-    // on a stream whose frame 0 was rendered at frameZero.
+    // on a stream whose frame 0 was rendered at frameZero; the stream's
+    // time reads frameZero there too.
     StreamClock streamClock{kRate};
-    WavPlayer timed{mixer, drumKit, kRate, {&streamClock, milliseconds(10)}};
+    StreamTime streamTime{streamClock};
+    WavPlayer timed{mixer, drumKit, kRate, {&streamTime, milliseconds(10)}};
     const StreamClock::Clock::time_point frameZero = StreamClock::Clock::now();
 
-    void SetUp() override { streamClock.onCallback(0, frameZero); }
+    void SetUp() override {
+        streamClock.onCallback(0, frameZero);
+        streamTime.now(frameZero);
+    }
 
     // Lets the background decoder finish what PlaySample started.
     void settle() { player.waitForDecodings(); }
@@ -130,6 +135,7 @@ TEST_F(WavPlayerTest, AfterTheStreamStoodStillHitsPlannedOnTheOldClockAreWithdra
     // Frame 4410 (100 ms) is asked for only at 500 ms.
     render(mixer, 4410);
     streamClock.onCallback(4410, frameZero + milliseconds(500));
+    streamTime.now(frameZero + milliseconds(600));  // tick 4 comes on time
     timed.PlaySampleAt(DrumKit::kBassName,
                        {frameZero, milliseconds(150), 4});  // 610 ms: frame 9261
     const std::vector<float> left = render(mixer, kRate);
