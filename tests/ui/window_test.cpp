@@ -148,6 +148,23 @@ TEST_F(WindowTest, TheLoopRunsFromLaunchAndTheDisplaysFollowAsTheyAreRead) {
     EXPECT_EQ(accessible(label(3))->text(QAccessible::Name), label(3)->text());
 }
 
+// In the program the step timer runs on the output stream's time, and the
+// monitor and the browser sync on the steady clock: each follows its own.
+TEST(WindowClocks, TheStepTimerFollowsItsClockAndTheWatchersTheirs) {
+    testing::RecordingPlayer player;
+    testing::ManualTimerClock steps;
+    testing::ManualTimerClock watchers;
+    Form1 form(player, FormClocks{.steps = &steps, .watchers = &watchers});
+    const QScrollBar& position = *form.controls().HScroll1;
+    watchers.advance(std::chrono::milliseconds(10));
+    ASSERT_EQ(form.Timer1().interval(), 150) << "the monitor ran";
+    const int before = position.value();
+    for (int i = 0; i < 50; ++i) watchers.advance(std::chrono::milliseconds(10));
+    EXPECT_EQ(position.value(), before) << "the watchers' time moves no step";
+    steps.advance(std::chrono::milliseconds(150));
+    EXPECT_NE(position.value(), before);
+}
+
 // The bass selector marks the button last clicked; it and the two rows under
 // the other switches change nothing else.
 TEST_F(WindowTest, TheSelectorMarksTheLastClickAndAllSelectorRowsAreOtherwiseInert) {
