@@ -93,8 +93,14 @@ TEST(MixerStress, PostingAndRenderingOnTwoThreadsKeepsEveryFrameAndSampleInPlace
                             v >= 0.0f && v <= 0.41f;
         }
     };
+    // A real audio thread sleeps between callbacks; yielding here keeps a
+    // scheduler that runs one thread at a time (valgrind) from starving the
+    // producer.
     std::thread audio([&] {
-        while (posting.load(std::memory_order_acquire)) renderOne();
+        while (posting.load(std::memory_order_acquire)) {
+            renderOne();
+            std::this_thread::yield();
+        }
     });
     producer.join();
     audio.join();
