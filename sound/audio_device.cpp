@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <pthread.h>
 #include <sched.h>
+#include <unistd.h>
 
 namespace trovik {
 namespace {
@@ -31,6 +32,15 @@ void AudioSystem::prepareProcess() {
     // priority where the system allows it; a busy machine then cannot starve
     // the small buffer into a dropout.
     SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
+}
+
+bool AudioSystem::raiseCallingThread(int nice) {
+#ifdef __LINUX__
+    return SDL_LinuxSetThreadPriority(static_cast<Sint64>(gettid()), nice) == 0;
+#else
+    (void)nice;
+    return false;
+#endif
 }
 
 bool AudioSystem::start() {

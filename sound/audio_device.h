@@ -23,6 +23,11 @@ class AudioSystem {
     // Process-wide settings, once, before the first engine is built.
     static void prepareProcess();
 
+    // Lowers the calling thread's nice value to `nice`, directly where the
+    // user may or through the desktop's RealtimeKit. Other threads keep
+    // theirs; threads it starts later inherit it. False where refused.
+    static bool raiseCallingThread(int nice);
+
     bool start();
     void stop();
     bool started() const { return started_; }

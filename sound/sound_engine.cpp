@@ -15,11 +15,16 @@ namespace {
 
 // Used when the server does not tell its own rate, or there is no server yet.
 constexpr int kFallbackRate = 48000;
-// 10.7 ms at 48 kHz. 256 frames (5.3 ms) gave audible dropouts through
-// PulseAudio on a busy two-core machine.
-constexpr int kBufferFrames = 512;
-// Room for a tick that runs a little late.
-constexpr std::chrono::microseconds kLateTickAllowance{4000};
+// 21.3 ms at 48 kHz. With 512 frames (10.7 ms) PulseAudio ran dry about
+// once a minute on a two-core machine whose cores were both busy, and with
+// 256 frames several times a minute on an idle one.
+constexpr int kBufferFrames = 1024;
+// Room for a tick that runs late: on a machine with every core busy, even a
+// thread of raised priority now and then wakes 7 to 8 ms late.
+constexpr std::chrono::microseconds kLateTickAllowance{10000};
+// The step timer's thread: ahead of ordinary programs, behind the audio
+// thread, which runs in real time where the system allows.
+constexpr int kStepTimerNice = -10;
 
 // Every hit sounds this long after its step was due: one device buffer, so
 // that a hit can always be placed in a buffer not yet rendered, plus room for
@@ -56,6 +61,10 @@ struct SoundEngine::Parts {
 
 void SoundEngine::prepareProcess() {
     AudioSystem::prepareProcess();
+}
+
+bool SoundEngine::raiseStepTimerThread() {
+    return AudioSystem::raiseCallingThread(kStepTimerNice);
 }
 
 SoundEngine::SoundEngine(const std::filesystem::path& dataFolder)

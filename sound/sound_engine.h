@@ -25,6 +25,13 @@ class SoundEngine {
     // the engine is built.
     static void prepareProcess();
 
+    // Every hit is placed a short allowance after its due time, so a tick
+    // that other busy programs hold back longer than that would sound late.
+    // main calls this on the thread that runs the step timer, after the
+    // engine is built: it raises that thread's priority where the system
+    // allows. False where it refuses; the program then runs as before.
+    static bool raiseStepTimerThread();
+
     // `dataFolder` holds the shipped drum samples.
     explicit SoundEngine(const std::filesystem::path& dataFolder);
     ~SoundEngine();

@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
     // Destroyed after the window: the window's step clock plays through it.
     trovik::SoundEngine sound(
         trovik::DrumKit::findDataFolder(QCoreApplication::applicationDirPath().toStdString()));
+    // After the engine: its own threads keep their ordinary priority.
+    if (!trovik::SoundEngine::raiseStepTimerThread()) {
+        qInfo("The step timer runs at normal priority: on a busy machine a hit may sound late.");
+    }
 
     // Only Timer1 runs on the stream's time; the watchers keep the steady clock.
     StreamTimerClock stepTime(sound.streamTime());

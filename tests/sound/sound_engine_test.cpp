@@ -1,6 +1,10 @@
 #include "sound/sound_engine.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include "sound/drum_kit.h"
 
@@ -24,6 +28,27 @@ TEST(SoundEngine, PlaysThroughARealAudioThreadAndShutsDownSafelyWhileSounding) {
         }
         engine.player().PlaySample(DrumKit::kSnareName);
     }
+}
+
+int niceOf(pid_t thread) {
+    return getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
+}
+
+// The step timer's thread alone is raised: the thread that asks, not the
+// process's first thread nor any other.
+TEST(SoundEngine, RaisesOnlyTheStepTimerThread) {
+    const pid_t mainThread = gettid();
+    const int mainNiceBefore = niceOf(mainThread);
+    bool raised = false;
+    int timerNice = 0;
+    std::thread timer([&] {
+        raised = SoundEngine::raiseStepTimerThread();
+        timerNice = niceOf(gettid());
+    });
+    timer.join();
+    if (!raised) GTEST_SKIP() << "this system refuses a higher priority";
+    EXPECT_LT(timerNice, mainNiceBefore);
+    EXPECT_EQ(niceOf(mainThread), mainNiceBefore);
 }
 
 }  // namespace
