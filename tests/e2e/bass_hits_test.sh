@@ -16,11 +16,17 @@ seconds=${4:-4}
 stack=${5:-pulse}
 source "$here/session.sh"
 
+# SDL's PulseAudio driver tells the program the sink's rate, and the
+# program opens the device at it: the sink runs at 44.1 kHz to show that.
+# SDL's PipeWire and ALSA drivers tell no rate, so the program opens at
+# 48 kHz, the rate a Debian desktop's PipeWire runs at: there the sink runs
+# at 48 kHz too, so that no server resamples the hits and each is found on
+# its exact frame.
 e2e_start_x
 case "$stack" in
-    pulse) e2e_start_pulse ;;
-    pipewire) e2e_start_pipewire ;;
-    alsa) e2e_start_pulse && e2e_use_alsa ;;
+    pulse) e2e_start_pulse 44100 ;;
+    pipewire) e2e_start_pipewire 48000 ;;
+    alsa) e2e_start_pulse 48000 && e2e_use_alsa ;;
     *) echo "unknown sound stack '$stack'" >&2; exit 2 ;;
 esac
 e2e_start_program "$program"
@@ -35,20 +41,25 @@ e2e_record_for "$e2e_dir/out.wav" $((seconds + 2))
 report=$("$onsets" "$e2e_dir/out.wav" --reference "$reference" --interval 150)
 echo "$report"
 [ -n "${TROVIK_E2E_KEEP:-}" ] && cp "$e2e_dir/out.wav" "$e2e_dir/window.png" "$TROVIK_E2E_KEEP/"
+fail() {
+    echo "$1" >&2
+    e2e_show_logs
+    exit 1
+}
 hits=$(sed -n 's/^hits: //p' <<<"$report")
 median=$(sed -n 's/^intervals ms: .*median \([0-9.]*\).*/\1/p' <<<"$report")
 recorded=$(sed -n 's/^recording: \([0-9]*\)\..*/\1/p' <<<"$report")
 if [ "${recorded:-0}" -lt "$seconds" ]; then
-    echo "the recording kept only ${recorded:-0} s, wanted $seconds s" >&2
-    exit 1
+    fail "the recording kept only ${recorded:-0} s, wanted $seconds s"
+fi
+if ! grep -q "hits by exact match" <<<"$report"; then
+    fail "the hits were not found frame by frame: the program's rate is not the sink's"
 fi
 expected=$(( recorded * 1000 / 150 ))
 if [ "${hits:-0}" -lt $(( expected * 8 / 10 )) ]; then
-    echo "only ${hits:-0} bass hits in ${recorded} s, expected about $expected" >&2
-    exit 1
+    fail "only ${hits:-0} bass hits in ${recorded} s, expected about $expected"
 fi
 if ! awk -v m="$median" 'BEGIN { exit !(m > 148 && m < 152) }'; then
-    echo "median interval $median ms, expected 150" >&2
-    exit 1
+    fail "median interval $median ms, expected 150"
 fi
 echo "bass hits through $stack: OK"

@@ -76,7 +76,9 @@ expect_beat() {
 e2e_start_x
 
 # 1. The server restarts while the beat plays.
-e2e_start_pulse
+# At 48 kHz: a program that starts with no server opens at that rate, and a
+# sink at the same rate plays its hits unresampled, each on its exact frame.
+e2e_start_pulse 48000
 start_program
 e2e_record_for "$e2e_dir/before.wav" 2
 before=$("$onsets" "$e2e_dir/before.wav" --reference "$reference" --interval 150 | sed -n 's/^hits: //p')

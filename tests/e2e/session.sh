@@ -9,7 +9,8 @@
 #   e2e_start_pipewire [rate]  # or PipeWire, the program on SDL's PipeWire driver
 #   e2e_use_alsa               # after e2e_start_pulse: the program on SDL's ALSA
 #                              # driver, through ALSA's pulse plug-in
-#   e2e_record out.wav [rate] &    # records the null sink until killed with SIGINT
+#   e2e_record out.wav [rate] &    # records the null sink (at its own rate unless
+#                                  # given) until killed with SIGINT
 #   e2e_stop_pulse; e2e_pulse_daemon   # kills the PulseAudio server, starts it again
 #   e2e_start_program prog [folder]    # starts it there; sets program_pid and window
 #   e2e_click_cells top columns...     # clicks cells of the row at y top
@@ -179,10 +180,11 @@ CONF
 }
 
 # Records what the null sink plays into $1, a 16-bit stereo WAV at $2 Hz
-# (44100 unless given). Run in the background and stop with:
+# (the sink's own rate unless given, so that the server does not resample
+# what it records). Run in the background and stop with:
 # kill -INT <pid>; wait <pid>
 e2e_record() {
-    exec parec -d nullsink.monitor --latency-msec=20 --format=s16le --rate="${2:-44100}" --channels=2 \
+    exec parec -d nullsink.monitor --latency-msec=20 --format=s16le --rate="${2:-$e2e_sink_rate}" --channels=2 \
         --file-format=wav "$1"
 }
 
@@ -207,6 +209,18 @@ e2e_click_cells() {
     for column in "$@"; do
         xdotool mousemove --window "$window" $((122 + 29 * (column - 1) + 11)) $((top + 11)) click 1
     done
+}
+
+# Prints the program's output and the end of the sound servers' logs, for a
+# test that failed.
+e2e_show_logs() {
+    local log
+    for log in "$e2e_dir/trovik.log" "$e2e_dir"/pipewire.log "$e2e_dir"/wireplumber.log \
+        "${XDG_RUNTIME_DIR:-$e2e_dir/none}"/pulse.log; do
+        [ -s "$log" ] || continue
+        echo "== the end of $(basename "$log")"
+        tail -n 20 "$log"
+    done >&2
 }
 
 e2e_record_for() {
