@@ -25,18 +25,56 @@ Hits matchReference(const std::vector<float>& recording, const std::vector<float
 
 namespace {
 
-// The reference's first frames at another rate, by linear interpolation.
-std::vector<double> resampledStart(const std::vector<float>& reference, int from, int to,
-                                   std::size_t length) {
+// The reference's first frames as a band-limited resampler would put them
+// at another rate, with the hit `phase` frames (0 to 1) after the first
+// frame and silence before the hit: a windowed sinc cut at the lower
+// rate's Nyquist frequency, so that the ringing a sound server's resampler
+// adds around a sharp attack is part of what is looked for.
+std::vector<double> bandLimitedStart(const std::vector<float>& reference, int from, int to,
+                                     std::size_t length, double phase) {
+    constexpr long kHalfTaps = 32;
+    const double cut = std::min(1.0, static_cast<double>(to) / from);
     std::vector<double> out(length, 0.0);
     for (std::size_t k = 0; k < length; ++k) {
-        const double at = static_cast<double>(k) * from / to;
-        const auto i = static_cast<std::size_t>(at);
-        if (i + 1 >= reference.size()) break;
-        const double f = at - static_cast<double>(i);
-        out[k] = reference[i] * (1.0 - f) + reference[i + 1] * f;
+        const double at = (static_cast<double>(k) - phase) * from / to;  // in reference frames
+        const auto centre = static_cast<long>(std::floor(at));
+        const long last = std::min(centre + kHalfTaps, static_cast<long>(reference.size()) - 1);
+        double sum = 0;
+        for (long n = std::max(0L, centre - kHalfTaps); n <= last; ++n) {
+            const double x = at - static_cast<double>(n);
+            const double arg = M_PI * cut * x;
+            const double sinc = arg == 0 ? 1.0 : std::sin(arg) / arg;
+            const double window = 0.5 + 0.5 * std::cos(M_PI * x / (kHalfTaps + 1));
+            sum += reference[static_cast<std::size_t>(n)] * cut * sinc * window;
+        }
+        out[k] = sum;
     }
     return out;
+}
+
+// A pattern of frame-to-frame steps and its energy.
+struct StepPattern {
+    std::vector<double> steps;
+    double energy = 0;
+    double phase = 0;
+};
+
+StepPattern stepsOf(const std::vector<double>& start, double phase) {
+    StepPattern p;
+    p.phase = phase;
+    p.steps.resize(start.size());
+    for (std::size_t k = 0; k < start.size(); ++k) {
+        p.steps[k] = start[k] - (k > 0 ? start[k - 1] : 0.0);
+        p.energy += p.steps[k] * p.steps[k];
+    }
+    return p;
+}
+
+double likenessAt(const std::vector<double>& steps, std::size_t at, double energy,
+                  const StepPattern& pattern) {
+    double dot = 0;
+    for (std::size_t k = 0; k < pattern.steps.size(); ++k) dot += steps[at + k] * pattern.steps[k];
+    return dot / std::sqrt(energy * pattern.energy);
 }
 
 }  // namespace
@@ -44,41 +82,53 @@ std::vector<double> resampledStart(const std::vector<float>& reference, int from
 Hits correlateReference(const std::vector<float>& recording, int recordingRate,
                         const std::vector<float>& reference, int referenceRate) {
     constexpr double kLikeness = 0.9;
+    // Below this at the first phase, no other phase comes near kLikeness.
+    constexpr double kWorthOtherPhases = 0.5;
+    constexpr int kPhases = 8;
     const auto length = static_cast<std::size_t>(recordingRate / 500);  // 2 ms
     Hits hits;
     if (length < 3 || recording.size() < length + 2) return hits;
     // Compared as steps from frame to frame: the attack, a step out of
     // whatever played before, is what sets a hit apart from the smooth
-    // body of the sound before and after it.
-    const std::vector<double> start =
-        resampledStart(reference, referenceRate, recordingRate, length);
-    std::vector<double> pattern(length);
-    for (std::size_t k = 0; k < length; ++k) pattern[k] = start[k] - (k > 0 ? start[k - 1] : 0.0);
+    // body of the sound before and after it. A resampler spreads that step
+    // over the frames around it, differently for each fraction of a frame
+    // the hit falls on: one pattern per fraction.
+    std::vector<StepPattern> patterns;
+    for (int p = 0; p < kPhases; ++p) {
+        const double phase = static_cast<double>(p) / kPhases;
+        patterns.push_back(stepsOf(
+            bandLimitedStart(reference, referenceRate, recordingRate, length, phase), phase));
+    }
+    if (patterns.front().energy <= 0) return hits;
     std::vector<double> steps(recording.size());
     for (std::size_t i = 0; i < recording.size(); ++i)
         steps[i] = double{recording[i]} - (i > 0 ? recording[i - 1] : 0.0f);
-    double patternEnergy = 0;
-    for (double v : pattern) patternEnergy += v * v;
-    if (patternEnergy <= 0) return hits;
 
     const std::size_t positions = steps.size() - length + 1;
     std::vector<double> likeness(positions, 0.0);
+    std::vector<double> phaseAt(positions, 0.0);
     double energy = 0;
     for (std::size_t k = 0; k < length; ++k) energy += steps[k] * steps[k];
     // Below this a window is silence, whatever its shape.
-    const double quiet = patternEnergy * 1e-3;
+    const double quiet = patterns.front().energy * 1e-3;
     for (std::size_t i = 0; i < positions; ++i) {
         if (i > 0) {
             const double out = steps[i - 1], in = steps[i + length - 1];
             energy = std::max(0.0, energy - out * out + in * in);
         }
         if (energy < quiet) continue;
-        double dot = 0;
-        for (std::size_t k = 0; k < length; ++k) dot += steps[i + k] * pattern[k];
-        likeness[i] = dot / std::sqrt(energy * patternEnergy);
+        likeness[i] = likenessAt(steps, i, energy, patterns.front());
+        if (likeness[i] < kWorthOtherPhases) continue;
+        for (std::size_t p = 1; p < patterns.size(); ++p) {
+            const double l = likenessAt(steps, i, energy, patterns[p]);
+            if (l > likeness[i]) {
+                likeness[i] = l;
+                phaseAt[i] = patterns[p].phase;
+            }
+        }
     }
     // A hit is the best match within one pattern length on either side.
-    for (std::size_t i = 1; i + 1 < positions; ++i) {
+    for (std::size_t i = 0; i < positions; ++i) {
         if (likeness[i] < kLikeness) continue;
         const std::size_t from = i >= length ? i - length : 0;
         const std::size_t to = std::min(positions, i + length + 1);
@@ -87,10 +137,7 @@ Hits correlateReference(const std::vector<float>& recording, int recordingRate,
             best = likeness[j] < likeness[i] || (likeness[j] == likeness[i] && j >= i);
         }
         if (!best) continue;
-        const double a = likeness[i - 1], b = likeness[i], c = likeness[i + 1];
-        const double curve = a - 2 * b + c;
-        const double offset = curve < 0 ? std::clamp(0.5 * (a - c) / curve, -0.5, 0.5) : 0.0;
-        hits.push_back(static_cast<double>(i) + offset);
+        hits.push_back(static_cast<double>(i) + phaseAt[i]);
         i += length;
     }
     return hits;

@@ -18,12 +18,14 @@ using Hits = std::vector<double>;
 Hits matchReference(const std::vector<float>& recording, const std::vector<float>& reference,
                     int rate);
 
-// Where the recording looks like the first 2 ms of the reference by
-// normalised cross-correlation, located between frames by a parabola
-// through the peak. For recordings resampled on the way by the sound
-// server. It finds a hit by the step out of the sound it cuts, so it misses
-// hits whose cut leaves almost no step (with the shipped bass drum, hits
-// every 50 ms).
+// Where the recording's frame-to-frame steps look like those of the first
+// 2 ms of the reference by normalised cross-correlation, for recordings
+// resampled on the way by the sound server. The reference is put at the
+// recording's rate band-limited, at eight fractions of a frame, since a
+// resampler's ringing around an attack depends on the fraction the hit
+// falls on; a hit is located to the best fraction. It finds a hit by the
+// step out of the sound it cuts, so it misses hits whose cut leaves almost
+// no step (with the shipped bass drum, hits every 50 ms).
 Hits correlateReference(const std::vector<float>& recording, int recordingRate,
                         const std::vector<float>& reference, int referenceRate);
 
