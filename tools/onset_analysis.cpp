@@ -82,7 +82,8 @@ double likenessAt(const std::vector<double>& steps, std::size_t at, double energ
 Hits correlateReference(const std::vector<float>& recording, int recordingRate,
                         const std::vector<float>& reference, int referenceRate) {
     constexpr double kLikeness = 0.9;
-    // Below this at the first phase, no other phase comes near kLikeness.
+    // A window that matches the first phase this poorly is far from any
+    // hit; skipping the other phases there saves most of the work.
     constexpr double kWorthOtherPhases = 0.5;
     constexpr int kPhases = 8;
     const auto length = static_cast<std::size_t>(recordingRate / 500);  // 2 ms
