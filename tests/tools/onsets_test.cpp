@@ -130,6 +130,10 @@ std::vector<float> shippedBass(int rate) {
     Uint8* bytes = nullptr;
     Uint32 length = 0;
     if (SDL_LoadWAV(TROVIK_SAMPLE_DIR "/bass.wav", &spec, &bytes, &length) == nullptr) return {};
+    if (spec.format != AUDIO_S16LSB || spec.channels != 1) {  // not what the generator writes
+        SDL_FreeWAV(bytes);
+        return {};
+    }
     std::vector<float> mono(length / 2);
     for (std::size_t i = 0; i < mono.size(); ++i) {
         Sint16 v;
