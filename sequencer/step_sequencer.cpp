@@ -1,0 +1,71 @@
+#include "sequencer/step_sequencer.h"
+
+#include <algorithm>
+
+namespace trovik {
+
+StepSequencer::StepSequencer(SequencerLink& link, int sampleRate)
+    : link_(link),
+      sampleRate_(sampleRate),
+      beat_(link.snapshots.read()),
+      // Unlike any generation a snapshot carries, so the first one starts the grid.
+      periodGeneration_(beat_.periodGeneration - 1),
+      positionGeneration_(beat_.positionGeneration) {}
+
+void StepSequencer::walk(int frames, StepSounds& sounds, std::int64_t nowNanoseconds) {
+    takeSnapshot();
+    const std::int64_t end = walked_ + frames;
+    while (period_ > 0) {
+        const std::int64_t due = tickFrame(nextIndex_);
+        if (due >= end) break;
+        Timer1_Timer(static_cast<int>(std::max<std::int64_t>(due - walked_, 0)), sounds);
+        ++nextIndex_;
+    }
+    walked_ = end;
+    tellFeedback(frames, nowNanoseconds);
+}
+
+void StepSequencer::takeSnapshot() {
+    beat_ = link_.snapshots.read();
+    if (beat_.positionGeneration != positionGeneration_) {
+        positionGeneration_ = beat_.positionGeneration;
+        position_ = std::clamp<int>(beat_.position, 1, kSteps);
+    }
+    if (beat_.periodGeneration != periodGeneration_) {
+        periodGeneration_ = beat_.periodGeneration;
+        period_ = std::max(beat_.period(), 0);
+        gridStart_ = walked_;
+        nextIndex_ = 1;
+    }
+}
+
+std::int64_t StepSequencer::tickFrame(std::int64_t index) const {
+    // Rounded to the nearest frame, so the ticks stay whole periods apart on
+    // average at any rate and never drift.
+    const std::int64_t scaled = index * period_ * sampleRate_;
+    return gridStart_ + (2 * scaled + 1000) / 2000;
+}
+
+void StepSequencer::Timer1_Timer(int frameOffset, StepSounds& sounds) {
+    for (Track track : kTracksInPlayOrder) {
+        if (beat_.sounds(track) && beat_.cellIsOn(track, position_))
+            sounds.PlaySample(track, frameOffset);
+    }
+    position_ = position_ == kSteps ? 1 : position_ + 1;
+    ++ticks_;
+}
+
+void StepSequencer::tellFeedback(int blockFrames, std::int64_t nowNanoseconds) {
+    StepFeedback told;
+    told.framesWalked = walked_;
+    told.nextTickFrame = period_ > 0 ? tickFrame(nextIndex_) : -1;
+    told.walkedAtNanoseconds = nowNanoseconds;
+    told.ticks = ticks_;
+    told.positionGeneration = positionGeneration_;
+    told.sampleRate = sampleRate_;
+    told.blockFrames = blockFrames;
+    told.position = static_cast<std::int16_t>(position_);
+    link_.feedback.write(told);
+}
+
+}  // namespace trovik

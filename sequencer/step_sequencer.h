@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+
+#include "sequencer/beat_snapshot.h"
+#include "sequencer/sequencer_link.h"
+#include "sequencer/track.h"
+
+namespace trovik {
+
+// What a step does with a hit: stop the sound playing and start the track's
+// sample, `frameOffset` frames into the block being walked.
+class StepSounds {
+  public:
+    virtual ~StepSounds() = default;
+    virtual void PlaySample(Track track, int frameOffset) = 0;
+};
+
+// The step clock, walked block by block by the thread that renders the
+// sound, so that every step falls on its exact frame whatever the window is
+// doing. Tick n of a grid falls on start + round(n * interval * rate / 1000);
+// a grid starts wherever the period takes a new value (Play, Stop, a new
+// tempo), and the first tick sounds one whole period later.
+//
+// It keeps the position it plays; the beat, the running flag and the tempo
+// come from the newest snapshot the model wrote. Never allocates, locks or
+// waits: safe on the audio thread.
+class StepSequencer {
+  public:
+    StepSequencer(SequencerLink& link, int sampleRate);
+
+    // Walks the next `frames` frames of the stream, telling `sounds` of every
+    // hit in the order they fall. `nowNanoseconds` is the steady clock's
+    // time, told back to the model with the position.
+    void walk(int frames, StepSounds& sounds, std::int64_t nowNanoseconds);
+
+    int position() const { return position_; }
+    std::int64_t framesWalked() const { return walked_; }
+    int sampleRate() const { return sampleRate_; }
+
+  private:
+    void takeSnapshot();
+    std::int64_t tickFrame(std::int64_t index) const;
+    // One step: plays every sounding track's cell at the position, then moves on.
+    void Timer1_Timer(int frameOffset, StepSounds& sounds);
+    void tellFeedback(int blockFrames, std::int64_t nowNanoseconds);
+
+    SequencerLink& link_;
+    int sampleRate_;
+    BeatSnapshot beat_;
+    std::int64_t walked_ = 0;
+    int period_ = 0;
+    std::uint32_t periodGeneration_;
+    std::uint32_t positionGeneration_;
+    std::int64_t gridStart_ = 0;
+    std::int64_t nextIndex_ = 1;
+    std::uint64_t ticks_ = 0;
+    int position_ = 1;
+};
+
+}  // namespace trovik
