@@ -16,7 +16,7 @@ void BeatFileCommands::Command52_Click() {
 void BeatFileCommands::Command51_Click() {
     const QString fileName = dialogs_.prompt(kFileNameQuestion, kSuggestedFileName);
     if (fileName.isEmpty()) return;
-    c_.HScroll1.setValue(1);
+    c_.beat.rewind();
     const std::optional<QByteArray> bytes = loadBeatFileBytes(fileName);
     const BeatFileReading reading = bytes ? readBeatFile(*bytes) : BeatFileReading{};
     if (!reading.beat) {
@@ -31,9 +31,8 @@ BeatValues BeatFileCommands::beatOnScreen() const {
     beat.beatName = c_.Text1.text();
     beat.author = c_.Text3.text();
     beat.info = c_.Text4.text();
-    beat.interval = static_cast<qint16>(c_.VScroll1.value());
-    for (int i = 0; i < kCellCount; ++i)
-        beat.cells[i] = c_.pattern.cellByNumber(kFirstCellNumber + i).text();
+    beat.interval = static_cast<qint16>(c_.beat.interval());
+    for (int i = 0; i < kCellCount; ++i) beat.cells[i] = c_.beat.caption(kFirstCellNumber + i);
     return beat;
 }
 
@@ -41,9 +40,7 @@ void BeatFileCommands::show(const BeatValues& beat) {
     c_.Text1.setText(beat.beatName);
     c_.Text3.setText(beat.author);
     c_.Text4.setText(beat.info);
-    c_.VScroll1.setValue(beat.interval);
-    for (int i = 0; i < kCellCount; ++i)
-        c_.pattern.cellByNumber(kFirstCellNumber + i).setText(beat.cells[i]);
+    c_.beat.load(beat.interval, beat.cells);
 }
 
 }  // namespace trovik

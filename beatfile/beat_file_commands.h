@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QLineEdit>
-#include <QScrollBar>
 
 #include "beatfile/beat_file.h"
 #include "beatfile/beat_file_dialogs.h"
-#include "sequencer/beat_pattern.h"
+#include "sequencer/beat_model.h"
 
 namespace trovik {
 
@@ -13,13 +12,11 @@ namespace trovik {
 class BeatFileCommands {
   public:
     struct Controls {
-        QLineEdit& Text1;      // beat name
-        QLineEdit& Text2;      // file name for saving
-        QLineEdit& Text3;      // author
-        QLineEdit& Text4;      // info
-        QScrollBar& VScroll1;  // step interval
-        QScrollBar& HScroll1;  // step position
-        const BeatPattern& pattern;
+        QLineEdit& Text1;  // beat name
+        QLineEdit& Text2;  // file name for saving
+        QLineEdit& Text3;  // author
+        QLineEdit& Text4;  // info
+        BeatModel& beat;   // the cells, the interval and the position
     };
 
     static inline const QString kFileNameQuestion = QStringLiteral("Enter the filename.");

@@ -90,8 +90,12 @@ void BeatModel::followPosition() {
 
 std::optional<std::chrono::nanoseconds> BeatModel::untilNextStep() const {
     const StepFeedback told = link_.feedback.read();
-    if (told.nextTickFrame < 0 || told.walkedAtNanoseconds == 0 || told.sampleRate <= 0)
+    if (told.walkedAtNanoseconds == 0 || told.sampleRate <= 0) return std::nullopt;
+    if (told.nextTickFrame < 0) {
+        // Stopped, or started here and not yet seen there: look again soon.
+        if (period() > 0) return std::chrono::nanoseconds(0);
         return std::nullopt;
+    }
     // The block that holds the next tick is walked one block after the last
     // one, and then one block later for every block between.
     const std::int64_t framesAhead = told.nextTickFrame - told.framesWalked + told.blockFrames;

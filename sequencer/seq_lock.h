@@ -39,8 +39,8 @@ class SeqLock {
             std::atomic_thread_fence(std::memory_order_acquire);
             if ((before & 1u) == 0 && sequence_.load(std::memory_order_relaxed) == before) break;
         }
-        T value;
-        std::memcpy(&value, words.data(), sizeof(T));
+        T value{};
+        std::memcpy(static_cast<void*>(&value), words.data(), sizeof(T));
         return value;
     }
 

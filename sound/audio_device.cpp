@@ -5,6 +5,9 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+
 namespace trovik {
 namespace {
 
@@ -32,6 +35,12 @@ void AudioSystem::prepareProcess() {
     // priority where the system allows it; a busy machine then cannot starve
     // the small buffer into a dropout.
     SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
+    // The samples are converted on threads of their own, which go on while
+    // the audio subsystem is stopped and started again around a lost server.
+    // A resampler that SDL loads with the subsystem (libsamplerate, chosen
+    // through the environment) would be unloaded under them; SDL's own one
+    // lives as long as the process.
+    SDL_SetHintWithPriority(SDL_HINT_AUDIO_RESAMPLING_MODE, "default", SDL_HINT_OVERRIDE);
 }
 
 bool AudioSystem::raiseCallingThread(int nice) {
@@ -67,15 +76,11 @@ int AudioSystem::serverRate(int fallback) {
     return known ? spec.freq : fallback;
 }
 
-AudioDevice::AudioDevice(AudioSystem& system, Mixer& mixer, StreamClock& clock, int sampleRate,
-                         int bufferFrames)
+AudioDevice::AudioDevice(AudioSystem& system, Mixer& mixer, int bufferFrames)
     : system_(system),
       mixer_(mixer),
-      clock_(clock),
-      sampleRate_(sampleRate),
-      bufferFrames_(bufferFrames) {
-    clock_.setSampleRate(sampleRate);
-}
+      sampleRate_(mixer.sampleRate()),
+      bufferFrames_(bufferFrames) {}
 
 bool AudioDevice::open() {
     if (isOpen()) return true;
@@ -91,12 +96,15 @@ bool AudioDevice::open() {
     wanted.callback = &fillDevice;
     wanted.userdata = this;
     // Rate, format, channels and buffer stay ours: SDL converts where the
-    // server differs, so the frames the hits were planned on stay valid.
+    // server differs, so the steps stay on their frames.
     SDL_AudioSpec obtained{};
     priorityRaised_ = false;  // a new audio thread comes with the device
     device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device_ == 0) {
         error_ = SDL_GetError();
+        // Once, so that "no sound" can be told apart from a quiet beat.
+        if (!errorTold_) std::fprintf(stderr, "trovik: no sound device yet: %s\n", error_.c_str());
+        errorTold_ = true;
         // The next attempt connects anew, perhaps to a server that is back.
         system_.stop();
         return false;
@@ -130,8 +138,8 @@ void AudioDevice::fill(float* out, int frames) {
         raiseThisThreadToRealTime();
         priorityRaised_ = true;
     }
-    clock_.onCallback(mixer_.framesRendered(), StreamClock::Clock::now());
-    mixer_.render(out, frames);
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    mixer_.render(out, frames, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
     callbacks_.fetch_add(1, std::memory_order_release);
 }
 

@@ -6,7 +6,6 @@
 
 #include "sound/mixer.h"
 #include "sound/output_device.h"
-#include "sound/stream_clock.h"
 
 namespace trovik {
 
@@ -44,19 +43,18 @@ class AudioSystem {
 };
 
 // The sound card through SDL2, fed by the mixer from SDL's audio thread at
-// a fixed rate and buffer size (SDL converts where the card differs). May
-// be opened and closed any number of times; the mixer's frame count goes on
-// across them.
+// the mixer's rate and a fixed buffer size (SDL converts where the card
+// differs). May be opened and closed any number of times; the mixer's frame
+// count goes on across them.
 class AudioDevice : public OutputDevice {
   public:
-    AudioDevice(AudioSystem& system, Mixer& mixer, StreamClock& clock, int sampleRate,
-                int bufferFrames);
+    AudioDevice(AudioSystem& system, Mixer& mixer, int bufferFrames);
     ~AudioDevice() override { close(); }
     AudioDevice(const AudioDevice&) = delete;
     AudioDevice& operator=(const AudioDevice&) = delete;
 
     bool open() override;
-    // Stops the audio thread; after this the mixer and clock are no longer read.
+    // Stops the audio thread; after this the mixer is no longer rendered.
     void close() override;
     bool isOpen() const override { return device_ != 0; }
     // The server dropped the device, or no buffer was asked for in the
@@ -73,7 +71,6 @@ class AudioDevice : public OutputDevice {
   private:
     AudioSystem& system_;
     Mixer& mixer_;
-    StreamClock& clock_;
     int sampleRate_;
     int bufferFrames_;
     std::uint32_t device_ = 0;
@@ -83,6 +80,7 @@ class AudioDevice : public OutputDevice {
     int checksWithoutCallback_ = 0;
     static constexpr int kChecksWithoutCallbackWhenLost = 8;
     bool priorityRaised_ = false;  // audio thread only
+    bool errorTold_ = false;
 };
 
 }  // namespace trovik

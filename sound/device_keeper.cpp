@@ -1,9 +1,21 @@
 #include "sound/device_keeper.h"
 
 namespace trovik {
+namespace {
 
-DeviceKeeper::DeviceKeeper(OutputDevice& device, Mixer& mixer, StreamClock& clock)
-    : device_(device), mixer_(mixer), clock_(clock) {}
+std::int64_t nanosecondsOf(std::chrono::steady_clock::time_point time) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+}
+
+}  // namespace
+
+DeviceKeeper::DeviceKeeper(OutputDevice& device, Mixer& mixer, int blockFrames)
+    : device_(device),
+      mixer_(mixer),
+      blockFrames_(blockFrames),
+      scratch_(static_cast<std::size_t>(blockFrames) * Sample::kChannels) {
+    startSilence(std::chrono::steady_clock::now());
+}
 
 DeviceKeeper::~DeviceKeeper() {
     {
@@ -19,24 +31,57 @@ void DeviceKeeper::start() {
 }
 
 void DeviceKeeper::check() {
+    const auto now = std::chrono::steady_clock::now();
     if (device_.isOpen()) {
         if (!device_.lost()) return;
         device_.close();
         sounding_.store(false, std::memory_order_release);
-        clock_.reset();  // the audio thread is gone: the stream starts anew
+        startSilence(now);
     }
-    mixer_.discardPending();
+    renderSilently(now);
     if (device_.open()) {
         opened_.fetch_add(1, std::memory_order_relaxed);
         sounding_.store(true, std::memory_order_release);
     }
 }
 
+void DeviceKeeper::startSilence(std::chrono::steady_clock::time_point now) {
+    silentSince_ = now;
+    silentFrames_ = 0;
+}
+
+void DeviceKeeper::renderSilently(std::chrono::steady_clock::time_point now) {
+    if (device_.isOpen()) return;
+    const std::int64_t due =
+        (nanosecondsOf(now) - nanosecondsOf(silentSince_)) * mixer_.sampleRate() / 1'000'000'000;
+    // After a long suspension the time gone by is skipped, not made up.
+    const std::int64_t behind = due - silentFrames_;
+    if (behind > mixer_.sampleRate()) silentFrames_ = due - blockFrames_;
+    while (silentFrames_ + blockFrames_ <= due) {
+        mixer_.render(scratch_.data(), blockFrames_, nanosecondsOf(now));
+        silentFrames_ += blockFrames_;
+    }
+}
+
 void DeviceKeeper::run() {
+    const auto block =
+        std::chrono::nanoseconds(std::int64_t{blockFrames_} * 1'000'000'000 / mixer_.sampleRate());
+    auto nextCheck = std::chrono::steady_clock::now() + kRetryPeriod;
     std::unique_lock lock(mutex_);
-    while (!wake_.wait_for(lock, kRetryPeriod, [this] { return stopping_; })) {
+    for (;;) {
+        // While closed, wake once a block to render it; while open, only to check.
+        const auto wakeAt = device_.isOpen()
+                                ? nextCheck
+                                : std::min(nextCheck, std::chrono::steady_clock::now() + block);
+        if (wake_.wait_until(lock, wakeAt, [this] { return stopping_; })) return;
         lock.unlock();
-        check();
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= nextCheck) {
+            check();
+            nextCheck = now + kRetryPeriod;
+        } else {
+            renderSilently(now);
+        }
         lock.lock();
     }
 }

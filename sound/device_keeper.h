@@ -6,28 +6,27 @@
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "sound/mixer.h"
 #include "sound/output_device.h"
-#include "sound/stream_clock.h"
 
 namespace trovik {
 
 // Keeps the output device open for as long as the program runs. Every half
 // second, on a thread of its own, it looks whether the device still plays;
 // a lost device is closed (the program goes on silently) and opened again
-// as soon as a sound server takes it, with a fresh stream clock, so the
-// beat resumes by itself. Nothing here ever waits on the user-interface
-// thread, nor it on this.
+// as soon as a sound server takes it, so the beat resumes by itself.
+// Nothing here ever waits on the user-interface thread, nor it on this.
 //
-// While the device is closed, this thread stands in for the audio thread
-// as the mixer's consumer: it drops the hits posted meanwhile, so that none
-// sounds late once the device is back and every borrowed sample comes home.
+// While the device is closed, this thread stands in for the audio thread:
+// it renders the mixer into nothing at the pace of the steady clock, so the
+// steps go on and the window keeps counting them.
 class DeviceKeeper {
   public:
     static constexpr std::chrono::milliseconds kRetryPeriod{500};
 
-    DeviceKeeper(OutputDevice& device, Mixer& mixer, StreamClock& clock);
+    DeviceKeeper(OutputDevice& device, Mixer& mixer, int blockFrames);
     ~DeviceKeeper();  // stops the thread; the device stays as it is
     DeviceKeeper(const DeviceKeeper&) = delete;
     DeviceKeeper& operator=(const DeviceKeeper&) = delete;
@@ -40,16 +39,24 @@ class DeviceKeeper {
     // before start(), or this class's own thread.
     void check();
 
+    // Renders silently what the steady clock says is due since the device
+    // closed; nothing while it is open. Same thread rule as check().
+    void renderSilently(std::chrono::steady_clock::time_point now);
+
     // Any thread.
     bool sounding() const { return sounding_.load(std::memory_order_acquire); }
     std::uint64_t timesOpened() const { return opened_.load(std::memory_order_relaxed); }
 
   private:
     void run();
+    void startSilence(std::chrono::steady_clock::time_point now);
 
     OutputDevice& device_;
     Mixer& mixer_;
-    StreamClock& clock_;
+    int blockFrames_;
+    std::vector<float> scratch_;
+    std::chrono::steady_clock::time_point silentSince_{};
+    std::int64_t silentFrames_ = 0;
     std::atomic<bool> sounding_{false};
     std::atomic<std::uint64_t> opened_{0};
 

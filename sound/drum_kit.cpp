@@ -13,8 +13,8 @@ std::string DrumKit::resolve(const std::string& path) const {
 #ifdef _WIN32
     return path;
 #else
-    if (path == kBassName) return (dataFolder_ / "bass.wav").string();
-    if (path == kSnareName) return (dataFolder_ / "snare.wav").string();
+    if (path == kBassSampleName) return (dataFolder_ / "bass.wav").string();
+    if (path == kSnareSampleName) return (dataFolder_ / "snare.wav").string();
     return path;
 #endif
 }

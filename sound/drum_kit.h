@@ -3,16 +3,15 @@
 #include <filesystem>
 #include <string>
 
+#include "sequencer/track.h"
+
 namespace trovik {
 
-// The step clock names the two built-in drums by their fixed Windows paths.
+// The sequencer names the two built-in drums by their fixed Windows paths.
 // Elsewhere those names stand for the samples shipped in the program's data
 // folder; every other path is used as it is.
 class DrumKit {
   public:
-    static constexpr const char* kBassName = "c:\\trovik\\bass.wav";
-    static constexpr const char* kSnareName = "c:\\trovik\\snare.wav";
-
     explicit DrumKit(std::filesystem::path dataFolder) : dataFolder_(std::move(dataFolder)) {}
 
     // Finds the data folder of an executable living in `executableFolder`:

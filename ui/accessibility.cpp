@@ -3,7 +3,8 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 
-#include "sequencer/beat_pattern.h"
+#include "sequencer/track.h"
+#include "ui/switch_colour.h"
 
 namespace trovik {
 namespace {

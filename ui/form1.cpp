@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <algorithm>
+#include <chrono>
 
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
@@ -10,17 +12,11 @@
 #include "ui/background.h"
 #include "ui/form_fonts.h"
 #include "ui/selector.h"
+#include "ui/switch_colour.h"
 #include "ui/tab_order.h"
 
 namespace trovik {
 namespace {
-
-BeatPattern patternOf(const FormControls& c) {
-    std::array<QAbstractButton*, kCellCount> cells{};
-    for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n)
-        cells[n - kFirstCellNumber] = c.Command[n];
-    return BeatPattern(cells, {c.Label2, c.Label5, c.Label6});
-}
 
 // Where the frame's top left goes so that the whole frame of `frameSize` is
 // centred in `area`.
@@ -29,32 +25,34 @@ QPoint centredFramePosition(const QRect& area, const QSize& frameSize) {
             area.top() + (area.height() - frameSize.height()) / 2};
 }
 
+ClickableLabel* switchOf(const FormControls& c, Track track) {
+    switch (track) {
+        case Track::Bass:
+            return c.Label2;
+        case Track::Snare:
+            return c.Label5;
+        case Track::Effect:
+            return c.Label6;
+    }
+    return nullptr;
+}
+
+// A position estimate that came and went without a step: look again soon,
+// but never spin.
+constexpr std::chrono::milliseconds kStepLookAgain{5};
+constexpr std::chrono::milliseconds kStepLookAtMost{1000};
+
 }  // namespace
 
-Form1::Form1(SamplePlayer& player, QWidget* parent) : Form1(player, FormClocks(), parent) {}
-
-Form1::Form1(SamplePlayer& player, const TimerClock& clock, QWidget* parent)
-    : Form1(player, FormClocks{&clock, &clock}, parent) {}
-
-Form1::Form1(SamplePlayer& player, FormClocks clocks, QWidget* parent)
+Form1::Form1(BeatModel& beat, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       c_(createFormControls(*this)),
-      timer1_(QStringLiteral("Timer1"), 200, Qt::PreciseTimer,
-              clocks.steps ? *clocks.steps : steadyClock_, this),
-      timer2_(QStringLiteral("Timer2"), kWatchPeriodMs, Qt::PreciseTimer,
-              clocks.watchers ? *clocks.watchers : steadyClock_, this),
-      timer4_(QStringLiteral("Timer4"), kWatchPeriodMs, Qt::PreciseTimer,
-              clocks.watchers ? *clocks.watchers : steadyClock_, this),
-      pattern_(patternOf(c_)),
-      stepClock_(pattern_, *c_.HScroll1, *c_.Label7, player, timer1_),
-      transport_({*c_.Check1, *c_.HScroll1, *c_.VScroll1, timer1_, *c_.Label3, *c_.Label4}),
+      beat_(beat),
       sampleBrowser_({*c_.Drive1, *c_.Dir1, *c_.File1, *c_.Label7}),
       beatFileDialogs_(*this),
-      beatFiles_({*c_.Text[1], *c_.Text[2], *c_.Text[3], *c_.Text[4], *c_.VScroll1, *c_.HScroll1,
-                  pattern_},
-                 beatFileDialogs_) {
+      beatFiles_({*c_.Text[1], *c_.Text[2], *c_.Text[3], *c_.Text[4], beat_}, beatFileDialogs_) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kWindowCaption);
     setWindowIcon(applicationIcon());
@@ -63,42 +61,83 @@ Form1::Form1(SamplePlayer& player, FormClocks clocks, QWidget* parent)
     QPalette background = palette();
     background.setColor(QPalette::Window, Qt::white);
     setPalette(background);
+    timer2_.setParent(this);
+    timer2_.setObjectName(QStringLiteral("Timer2"));
+    timer2_.setSingleShot(true);
+    timer2_.setTimerType(Qt::PreciseTimer);
     timer3_.setParent(this);
     timer3_.setObjectName(QStringLiteral("Timer3"));
     timer3_.setInterval(1);
+    timer4_.setParent(this);
+    timer4_.setObjectName(QStringLiteral("Timer4"));
+    timer4_.start(kWatchPeriodMs);
     wireEvents();
+    bindModel();
     wireSelector();
     describeForAssistiveTechnology(c_);
     applyTabOrder(*this);
+    Timer2_Timer();
 }
 
 void Form1::wireEvents() {
     for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n) {
-        QPushButton* cell = c_.Command[n];
-        connect(cell, &QPushButton::clicked, this, [cell] { StepCell_Click(*cell); });
+        connect(c_.Command[n], &QPushButton::clicked, this, [this, n] { beat_.StepCell_Click(n); });
     }
-    for (ClickableLabel* trackSwitch : {c_.Label2, c_.Label5, c_.Label6}) {
-        connect(trackSwitch, &ClickableLabel::clicked, this,
-                [trackSwitch] { TrackSwitch_Click(*trackSwitch); });
+    for (Track track : kTracksInPlayOrder) {
+        connect(switchOf(c_, track), &ClickableLabel::clicked, this,
+                [this, track] { beat_.TrackSwitch_Click(track); });
     }
-    // The monitor also runs at once after Play, Stop and every tempo change, so
-    // the clock and the displays follow those without waiting for its tick.
-    connect(c_.Command[1], &QPushButton::clicked, this, [this] {
-        transport_.Command1_Click();
-        transport_.Timer2_Timer();
-    });
-    connect(c_.Command[2], &QPushButton::clicked, this, [this] {
-        transport_.Command2_Click();
-        transport_.Timer2_Timer();
-    });
-    connect(c_.VScroll1, &QScrollBar::valueChanged, this, [this] { transport_.Timer2_Timer(); });
+    connect(c_.Command[1], &QPushButton::clicked, this, [this] { beat_.Command1_Click(); });
+    connect(c_.Command[2], &QPushButton::clicked, this, [this] { beat_.Command2_Click(); });
+    connect(c_.VScroll1, &QScrollBar::valueChanged, this,
+            [this](int value) { beat_.setInterval(value); });
     connect(c_.Command[51], &QPushButton::clicked, this, [this] { beatFiles_.Command51_Click(); });
     connect(c_.Command[52], &QPushButton::clicked, this, [this] { beatFiles_.Command52_Click(); });
-    connect(&timer1_, &ControlTimer::timeout, this, [this] { stepClock_.Timer1_Timer(); });
-    connect(&timer2_, &ControlTimer::timeout, this, [this] { transport_.Timer2_Timer(); });
+    connect(&timer2_, &QTimer::timeout, this, [this] { followSteps(); });
     connect(c_.Drive1, &DriveListBox::Change, this, [this] { sampleBrowser_.Drive1_Change(); });
-    connect(&timer4_, &ControlTimer::timeout, this, [this] { sampleBrowser_.Timer4_Timer(); });
-    connect(c_.File1, &FileListBox::Click, this, [this] { sampleBrowser_.File1_Click(); });
+    connect(&timer4_, &QTimer::timeout, this, [this] { sampleBrowser_.Timer4_Timer(); });
+    connect(c_.File1, &FileListBox::Click, this, [this] {
+        sampleBrowser_.File1_Click();
+        beat_.setEffectPath(c_.Label7->text());
+    });
+}
+
+// The controls show what the model holds: every change of the model, by a
+// handler here or by Load, reaches the control that shows it.
+void Form1::bindModel() {
+    connect(&beat_, &BeatModel::cellChanged, this,
+            [this](int number) { c_.Command[number]->setText(beat_.caption(number)); });
+    connect(&beat_, &BeatModel::switchChanged, this, [this](Track track) {
+        setSwitchColour(*switchOf(c_, track), beat_.sounds(track) ? kSwitchSounds : kSwitchMuted);
+    });
+    connect(&beat_, &BeatModel::transportChanged, this, [this] {
+        c_.Check1->setCheckState(beat_.running() ? Qt::Checked : Qt::Unchecked);
+        c_.VScroll1->setValue(beat_.interval());
+        Timer2_Timer();
+    });
+    connect(&beat_, &BeatModel::positionChanged, this, [this] { Timer2_Timer(); });
+}
+
+void Form1::Timer2_Timer() {
+    const int position = beat_.position();
+    c_.HScroll1->setValue(position);
+    c_.Label4->setText(barText(position));
+    c_.Label3->setText(tempoText(beat_.interval()));
+    const auto untilStep = beat_.untilNextStep();
+    if (!untilStep) {
+        timer2_.stop();
+        return;
+    }
+    const auto wait = std::clamp(std::chrono::ceil<std::chrono::milliseconds>(*untilStep),
+                                 kStepLookAgain, kStepLookAtMost);
+    timer2_.start(wait);
+}
+
+// The step clock moves the position on its own thread; the display follows
+// when it is due to move.
+void Form1::followSteps() {
+    beat_.followPosition();  // refreshes the displays when it moved
+    if (!timer2_.isActive()) Timer2_Timer();
 }
 
 // Command53 to Command56 share one handler; the two selector rows below

@@ -7,51 +7,38 @@
 #include "beatfile/beat_file_commands.h"
 #include "beatfile/beat_file_dialogs.h"
 #include "browser/sample_browser.h"
-#include "sequencer/beat_pattern.h"
-#include "sequencer/control_timer.h"
-#include "sequencer/step_clock.h"
-#include "sequencer/transport.h"
-#include "sound/sample_player.h"
+#include "sequencer/beat_model.h"
 #include "ui/form_controls.h"
 
 namespace trovik {
 
-// The clocks the window's timers run on; a null clock stands for the steady
-// clock.
-struct FormClocks {
-    // Timer1, the step timer, whose ticks the grid hits are due on.
-    const TimerClock* steps = nullptr;
-    // Timer2 and Timer4, which only watch controls.
-    const TimerClock* watchers = nullptr;
-};
-
-// The main window: its controls, its timers and the wiring of their events
-// to the handlers. It keeps no state of its own beyond the controls.
+// The main window: its controls, bound both ways to the beat model, and the
+// wiring of their events to the handlers. What the controls show and what
+// the model holds never differ.
 class Form1 : public QWidget {
     Q_OBJECT
 
   public:
     static constexpr int kWidth = 606;
     static constexpr int kHeight = 429;
-    // The transport monitor and the browser sync poll "as often as the
-    // platform allows"; we allow it a few times per screen refresh, which is
-    // all a person can see, instead of waking the processor every millisecond.
+    // The browser sync polls "as often as the platform allows"; we allow it
+    // a few times per screen refresh, which is all a person can see, instead
+    // of waking the processor every millisecond.
     static constexpr int kWatchPeriodMs = 10;
 
-    explicit Form1(SamplePlayer& player, QWidget* parent = nullptr);
-    // Runs the timers on `clock` rather than on the steady clock.
-    Form1(SamplePlayer& player, const TimerClock& clock, QWidget* parent = nullptr);
-    Form1(SamplePlayer& player, FormClocks clocks, QWidget* parent = nullptr);
+    explicit Form1(BeatModel& beat, QWidget* parent = nullptr);
 
     const FormControls& controls() const { return c_; }
-    ControlTimer& Timer1() { return timer1_; }
-    ControlTimer& Timer4() { return timer4_; }
-    StepClock& stepClock() { return stepClock_; }
+    QTimer& Timer2() { return timer2_; }
+    QTimer& Timer4() { return timer4_; }
     SampleBrowser& sampleBrowser() { return sampleBrowser_; }
 
     // Shows the window with its frame, title bar and borders included,
     // centred on the screen.
     void showCentred();
+
+    // The transport monitor: the bar and tempo displays, from the model.
+    void Timer2_Timer();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -59,17 +46,17 @@ class Form1 : public QWidget {
 
   private:
     void wireEvents();
+    void bindModel();
     void wireSelector();
+    void followSteps();
     void centre();
 
     FormControls c_;
-    SteadyTimerClock steadyClock_;
-    ControlTimer timer1_;
-    ControlTimer timer2_;
-    ControlTimer timer4_;
-    BeatPattern pattern_;
-    StepClock stepClock_;
-    Transport transport_;
+    BeatModel& beat_;
+    // Wakes when the step clock is about to move the position, so the bar
+    // display follows it; idle while the clock stands still.
+    QTimer timer2_;
+    QTimer timer4_;
     SampleBrowser sampleBrowser_;
     QtBeatFileDialogs beatFileDialogs_;
     BeatFileCommands beatFiles_;

@@ -1,28 +1,14 @@
 #include <QApplication>
+#include <QFile>
 
-#include "sequencer/timer_clock.h"
+#include "sequencer/beat_model.h"
+#include "sequencer/sequencer_link.h"
 #include "sound/drum_kit.h"
 #include "sound/sound_engine.h"
-#include "sound/stream_time.h"
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
 #include "ui/app_identity.h"
 #include "ui/form1.h"
-
-namespace {
-
-// The step timer's time: the output stream's, so that its ticks keep pace
-// with the sound card's clock rather than the system's.
-class StreamTimerClock final : public trovik::TimerClock {
-  public:
-    explicit StreamTimerClock(trovik::StreamTime& time) : time_(time) {}
-    Clock::time_point now() const override { return time_.now(Clock::now()); }
-
-  private:
-    trovik::StreamTime& time_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -32,18 +18,21 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("trovik"));
     trovik::installAccessibleToggles();
 
+    // The beat model writes the beat to the link; the sound engine's audio
+    // thread walks the steps from it.
+    trovik::SequencerLink link;
+    trovik::BeatModel beat(link);
     trovik::SoundEngine::prepareProcess();
-    // Destroyed after the window: the window's step clock plays through it.
     trovik::SoundEngine sound(
-        trovik::DrumKit::findDataFolder(QCoreApplication::applicationDirPath().toStdString()));
-    // After the engine: its own threads keep their ordinary priority.
-    if (!trovik::SoundEngine::raiseStepTimerThread()) {
-        qInfo("The step timer runs at normal priority: on a busy machine a hit may sound late.");
-    }
+        trovik::DrumKit::findDataFolder(QCoreApplication::applicationDirPath().toStdString()),
+        link);
+    QObject::connect(&beat, &trovik::BeatModel::effectPathChanged, &beat,
+                     [&sound](const QString& path) {
+                         // The bytes the file system knows the file by, whatever its name holds.
+                         sound.setEffectPath(QFile::encodeName(path).toStdString());
+                     });
 
-    // Only Timer1 runs on the stream's time; the watchers keep the steady clock.
-    StreamTimerClock stepTime(sound.streamTime());
-    trovik::Form1 form(sound.player(), trovik::FormClocks{.steps = &stepTime});
+    trovik::Form1 form(beat);
     form.showCentred();
     return QApplication::exec();
 }

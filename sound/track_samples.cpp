@@ -1,0 +1,98 @@
+#include "sound/track_samples.h"
+
+#include <algorithm>
+
+namespace trovik {
+namespace {
+
+std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+TrackSamples::TrackSamples(TrackSlots& slots, const SequencerLink& link, const DrumKit& drumKit,
+                           int outputRate)
+    : slots_(slots), link_(link), drumKit_(drumKit), cache_(outputRate) {}
+
+TrackSamples::~TrackSamples() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    if (thread_.joinable()) thread_.join();
+}
+
+void TrackSamples::start() {
+    if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+}
+
+void TrackSamples::setEffectPath(const std::string& path) {
+    {
+        const std::lock_guard lock(mutex_);
+        effectPath_ = path;
+        pathChanged_ = true;
+    }
+    wake_.notify_one();
+}
+
+void TrackSamples::lookNow() {
+    std::string effectPath;
+    {
+        const std::lock_guard lock(mutex_);
+        effectPath = effectPath_;
+        pathChanged_ = false;
+    }
+    while (const Sample* back = slots_.takeReleased()) takeBack(back);
+    cache_.collectDecoded();
+    offer(Track::Bass, drumKit_.resolve(kBassSampleName));
+    offer(Track::Snare, drumKit_.resolve(kSnareSampleName));
+    offer(Track::Effect, effectPath);
+}
+
+void TrackSamples::run() {
+    for (;;) {
+        lookNow();
+        const auto wait = untilNextLook();
+        std::unique_lock lock(mutex_);
+        if (wake_.wait_for(lock, wait, [this] { return stopping_ || pathChanged_; }) && stopping_)
+            return;
+    }
+}
+
+// Wakes shortly before each step; a look made that close to a step covers
+// it, and the next wake comes once it has been played.
+std::chrono::nanoseconds TrackSamples::untilNextLook() const {
+    using std::chrono::nanoseconds;
+    const StepFeedback told = link_.feedback.read();
+    if (told.nextTickFrame < 0 || told.sampleRate <= 0 || told.walkedAtNanoseconds == 0)
+        return kIdleLook;
+    // The audio thread renders the step no earlier than this.
+    const std::int64_t framesAhead = told.nextTickFrame - told.framesWalked;
+    const nanoseconds untilRendered(told.walkedAtNanoseconds +
+                                    framesAhead * 1'000'000'000 / told.sampleRate -
+                                    steadyNanoseconds());
+    const nanoseconds block(std::int64_t{told.blockFrames} * 1'000'000'000 / told.sampleRate);
+    const nanoseconds wait =
+        untilRendered <= kLookAhead ? untilRendered + block : untilRendered - kLookAhead;
+    return std::clamp<nanoseconds>(wait, std::chrono::milliseconds(1), kIdleLook);
+}
+
+void TrackSamples::offer(Track track, const std::string& path) {
+    const Sample* found = cache_.get(path);
+    const Sample& sample = found != nullptr ? *found : TrackSlots::silence();
+    const Sample*& offered = offered_[static_cast<std::size_t>(indexOf(track))];
+    if (&sample == offered) return;
+    if (&sample != &TrackSlots::silence()) cache_.lend(&sample);
+    offered = &sample;
+    if (const Sample* untaken = slots_.offer(track, sample)) takeBack(untaken);
+}
+
+void TrackSamples::takeBack(const Sample* sample) {
+    if (sample != &TrackSlots::silence()) cache_.giveBack(sample);
+}
+
+}  // namespace trovik

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "sequencer/sequencer_link.h"
+#include "sound/drum_kit.h"
+#include "sound/sample_cache.h"
+#include "sound/track_slots.h"
+
+namespace trovik {
+
+// Keeps every track's slot holding what its file holds now, so that a hit
+// plays the file as it is at that step: a file rewritten in place sounds
+// new from the next step on. On a thread of its own it looks at the three
+// files shortly before each step (a stat() when nothing changed), decodes
+// what changed and hands it to the audio thread, and takes back the samples
+// the audio thread let go of. A file that is slow to decode delays nothing
+// but its own track: the slot keeps the sound it had until the new one is there.
+class TrackSamples {
+  public:
+    // How long before a step its files are looked at, beyond the block the
+    // audio thread renders ahead.
+    static constexpr std::chrono::milliseconds kLookAhead{15};
+    // While nothing steps, the files are still looked at now and then, and
+    // released samples taken back.
+    static constexpr std::chrono::milliseconds kIdleLook{500};
+
+    TrackSamples(TrackSlots& slots, const SequencerLink& link, const DrumKit& drumKit,
+                 int outputRate);
+    ~TrackSamples();  // stops the thread; samples still lent are freed with the cache
+    TrackSamples(const TrackSamples&) = delete;
+    TrackSamples& operator=(const TrackSamples&) = delete;
+
+    void start();
+
+    // The effect track's file, by the bytes the file system knows it by;
+    // empty for none. Any thread; looked at at once.
+    void setEffectPath(const std::string& path);
+
+    // One look at the files, for the thread that owns this (before start()).
+    void lookNow();
+
+  private:
+    void run();
+    std::chrono::nanoseconds untilNextLook() const;
+    void offer(Track track, const std::string& path);
+    void takeBack(const Sample* sample);
+
+    TrackSlots& slots_;
+    const SequencerLink& link_;
+    const DrumKit& drumKit_;
+    SampleCache cache_;
+    std::array<const Sample*, kTrackCount> offered_{};
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::string effectPath_;
+    bool pathChanged_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace trovik

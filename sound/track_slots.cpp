@@ -1,0 +1,10 @@
+#include "sound/track_slots.h"
+
+namespace trovik {
+
+const Sample& TrackSlots::silence() {
+    static const auto empty = Sample::fromInterleaved({});
+    return *empty;
+}
+
+}  // namespace trovik
