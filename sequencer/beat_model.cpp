@@ -1,5 +1,6 @@
 #include "sequencer/beat_model.h"
 
+#include <QFile>
 #include <algorithm>
 
 namespace trovik {
@@ -102,6 +103,10 @@ std::optional<std::chrono::nanoseconds> BeatModel::untilNextStep() const {
     const std::int64_t due =
         told.walkedAtNanoseconds + framesAhead * 1'000'000'000 / told.sampleRate;
     return std::chrono::nanoseconds(due - steadyNanoseconds());
+}
+
+std::string BeatModel::effectFileName() const {
+    return QFile::encodeName(effectPath_).toStdString();
 }
 
 void BeatModel::setEffectPath(const QString& path) {

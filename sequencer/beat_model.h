@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <optional>
+#include <string>
 
 #include "sequencer/sequencer_link.h"
 #include "sequencer/track.h"
@@ -71,6 +72,8 @@ class BeatModel : public QObject {
 
     // The effect track's sample, as the user picked it.
     const QString& effectPath() const { return effectPath_; }
+    // The bytes the file system knows that file by, whatever its name holds.
+    std::string effectFileName() const;
     void setEffectPath(const QString& path);
 
   signals:

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QFile>
 
 #include "sequencer/beat_model.h"
 #include "sequencer/sequencer_link.h"
@@ -27,10 +26,7 @@ int main(int argc, char** argv) {
         trovik::DrumKit::findDataFolder(QCoreApplication::applicationDirPath().toStdString()),
         link);
     QObject::connect(&beat, &trovik::BeatModel::effectPathChanged, &beat,
-                     [&sound](const QString& path) {
-                         // The bytes the file system knows the file by, whatever its name holds.
-                         sound.setEffectPath(QFile::encodeName(path).toStdString());
-                     });
+                     [&sound, &beat] { sound.setEffectPath(beat.effectFileName()); });
 
     trovik::Form1 form(beat);
     form.showCentred();

@@ -21,12 +21,16 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "beatfile/beat_file_commands.h"
 #include "beatfile/beat_file_storage.h"
+#include "sequencer/beat_model.h"
+#include "sequencer/step_sequencer.h"
 #include "ui/form_controls.h"
 
 namespace trovik {
@@ -221,45 +225,59 @@ class ScriptedDialogs : public BeatFileDialogs {
     std::vector<std::string> seen;
 };
 
-BeatPattern patternOf(const FormControls& c) {
-    std::array<QAbstractButton*, kCellCount> cells{};
-    for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n)
-        cells[n - kFirstCellNumber] = c.Command[n];
-    return BeatPattern(cells, {c.Label2, c.Label5, c.Label6});
-}
-
-// Save and Load on the window's own controls, beside names that are no plain files.
+// Save and Load on the beat model and the window's text boxes, beside names
+// that are no plain files. The step clock is walked by hand to move the position.
 class BeatFileCommandsTest : public NotPlainFiles {
   protected:
+    static constexpr int kRate = 1000;  // a frame a millisecond
+
     void save() { commands.Command52_Click(); }
     void load(const QString& name) {
         dialogs.answer = name;
         commands.Command51_Click();
     }
+    void showCaptions(const std::function<QString(int commandNumber)>& captionOf) {
+        std::array<QString, kCellCount> captions;
+        for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n)
+            captions[static_cast<std::size_t>(n - kFirstCellNumber)] = captionOf(n);
+        beat.load(beat.interval(), captions);
+    }
+    void setCaption(int commandNumber, const QString& text) {
+        showCaptions([&](int n) { return n == commandNumber ? text : beat.caption(n); });
+    }
+    // Walks the step clock from step 1 until it stands at `step`.
+    void moveTo(int step) {
+        beat.rewind();
+        steps.walk(1, sounds, 1);  // takes the rewind
+        if (beat.interval() == 0) beat.setInterval(150);
+        while (beat.position() != step) steps.walk(beat.interval(), sounds, 1);
+    }
     // A beat unlike the worked example, at step 9.
     void showAnotherBeat() {
         for (const int n : {1, 3, 4}) c.Text[n]->setText("other");
-        c.VScroll1->setValue(0);
-        c.HScroll1->setValue(9);
-        for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n)
-            c.Command[n]->setText(n % 3 ? "" : "O");
+        moveTo(9);
+        beat.setInterval(0);
+        showCaptions([](int n) { return n % 3 ? QString() : QStringLiteral("O"); });
     }
     // Everything Save and Load read or write.
     std::string state() const {
         QStringList all;
         for (int n = 1; n <= 4; ++n) all << c.Text[n]->text();
-        all << QString::number(c.VScroll1->value()) << QString::number(c.HScroll1->value());
-        for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n) all << c.Command[n]->text();
+        all << QString::number(beat.interval()) << QString::number(beat.position());
+        for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n) all << beat.caption(n);
         return all.join(" | ").toStdString();
     }
 
+    struct NoSounds : StepSounds {
+        void PlaySample(Track, int) override {}
+    } sounds;
     QWidget window;
     const FormControls c = createFormControls(window);
-    const BeatPattern pattern = patternOf(c);
+    SequencerLink link;
+    BeatModel beat{link};
+    StepSequencer steps{link, kRate};
     ScriptedDialogs dialogs;
-    BeatFileCommands commands{
-        {*c.Text[1], *c.Text[2], *c.Text[3], *c.Text[4], *c.VScroll1, *c.HScroll1, pattern},
-        dialogs};
+    BeatFileCommands commands{{*c.Text[1], *c.Text[2], *c.Text[3], *c.Text[4], beat}, dialogs};
 };
 
 const std::string kAsked = "Enter the filename. / mybeat.tbk";
@@ -267,7 +285,12 @@ const std::string kNotSaved = "An error occured, and the file was not saved.";
 const std::string kNotLoaded = "An error occured, and the file was not loaded.";
 
 TEST_F(BeatFileCommandsTest, SavesTheWorkedExampleAsShown) {
-    for (const int n : kWorkedExampleCells) c.Command[n]->setText("O");
+    showCaptions([](int n) {
+        return std::find(std::begin(kWorkedExampleCells), std::end(kWorkedExampleCells), n) !=
+                       std::end(kWorkedExampleCells)
+                   ? QStringLiteral("O")
+                   : QString();
+    });
     c.Text[2]->setText(folder.filePath("worked.tbk"));
     const auto shown = state();
     save();
@@ -294,10 +317,9 @@ TEST_F(BeatFileCommandsTest, SaveAndLoadGiveBackWhatWasSavedUnderAnyName) {
     for (const QString& name : names) {
         c.Text[1]->setText(QString::fromUtf8("Niño, 2 € ‰ Ÿ ") + QString::number(name.size()));
         c.Text[4]->setText(" 007, spaced ");
-        c.VScroll1->setValue(999);
-        for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n)
-            c.Command[n]->setText(captions[(n + name.size()) % std::size(captions)]);
-        c.HScroll1->setValue(1);
+        beat.setInterval(999);
+        showCaptions([&](int n) { return captions[(n + name.size()) % std::size(captions)]; });
+        beat.rewind();
         c.Text[2]->setText(name);
         const auto saved = state();
         save();
@@ -318,13 +340,16 @@ TEST_F(BeatFileCommandsTest, EveryFailedSaveShowsTheMessageAndLeavesTheDiskAlone
     c.Text[2]->setText(existing);
     for (const QString& bad : {QString("say \"hi\""), QString::fromUtf8("鼓"),
                                QString::fromUtf8("🥁"), QString(QChar(0x80))}) {
-        for (QObject* field :
-             std::initializer_list<QObject*>{c.Text[1], c.Text[3], c.Text[4], c.Command[40]}) {
+        for (QObject* field : std::initializer_list<QObject*>{c.Text[1], c.Text[3], c.Text[4]}) {
             const QVariant kept = field->property("text");
             field->setProperty("text", bad);
             save();
             field->setProperty("text", kept);
         }
+        const QString kept = beat.caption(40);
+        setCaption(40, bad);
+        save();
+        setCaption(40, kept);
     }
     const QStringList before = entriesOf(folder.path());
     for (const QString& name :
@@ -349,13 +374,14 @@ TEST_F(BeatFileCommandsTest, CancelChangesNothingAndAFailedLoadOnlyRewinds) {
     EXPECT_EQ(dialogs.seen, std::vector<std::string>{kAsked});
     ASSERT_TRUE(saveBeatFileBytes(folder.filePath("bad interval"), replaced("150", "fast")));
     ASSERT_TRUE(saveBeatFileBytes(folder.filePath("cut short"), kWorkedExample.first(98)));
-    c.HScroll1->setValue(1);
+    beat.rewind();
     const auto rewound = state();
     for (const QString& name :
          QStringList{folder.filePath("bad interval"), folder.filePath("cut short"),
                      folder.filePath("missing")} +
              names()) {
-        c.HScroll1->setValue(9);
+        moveTo(9);
+        beat.setInterval(0);
         dialogs.seen.clear();
         load(name);
         EXPECT_EQ(state(), rewound) << name.toStdString();

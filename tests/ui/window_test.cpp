@@ -10,12 +10,15 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <array>
+#include <chrono>
+#include <functional>
 
-#include "tests/support/manual_timer_clock.h"
-#include "tests/support/recording_player.h"
+#include "sequencer/step_sequencer.h"
 #include "ui/accessibility.h"
 #include "ui/background.h"
 #include "ui/form1.h"
+#include "ui/switch_colour.h"
 
 namespace trovik {
 namespace {
@@ -31,9 +34,16 @@ class WindowTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { installAccessibleToggles(); }
 
-    testing::RecordingPlayer player;
-    testing::ManualTimerClock clock;  // the timers move only when the test says
-    Form1 form{player, clock};
+    static constexpr int kRate = 1000;  // a frame a millisecond
+
+    SequencerLink link;
+    BeatModel beat{link};
+    Form1 form{beat};
+    // The step clock the audio thread walks in the program, walked here by hand.
+    StepSequencer steps{link, kRate};
+    struct NoSounds : StepSounds {
+        void PlaySample(Track, int) override {}
+    } sounds;
 
     void SetUp() override { form.show(); }
 
@@ -46,6 +56,21 @@ class WindowTest : public ::testing::Test {
     QPushButton* command(int n) { return find<QPushButton>(QStringLiteral("Command%1").arg(n)); }
     QLabel* label(int n) { return find<QLabel>(QStringLiteral("Label%1").arg(n)); }
     void click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
+    void walk(int milliseconds) {
+        steps.walk(milliseconds, sounds, steadyNanoseconds());
+        beat.followPosition();
+    }
+    void loadCaptions(const std::function<QString(int commandNumber)>& captionOf) {
+        std::array<QString, kCellCount> captions;
+        for (int n = kFirstCellNumber; n <= kLastCellNumber; ++n)
+            captions[static_cast<std::size_t>(n - kFirstCellNumber)] = captionOf(n);
+        beat.load(beat.interval(), captions);
+    }
+    static std::int64_t steadyNanoseconds() {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
     QStringList captions(int first, int last) {
         QStringList all;
         for (int n = first; n <= last; ++n) all << command(n)->text();
@@ -64,8 +89,9 @@ TEST_F(WindowTest, IsFixedInSizeWithAnIconAndNoStrayControls) {
 // The frame (title bar and borders) counts: the offscreen platform gives
 // every framed window a border, and a window manager adds a title bar too.
 TEST(WindowPlacement, TheFramedWindowIsCentredOnTheScreen) {
-    testing::RecordingPlayer player;
-    Form1 form{player};
+    SequencerLink link;
+    BeatModel beat{link};
+    Form1 form{beat};
     form.showCentred();
     const QRect frame = form.frameGeometry();
     ASSERT_NE(frame.size(), form.size()) << "the platform draws no frame";
@@ -92,32 +118,33 @@ TEST_F(WindowTest, ACellClickTogglesThatCellOnlyAndLeavesOddCaptionsAlone) {
         ASSERT_TRUE(command(n)->text().isEmpty()) << "Command" << n;
     }
     for (const QString odd : {"o", "O ", "X", " "}) {
-        command(20)->setText(odd);
+        loadCaptions([&odd](int n) { return n == 20 ? odd : QString(); });
+        EXPECT_EQ(command(20)->text(), odd) << "a loaded caption shows as it is";
         click(command(20));
         EXPECT_EQ(command(20)->text(), odd);
+        EXPECT_EQ(beat.caption(20), odd);
     }
 }
 
 // Only exact blue sounds, so a switch must start and come back exactly blue.
-TEST_F(WindowTest, ASwitchClickTogglesExactBlueAndBlackAndLeavesOtherColours) {
+TEST_F(WindowTest, ASwitchClickTogglesExactBlueAndBlack) {
     for (int n : {2, 5, 6}) EXPECT_EQ(switchColour(*label(n)), kSwitchSounds) << "Label" << n;
     click(label(6));
     EXPECT_EQ(switchColour(*label(6)), kSwitchMuted);
     EXPECT_EQ(switchColour(*label(2)), kSwitchSounds) << "the other switches stay";
+    EXPECT_FALSE(beat.sounds(Track::Effect));
     click(label(6));
     EXPECT_EQ(switchColour(*label(6)), kSwitchSounds);
-    setSwitchColour(*label(6), qRgb(0, 0, 200));
-    click(label(6));
-    EXPECT_EQ(switchColour(*label(6)), qRgb(0, 0, 200));
+    EXPECT_TRUE(beat.sounds(Track::Effect));
 }
 
 TEST_F(WindowTest, PlayStopAndTheTempoArrowsDriveTheLoop) {
     click(command(2));
     EXPECT_EQ(find<QCheckBox>("Check1")->checkState(), Qt::Unchecked);
-    EXPECT_FALSE(form.Timer1().isActive());
+    EXPECT_EQ(beat.period(), 0);
     click(command(1));
     EXPECT_EQ(find<QCheckBox>("Check1")->checkState(), Qt::Checked);
-    EXPECT_EQ(form.Timer1().interval(), 150);
+    EXPECT_EQ(beat.period(), 150);
     auto* tempo = find<QScrollBar>("VScroll1");
     const auto arrow = [tempo](int y) {
         QTest::mouseClick(tempo, Qt::LeftButton, {}, QPoint(tempo->width() / 2, y));
@@ -127,48 +154,58 @@ TEST_F(WindowTest, PlayStopAndTheTempoArrowsDriveTheLoop) {
     arrow(tempo->height() - 3);
     arrow(tempo->height() - 3);
     EXPECT_GT(tempo->value(), 150) << "the bottom arrow lengthens it";
-    EXPECT_EQ(form.Timer1().interval(), tempo->value()) << "at once, not at the monitor's tick";
+    EXPECT_EQ(beat.period(), tempo->value()) << "at once";
+    EXPECT_EQ(label(3)->text(), QStringLiteral("Tempo: %1").arg(1000 - tempo->value()));
 }
 
-// The step clock starts at 200 ms; the monitor's first tick, 10 ms later,
-// sets it to the tempo control's 150 ms, so the steps fall at 160, 310, 460.
-TEST_F(WindowTest, TheLoopRunsFromLaunchAndTheDisplaysFollowAsTheyAreRead) {
-    const auto run = [this](int ms) {  // in the monitor's 10 ms steps
-        for (int elapsed = 0; elapsed < ms; elapsed += 10)
-            clock.advance(std::chrono::milliseconds(10));
-    };
-    run(300);
-    EXPECT_EQ(label(4)->text(), "Bar- 2");
-    run(10);
-    EXPECT_EQ(label(4)->text(), "Bar- 3");
-    run(140);
-    EXPECT_EQ(label(4)->text(), "Bar- 3") << "for the whole step";
+// The step clock runs from launch; the bar display shows the step the next
+// tick plays, as the step clock tells it.
+TEST_F(WindowTest, TheLoopRunsFromLaunchAndTheDisplaysFollowTheStepClock) {
+    EXPECT_EQ(label(4)->text(), "Bar- 1");
     EXPECT_EQ(label(3)->text(), "Tempo: 850");
+    walk(300);  // the first step falls 150 ms in, the second on frame 300
+    EXPECT_EQ(label(4)->text(), "Bar- 2");
+    walk(1);
+    EXPECT_EQ(label(4)->text(), "Bar- 3");
+    EXPECT_EQ(find<QScrollBar>("HScroll1")->value(), 3);
+    walk(148);
+    EXPECT_EQ(label(4)->text(), "Bar- 3") << "for the whole step";
+    EXPECT_TRUE(form.Timer2().isActive()) << "it wakes for the next step";
     EXPECT_EQ(accessible(label(4))->text(QAccessible::Name), label(4)->text());
     EXPECT_EQ(accessible(label(3))->text(QAccessible::Name), label(3)->text());
 }
 
-// In the program the step timer runs on the output stream's time, and the
-// monitor and the browser sync on the steady clock: each follows its own.
-TEST(WindowClocks, TheStepTimerFollowsItsClockAndTheWatchersTheirs) {
-    testing::RecordingPlayer player;
-    testing::ManualTimerClock steps;
-    testing::ManualTimerClock watchers;
-    Form1 form(player, FormClocks{.steps = &steps, .watchers = &watchers});
-    const QScrollBar& position = *form.controls().HScroll1;
-    watchers.advance(std::chrono::milliseconds(10));
-    ASSERT_EQ(form.Timer1().interval(), 150) << "the monitor ran";
-    const int before = position.value();
-    for (int i = 0; i < 50; ++i) watchers.advance(std::chrono::milliseconds(10));
-    EXPECT_EQ(position.value(), before) << "the watchers' time moves no step";
-    steps.advance(std::chrono::milliseconds(150));
-    EXPECT_NE(position.value(), before);
+// Stop shows step 1 at once, before the step clock took it; once it did,
+// nothing wakes the window while the clock stands still.
+TEST_F(WindowTest, StopShowsStepOneAtOnceAndThenNothingWakes) {
+    walk(1201);
+    ASSERT_EQ(label(4)->text(), "Bar- 9");
+    click(command(2));
+    EXPECT_EQ(label(4)->text(), "Bar- 1");
+    walk(1000);
+    form.Timer2_Timer();
+    EXPECT_EQ(label(4)->text(), "Bar- 1");
+    EXPECT_FALSE(form.Timer2().isActive());
+    click(command(1));
+    EXPECT_TRUE(form.Timer2().isActive()) << "started, and not yet seen by the step clock";
+}
+
+// Load writes the model; the window shows what it holds.
+TEST_F(WindowTest, ALoadedBeatShowsInTheCellsAndTheTempoControl) {
+    std::array<QString, kCellCount> captions;
+    captions[7 - kFirstCellNumber] = "O";
+    captions[40 - kFirstCellNumber] = "x";
+    beat.load(321, captions);
+    EXPECT_EQ(command(7)->text(), "O");
+    EXPECT_EQ(command(40)->text(), "x");
+    EXPECT_EQ(find<QScrollBar>("VScroll1")->value(), 321);
+    EXPECT_EQ(label(3)->text(), "Tempo: 679");
 }
 
 // The bass selector marks the button last clicked; it and the two rows under
 // the other switches change nothing else.
 TEST_F(WindowTest, TheSelectorMarksTheLastClickAndAllSelectorRowsAreOtherwiseInert) {
-    command(5)->setText("O");
+    click(command(5));
     const auto otherState = [this] {
         QStringList state = captions(1, 52);
         for (const char* name : {"Text1", "Text2", "Text3", "Text4"})
@@ -250,7 +287,7 @@ TEST_F(WindowTest, ScreenReadersGetNamesCheckedStatesAndAToggle) {
     EXPECT_FALSE(cell->state().checked);
     click(command(7));
     EXPECT_TRUE(cell->state().checked);
-    command(7)->setText(QString());  // as a loaded beat would
+    loadCaptions([](int) { return QString(); });
     EXPECT_FALSE(cell->state().checked);
     cell->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     EXPECT_EQ(command(7)->text(), "O");
