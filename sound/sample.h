@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <limits>
@@ -65,9 +66,12 @@ class Sample {
     }
 
     // Decoder side, the ring of a streamed sample. It holds the frames from
-    // max(capacity(), streamedUntil() - ringCapacity()) to streamedUntil().
+    // streamedFrom() to streamedUntil().
     std::int64_t playPosition() const { return played_.load(std::memory_order_acquire); }
     std::int64_t streamedUntil() const { return ringEnd_.load(std::memory_order_relaxed); }
+    std::int64_t streamedFrom() const {
+        return std::max<std::int64_t>(capacity_, streamedUntil() - ringFrames_);
+    }
     // The frames from `streamedUntil()` on may be written up to here.
     std::int64_t streamLimit() const;
     float* ringFrameForWriting(std::int64_t frame);

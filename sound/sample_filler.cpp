@@ -25,13 +25,12 @@ bool SampleFiller::fillHead(int frames) {
 }
 
 bool SampleFiller::fillRing(int frames) {
-    std::int64_t end = sample_.streamedUntil();
-    if (sample_.playPosition() < end - sample_.ringCapacity()) {
-        // Started again after playing past the ring: its start is gone.
+    if (playerLeftTheRingBehind()) {
         sample_.restartStream();
         if (!decoding_->seek(sample_.capacity())) sample_.endStream(sample_.capacity());
         return true;
     }
+    std::int64_t end = sample_.streamedUntil();
     if (decoding_->ended()) return false;
     const int wanted =
         static_cast<int>(std::min<std::int64_t>(frames, sample_.streamLimit() - end));
@@ -48,6 +47,14 @@ bool SampleFiller::fillRing(int frames) {
     if (decoding_->ended()) sample_.endStream(end);
     sample_.publishStream(end);
     return true;
+}
+
+// The player started again (in the head) after the ring had moved on past
+// the frames that follow the head. While the ring still holds those, a
+// start in the head finds it ready and nothing needs doing.
+bool SampleFiller::playerLeftTheRingBehind() const {
+    const std::int64_t ringStart = sample_.streamedFrom();
+    return ringStart > sample_.capacity() && sample_.playPosition() < ringStart;
 }
 
 void SampleFiller::abandon() {

@@ -9,9 +9,10 @@ namespace trovik {
 
 // Fills a Sample from its decoding, a bounded piece at a time: first the
 // part held in memory, then, for a streamed sample, the ring ahead of where
-// it plays. Once a streamed sample has played past the ring and starts
-// again, the decoding goes back to the end of the head and refills the ring
-// while the head plays. Used from one thread at a time.
+// it plays. Once the ring has moved on past the frames that follow the head
+// and the sample starts again, the decoding goes back to the end of the head
+// and refills the ring, once, while the head plays; a start while the ring
+// still follows the head costs nothing. Used from one thread at a time.
 class SampleFiller {
   public:
     SampleFiller(std::unique_ptr<WavDecoding> decoding, Sample& sample);
@@ -30,6 +31,7 @@ class SampleFiller {
   private:
     bool fillHead(int frames);
     bool fillRing(int frames);
+    bool playerLeftTheRingBehind() const;
 
     std::unique_ptr<WavDecoding> decoding_;
     Sample& sample_;

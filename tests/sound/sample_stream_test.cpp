@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "sound/sample_filler.h"
@@ -103,6 +105,130 @@ TEST(StreamedSample, TheRingHoldsExactlyTheFramesAheadOfThePlayer) {
     }
     EXPECT_EQ(sample->streamedUntil(), kHead + 2 * kRing) << "refilled as far as the player got";
     EXPECT_EQ(sample->read(kHead + kRing, out.data(), 1).frames, 1);
+}
+
+// A streamed sample with its head decoded, as the sample cache hands it to
+// the background decoder, and a voice that plays it at a steady pace: every
+// buffer is due at once, so a short read is a gap in the sound.
+struct SteadyStream {
+    static constexpr int kStepFrames = 700;
+
+    std::unique_ptr<Sample> sample = Sample::streamed(kHead, kRing);
+    SampleFiller filler;
+    int restarts = 0;  // pieces of work that went back instead of forward
+
+    explicit SteadyStream(const std::string& path)
+        : filler(WavDecoding::open(path, 44100), *sample) {
+        while (!filler.headDone()) filler.step(kStepFrames);
+    }
+
+    // One piece of the decoder's work; false when it had none.
+    bool step() {
+        const std::int64_t before = sample->streamedUntil();
+        const bool worked = filler.step(kStepFrames);
+        if (worked && sample->streamedUntil() <= before) ++restarts;
+        return worked;
+    }
+    // The decoder works until it has nothing to do; false when it never got there.
+    bool settle() {
+        for (int i = 0; i < 100; ++i) {
+            if (!step()) return true;
+        }
+        return false;
+    }
+    // The voice plays from `from` to `to` in buffers of `buffer` frames, the
+    // decoder doing one piece of work after each; stops at the first short read.
+    std::vector<float> play(std::int64_t from, std::int64_t to, int buffer) {
+        std::vector<float> heard;
+        std::vector<float> out(static_cast<std::size_t>(buffer) * Sample::kChannels);
+        for (std::int64_t at = from; at < to;) {
+            const int wanted = static_cast<int>(std::min<std::int64_t>(buffer, to - at));
+            const Sample::Read read = sample->read(at, out.data(), wanted);
+            heard.insert(heard.end(), out.begin(), out.begin() + read.frames * Sample::kChannels);
+            at += read.frames;
+            if (read.frames < wanted) break;
+            step();
+        }
+        return heard;
+    }
+};
+
+std::vector<float> framesBetween(const std::vector<float>& frames, std::int64_t from,
+                                 std::int64_t to) {
+    return {frames.begin() + from * Sample::kChannels, frames.begin() + to * Sample::kChannels};
+}
+
+// A pattern hits the same long sample on every step: each hit starts it in
+// the head again. Once the ring holds the frames that follow the head, those
+// starts cost the decoder nothing.
+TEST(StreamedSample, StartsInsideTheHeadLeaveTheFilledRingAlone) {
+    testing::TempFolder folder;
+    const std::string path =
+        testing::writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16, 2, 44100, 523.0, 0.5);
+    SteadyStream stream(path);
+    ASSERT_TRUE(stream.settle()) << "the decoder never rests while the voice waits at the start";
+    EXPECT_EQ(stream.sample->streamedFrom(), kHead);
+    EXPECT_EQ(stream.sample->streamedUntil(), kHead + kRing);
+
+    std::vector<float> out(256 * Sample::kChannels);
+    for (int hit = 0; hit < 20; ++hit) {
+        for (int at = 0; at < 256 * (hit % 4 + 1); at += 256) {
+            stream.sample->read(at, out.data(), 256);
+            EXPECT_FALSE(stream.filler.step(SteadyStream::kStepFrames))
+                << "hit " << hit << ", frame " << at;
+        }
+    }
+    EXPECT_EQ(stream.restarts, 0);
+    EXPECT_EQ(stream.sample->streamedUntil(), kHead + kRing);
+}
+
+// After the voice played on past the ring, a new start in the head sends
+// the decoding back to the end of the head once; the ring is then refilled
+// and left alone, and the voice plays on from the head into it unbroken.
+TEST(StreamedSample, AStartAfterTheRingMovedOnRefillsItOnce) {
+    testing::TempFolder folder;
+    const std::string path =
+        testing::writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16, 2, 44100, 523.0, 0.5);
+    const std::vector<float> reference = whole(path, 44100);
+    SteadyStream stream(path);
+    ASSERT_EQ(stream.play(0, kHead + 3 * kRing, 256).size(),
+              static_cast<std::size_t>(kHead + 3 * kRing) * Sample::kChannels);
+    ASSERT_GT(stream.sample->streamedFrom(), kHead);
+    ASSERT_EQ(stream.restarts, 0);
+
+    std::vector<float> out(256 * Sample::kChannels);
+    stream.sample->read(0, out.data(), 256);
+    EXPECT_TRUE(stream.settle()) << "the decoder never rests after the new start";
+    EXPECT_EQ(stream.restarts, 1);
+    EXPECT_EQ(stream.sample->streamedFrom(), kHead);
+    EXPECT_EQ(stream.sample->streamedUntil(), kHead + kRing);
+
+    stream.sample->read(256, out.data(), 256);
+    EXPECT_FALSE(stream.step()) << "a second start in the head";
+    EXPECT_EQ(stream.restarts, 1);
+    EXPECT_EQ(stream.play(512, kHead + 2 * kRing, 256),
+              framesBetween(reference, 512, kHead + 2 * kRing));
+}
+
+// A voice that plays on from the head into the ring finds the frames there
+// without a wait, on the first start and on a start after the ring moved
+// on, whatever the buffer size, as long as the decoder keeps up with it.
+TEST(StreamedSample, AVoiceCrossesFromHeadToRingWithoutAGap) {
+    testing::TempFolder folder;
+    const std::string path =
+        testing::writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16, 2, 44100, 523.0, 0.5);
+    const std::vector<float> reference = whole(path, 44100);
+    const std::int64_t pastTheRing = kHead + 3 * kRing;
+    for (const int buffer : {128, 256, 300, 441, 512}) {
+        SCOPED_TRACE(buffer);
+        SteadyStream stream(path);
+        for (const char* start : {"the first start", "a start after the ring moved on"}) {
+            const std::vector<float> heard = stream.play(0, pastTheRing, buffer);
+            EXPECT_EQ(heard.size() / Sample::kChannels, pastTheRing) << start << " ran dry there";
+            EXPECT_TRUE(heard == framesBetween(reference, 0, heard.size() / Sample::kChannels))
+                << start;
+        }
+    }
 }
 
 TEST(StreamedSample, AFileShorterThanItsHeadEndsWithinIt) {
