@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -38,9 +39,11 @@ struct Stamped {
 };
 
 // Reads until the last value written shows up; every value must be whole
-// and none older than one read before.
+// and none older than one read before. Says when it has begun, so that the
+// writer does not finish before the reader starts.
 template <typename ReadFn>
-void readUntilLast(ReadFn read, int& torn, int& backwards) {
+void readUntilLast(ReadFn read, int& torn, int& backwards, std::atomic<int>& readersStarted) {
+    readersStarted.fetch_add(1, std::memory_order_relaxed);
     std::int64_t last = 0;
     while (last != static_cast<std::int64_t>(kWrites)) {
         const std::int64_t now = read();
@@ -68,8 +71,11 @@ TEST(TripleBuffer, AWriterAndAReaderThreadNeverShowATornOrOlderValue) {
     TripleBuffer<Stamped> buffer(Stamped::of(0));
     int torn = 0;
     int backwards = 0;
-    std::thread reader(
-        [&] { readUntilLast([&] { return buffer.read().counter(); }, torn, backwards); });
+    std::atomic<int> readersStarted{0};
+    std::thread reader([&] {
+        readUntilLast([&] { return buffer.read().counter(); }, torn, backwards, readersStarted);
+    });
+    while (readersStarted.load(std::memory_order_relaxed) < 1) std::this_thread::yield();
     for (std::uint64_t i = 1; i <= kWrites; ++i) buffer.write(Stamped::of(i));
     reader.join();
     EXPECT_EQ(torn, 0);
@@ -80,12 +86,15 @@ TEST(SeqLock, AWriterAndTwoReaderThreadsNeverShowATornOrOlderValue) {
     SeqLock<Stamped> lock(Stamped::of(0));
     std::array<int, 2> torn{};
     std::array<int, 2> backwards{};
+    std::atomic<int> readersStarted{0};
     std::vector<std::thread> readers;
     for (std::size_t r = 0; r < 2; ++r) {
         readers.emplace_back([&, r] {
-            readUntilLast([&] { return lock.read().counter(); }, torn[r], backwards[r]);
+            readUntilLast([&] { return lock.read().counter(); }, torn[r], backwards[r],
+                          readersStarted);
         });
     }
+    while (readersStarted.load(std::memory_order_relaxed) < 2) std::this_thread::yield();
     for (std::uint64_t i = 1; i <= kWrites; ++i) lock.write(Stamped::of(i));
     for (std::thread& reader : readers) reader.join();
     EXPECT_EQ(torn, (std::array<int, 2>{}));
