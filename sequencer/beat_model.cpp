@@ -90,6 +90,9 @@ void BeatModel::followPosition() {
 }
 
 std::optional<std::chrono::nanoseconds> BeatModel::untilNextStep() const {
+    // Stop or tempo 0 holds the position from now on, even while the step
+    // clock has not walked the block that sees it and still tells its next tick.
+    if (period() == 0) return std::nullopt;
     const StepFeedback told = link_.feedback.read();
     if (told.walkedAtNanoseconds == 0 || told.sampleRate <= 0) return std::nullopt;
     if (told.nextTickFrame < 0) {

@@ -1,0 +1,433 @@
+#include "sequencer/beat_model.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "tests/sequencer/step_recorder.h"
+
+namespace trovik {
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kBlock = 512;
+constexpr std::int64_t kFramesPerMs = kRate / 1000;
+
+// The model and the step clock behind it, joined by a real link: the model
+// writes, the recorder walks the step clock as the audio thread would.
+class BeatModelTest : public ::testing::Test {
+  protected:
+    SequencerLink link;
+    BeatModel model{link};
+    StepRecorder clock{link, kRate};
+
+    std::vector<int> positionsShown;
+    int transportChanges = 0;
+    std::vector<int> cellsChanged;
+
+    void SetUp() override {
+        QObject::connect(&model, &BeatModel::positionChanged,
+                         [this](int position) { positionsShown.push_back(position); });
+        QObject::connect(&model, &BeatModel::transportChanged, [this] { ++transportChanges; });
+        QObject::connect(&model, &BeatModel::cellChanged,
+                         [this](int number) { cellsChanged.push_back(number); });
+    }
+
+    // Walks whole blocks until the step clock has played `ticks` steps in all.
+    void walkUntilTicks(std::uint64_t ticks) { clock.walkUntilTicks(ticks, {kBlock}); }
+    void walkUntilPosition(int position) {
+        while (clock.told().position != position) clock.walk(kBlock);
+    }
+    // The frame of tick n of the countdown that starts at `start`.
+    static std::int64_t tick(std::int64_t start, int n, int intervalMs) {
+        return start + n * intervalMs * kFramesPerMs;
+    }
+    int cellsNotEmpty() const {
+        int count = 0;
+        for (int number = 3; number <= 50; ++number)
+            count += model.caption(number).isEmpty() ? 0 : 1;
+        return count;
+    }
+};
+
+// --- Cells and switches ---
+
+TEST_F(BeatModelTest, EveryCellTogglesItselfOnlyBetweenEmptyAndO) {
+    for (int number = 3; number <= 50; ++number) {
+        SCOPED_TRACE(number);
+        model.StepCell_Click(number);
+        EXPECT_EQ(model.caption(number), "O");
+        EXPECT_EQ(cellsNotEmpty(), 1);
+        model.StepCell_Click(number);
+        EXPECT_EQ(model.caption(number), "");
+        EXPECT_EQ(cellsNotEmpty(), 0);
+        EXPECT_EQ(cellsChanged, (std::vector<int>{number, number}));
+        cellsChanged.clear();
+    }
+}
+
+TEST_F(BeatModelTest, AnOtherCaptionCountsAsOnButAClickLeavesIt) {
+    std::array<QString, kCellCount> captions;
+    captions[7 - 3] = "x";   // bass step 5
+    captions[8 - 3] = "o";   // bass step 6
+    captions[9 - 3] = "O ";  // bass step 7
+    model.rewind();
+    model.load(20, captions);
+    cellsChanged.clear();
+    for (int number : {7, 8, 9}) model.StepCell_Click(number);
+    EXPECT_EQ(model.caption(7), "x");
+    EXPECT_EQ(model.caption(8), "o");
+    EXPECT_EQ(model.caption(9), "O ");
+    EXPECT_TRUE(cellsChanged.empty());
+
+    const std::int64_t start = clock.framesWalked();
+    walkUntilTicks(16);
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(start, 5, 20)},
+                                              {Track::Bass, tick(start, 6, 20)},
+                                              {Track::Bass, tick(start, 7, 20)}}));
+}
+
+TEST_F(BeatModelTest, AMutedTrackKeepsItsCellsEditableAndSilentUntilSwitchedBack) {
+    std::vector<Track> switched;
+    QObject::connect(&model, &BeatModel::switchChanged,
+                     [&](Track track) { switched.push_back(track); });
+    model.StepCell_Click(34);  // snare step 1
+    model.TrackSwitch_Click(Track::Snare);
+    EXPECT_FALSE(model.sounds(Track::Snare));
+    EXPECT_TRUE(model.sounds(Track::Bass));
+    EXPECT_TRUE(model.sounds(Track::Effect));
+    model.StepCell_Click(34);
+    EXPECT_EQ(model.caption(34), "");
+    model.StepCell_Click(34);
+    EXPECT_EQ(model.caption(34), "O") << "a muted track's cells still toggle";
+
+    walkUntilTicks(17);
+    EXPECT_TRUE(clock.hits().empty());
+
+    model.TrackSwitch_Click(Track::Snare);
+    EXPECT_TRUE(model.sounds(Track::Snare));
+    EXPECT_EQ(model.caption(34), "O") << "switching leaves the cells alone";
+    EXPECT_EQ(switched, (std::vector<Track>{Track::Snare, Track::Snare}));
+    walkUntilTicks(33);
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Snare, tick(0, 33, 150)}}));
+}
+
+// The bass and snare rows run left to right on screen, the effect row right
+// to left: each cell must sound on its own step of its own track.
+TEST_F(BeatModelTest, EachCellSoundsOnItsOwnTrackAndStep) {
+    model.setInterval(20);
+    std::map<int, std::pair<Track, int>> heard;  // Command number -> (track, step)
+    for (int number = 3; number <= 50; ++number) {
+        model.StepCell_Click(number);
+        model.Command2_Click();
+        model.Command1_Click();
+        const std::int64_t start = clock.framesWalked();
+        walkUntilTicks(clock.ticksPlayed() + 16);
+        const std::vector<Hit> hits = clock.takeHits();
+        model.StepCell_Click(number);
+        ASSERT_EQ(hits.size(), 1u) << "Command" << number;
+        const int step = static_cast<int>((hits[0].frame - start) / (20 * kFramesPerMs));
+        heard[number] = {hits[0].track, step};
+    }
+    using P = std::pair<Track, int>;
+    EXPECT_EQ(heard[3], P(Track::Bass, 1));
+    EXPECT_EQ(heard[7], P(Track::Bass, 5));
+    EXPECT_EQ(heard[18], P(Track::Bass, 16));
+    EXPECT_EQ(heard[19], P(Track::Snare, 16));
+    EXPECT_EQ(heard[30], P(Track::Snare, 5));
+    EXPECT_EQ(heard[34], P(Track::Snare, 1));
+    EXPECT_EQ(heard[35], P(Track::Effect, 1)) << "the rightmost effect cell";
+    EXPECT_EQ(heard[39], P(Track::Effect, 5));
+    EXPECT_EQ(heard[50], P(Track::Effect, 16)) << "the leftmost effect cell";
+    std::set<std::pair<Track, int>> distinct;
+    for (const auto& [number, trackAndStep] : heard) distinct.insert(trackAndStep);
+    EXPECT_EQ(distinct.size(), 48u) << "no two cells share a track and step";
+}
+
+// --- Play, Stop, tempo, Load ---
+
+TEST_F(BeatModelTest, TheClockRunsFromStartAtTheInitialInterval) {
+    EXPECT_TRUE(model.running());
+    EXPECT_EQ(model.interval(), 150);
+    EXPECT_EQ(tempoText(model.interval()), "Tempo: 850");
+    EXPECT_EQ(barText(model.position()), "Bar- 1");
+    model.StepCell_Click(4);  // bass step 2
+    walkUntilTicks(2);
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(0, 2, 150)}}));
+    EXPECT_EQ(model.position(), 3);
+}
+
+TEST_F(BeatModelTest, StopRewindsAndHaltsThenPlayStartsOneIntervalAfterTheBlockThatSawIt) {
+    model.StepCell_Click(3);  // bass steps 1 and 2
+    model.StepCell_Click(4);
+    walkUntilPosition(9);
+    clock.takeHits();
+    positionsShown.clear();
+
+    model.Command2_Click();
+    EXPECT_FALSE(model.running());
+    EXPECT_EQ(model.position(), 1) << "at once, before the step clock walks again";
+    EXPECT_EQ(positionsShown, std::vector<int>{1});
+    EXPECT_EQ(transportChanges, 1);
+    const std::uint64_t ticksBefore = clock.ticksPlayed();
+    clock.walkBlocks(1'000, kBlock);
+    EXPECT_EQ(clock.ticksPlayed(), ticksBefore);
+    EXPECT_EQ(clock.told().position, 1);
+    EXPECT_TRUE(clock.hits().empty());
+    model.Command2_Click();
+    EXPECT_EQ(transportChanges, 1) << "Stop while stopped changes nothing";
+
+    clock.walk(100);  // Play in the middle of the stream, not on a block boundary
+    model.Command1_Click();
+    const std::int64_t start = clock.framesWalked();
+    clock.walkBlocks(5, kBlock);
+    model.Command1_Click();  // again, in the middle of the countdown
+    walkUntilTicks(ticksBefore + 2);
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(start, 1, 150)},
+                                              {Track::Bass, tick(start, 2, 150)}}))
+        << "step 1 one whole interval after Play, not restarted by the second Play";
+    EXPECT_EQ(transportChanges, 2);
+}
+
+TEST_F(BeatModelTest, StopAndPlayBetweenTwoBlocksRestartTheCountdownFromStep1) {
+    model.StepCell_Click(3);  // bass step 1
+    walkUntilPosition(5);
+    clock.walkBlocks(3, kBlock);
+    clock.takeHits();
+    model.Command2_Click();
+    model.Command1_Click();
+    const std::int64_t restart = clock.framesWalked();
+    walkUntilTicks(clock.ticksPlayed() + 1);
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(restart, 1, 150)}}));
+}
+
+TEST_F(BeatModelTest, ANewIntervalRestartsTheCountdownAndTheSameOneDoesNot) {
+    model.StepCell_Click(18);  // bass step 16
+    walkUntilPosition(16);
+    clock.walkBlocks(3, kBlock);
+    model.setInterval(150);
+    EXPECT_EQ(transportChanges, 0);
+    walkUntilTicks(16);
+    EXPECT_EQ(clock.takeHits(), (std::vector<Hit>{{Track::Bass, tick(0, 16, 150)}}))
+        << "the same interval again leaves the countdown alone";
+
+    walkUntilPosition(16);
+    clock.walkBlocks(3, kBlock);
+    model.setInterval(20);
+    EXPECT_EQ(transportChanges, 1);
+    EXPECT_EQ(tempoText(model.interval()), "Tempo: 980");
+    const std::int64_t restart = clock.framesWalked();
+    walkUntilTicks(clock.ticksPlayed() + 1);
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(restart, 1, 20)}}))
+        << "position 16 kept, step 16 played one new interval later";
+}
+
+TEST_F(BeatModelTest, IntervalZeroHaltsWhereItIsAndRaisingItResumesFromThere) {
+    model.StepCell_Click(8);  // bass step 6
+    walkUntilPosition(6);
+    model.setInterval(-5);
+    EXPECT_EQ(model.interval(), 0);
+    EXPECT_TRUE(model.running()) << "the flag stays; only the clock halts";
+    EXPECT_EQ(tempoText(model.interval()), "Tempo: 1000");
+    const std::uint64_t ticks = clock.ticksPlayed();
+    clock.walkBlocks(1'000, kBlock);
+    EXPECT_EQ(clock.ticksPlayed(), ticks);
+    EXPECT_EQ(model.position(), 6);
+
+    model.setInterval(1);
+    const std::int64_t resumed = clock.framesWalked();
+    walkUntilTicks(ticks + 1);
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(resumed, 1, 1)}}));
+    model.setInterval(5000);
+    EXPECT_EQ(model.interval(), 999);
+}
+
+TEST_F(BeatModelTest, ATempoChangeWhileStoppedWaitsForPlay) {
+    model.Command2_Click();
+    model.StepCell_Click(3);  // bass step 1
+    model.setInterval(400);
+    EXPECT_EQ(transportChanges, 2);
+    EXPECT_EQ(tempoText(model.interval()), "Tempo: 600");
+    clock.walkBlocks(1'000, kBlock);
+    EXPECT_EQ(clock.ticksPlayed(), 0u);
+    EXPECT_EQ(model.position(), 1);
+
+    model.Command1_Click();
+    const std::int64_t start = clock.framesWalked();
+    walkUntilTicks(1);
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(start, 1, 400)}}));
+}
+
+TEST_F(BeatModelTest, LoadPutsThePositionTo1WithoutTouchingTheRunningFlag) {
+    std::array<QString, kCellCount> captions;
+    captions[35 - 3] = "O";  // effect step 1
+    walkUntilPosition(9);
+    model.rewind();
+    model.load(150, captions);
+    EXPECT_TRUE(model.running());
+    EXPECT_EQ(model.position(), 1);
+    EXPECT_EQ(model.caption(35), "O");
+    const std::int64_t loadedAt = clock.framesWalked();
+    walkUntilTicks(clock.ticksPlayed() + 1);
+    ASSERT_EQ(clock.hits().size(), 1u);
+    EXPECT_EQ(clock.hits()[0].track, Track::Effect) << "the loaded beat plays from step 1";
+    EXPECT_LT(clock.hits()[0].frame, loadedAt + 150 * kFramesPerMs)
+        << "the same interval keeps the countdown";
+
+    model.Command2_Click();
+    clock.takeHits();
+    model.rewind();
+    model.load(20, captions);
+    EXPECT_FALSE(model.running());
+    clock.walkBlocks(1'000, kBlock);
+    EXPECT_TRUE(clock.hits().empty());
+}
+
+// --- The position read back, and when it moves next ---
+
+TEST_F(BeatModelTest, ThePositionFollowsTheClockAndIsShownOnlyWhenItMoves) {
+    model.setInterval(20);
+    clock.walk(kBlock);
+    model.followPosition();
+    EXPECT_TRUE(positionsShown.empty());
+    walkUntilTicks(1);
+    EXPECT_EQ(model.position(), 2);
+    model.followPosition();
+    model.followPosition();
+    EXPECT_EQ(positionsShown, std::vector<int>{2});
+    walkUntilTicks(17);
+    model.followPosition();
+    EXPECT_EQ(positionsShown, std::vector<int>{2})
+        << "a whole turn later it is at step 2 again, as at the last look";
+    walkUntilTicks(18);
+    model.followPosition();
+    EXPECT_EQ(positionsShown, (std::vector<int>{2, 3}));
+}
+
+TEST_F(BeatModelTest, APositionSetByStopOrLoadCountsUntilTheClockTookIt) {
+    walkUntilPosition(9);
+    model.followPosition();
+    positionsShown.clear();
+
+    model.rewind();
+    EXPECT_EQ(clock.told().position, 9) << "the step clock has not walked since";
+    EXPECT_EQ(model.position(), 1);
+    model.followPosition();
+    EXPECT_EQ(positionsShown, std::vector<int>{1}) << "told once, by the rewind itself";
+    walkUntilTicks(clock.ticksPlayed() + 1);
+    EXPECT_EQ(model.position(), 2) << "then the clock's own position again";
+    model.followPosition();
+
+    model.Command2_Click();
+    EXPECT_EQ(model.position(), 1);
+    clock.walk(kBlock);
+    model.followPosition();
+    EXPECT_EQ(model.position(), 1);
+    EXPECT_EQ(positionsShown, (std::vector<int>{1, 2, 1}));
+}
+
+TEST_F(BeatModelTest, NoNextStepBeforeTheClockWalksOrWhileItStandsStill) {
+    EXPECT_FALSE(model.untilNextStep());
+    clock.walk(kBlock);
+    EXPECT_TRUE(model.untilNextStep());
+
+    model.Command2_Click();
+    EXPECT_FALSE(model.untilNextStep()) << "stopped, though the clock has not seen Stop yet";
+    clock.walk(kBlock);
+    EXPECT_FALSE(model.untilNextStep());
+
+    model.Command1_Click();
+    clock.walk(kBlock);
+    model.setInterval(0);
+    EXPECT_FALSE(model.untilNextStep()) << "halted at interval 0";
+    clock.walk(kBlock);
+    EXPECT_FALSE(model.untilNextStep());
+}
+
+// With the stream walked one block at a time, the window learns of a step
+// when the block that plays it has been walked: the time told must not fall
+// before that walk, nor a whole block after it.
+TEST_F(BeatModelTest, TheNextStepIsDueWhenTheBlockThatPlaysItIsWalked) {
+    constexpr std::int64_t kBlockNs = std::int64_t{kBlock} * 1'000'000'000 / kRate;
+    for (int block = 0; block < 40; ++block) {
+        SCOPED_TRACE(block);
+        const std::int64_t before = steadyNow();
+        clock.walk(kBlock);
+        const std::optional<std::chrono::nanoseconds> until = model.untilNextStep();
+        const std::int64_t after = steadyNow();
+        ASSERT_TRUE(until);
+        const StepFeedback told = clock.told();
+        const std::int64_t blocksAhead = (told.nextTickFrame - told.framesWalked) / kBlock + 1;
+        // The time told counts from a moment between `before` and `after`.
+        EXPECT_GE(until->count() + (after - before), blocksAhead * kBlockNs);
+        EXPECT_LT(until->count(), (blocksAhead + 1) * kBlockNs);
+    }
+}
+
+// --- Two threads ---
+
+// The model on this thread, the step clock on another, as in the program:
+// all bass cells stay on while the rest of the beat keeps changing, so every
+// step must play the bass first, once.
+TEST(BeatModelThreads, AStepClockOnItsOwnThreadPlaysEveryStepWhileTheBeatChanges) {
+    SequencerLink link;
+    BeatModel model(link);
+    for (int number = 3; number <= 18; ++number) model.StepCell_Click(number);
+    model.setInterval(1);
+
+    std::atomic<int> blocksWalked{0};
+    std::atomic<bool> done{false};
+    std::vector<Hit> hits;
+    std::uint64_t ticks = 0;
+    std::thread audio([&] {
+        StepRecorder clock(link, kRate);
+        while (!done.load()) {
+            clock.walk(64);
+            blocksWalked.fetch_add(1);
+        }
+        hits = clock.takeHits();
+        ticks = clock.ticksPlayed();
+    });
+    while (blocksWalked.load() < 10) std::this_thread::yield();
+
+    int badPositions = 0;
+    for (int round = 0; round < 3'000; ++round) {
+        model.StepCell_Click(19 + round % 32);
+        model.TrackSwitch_Click(round % 2 == 0 ? Track::Snare : Track::Effect);
+        model.setInterval(1 + round % 3);
+        if (round % 100 == 0) {
+            model.Command2_Click();
+            model.Command1_Click();
+        }
+        model.followPosition();
+        const int position = model.position();
+        if (position < 1 || position > kSteps) ++badPositions;
+        (void)model.untilNextStep();
+    }
+    done.store(true);
+    audio.join();
+
+    EXPECT_EQ(badPositions, 0);
+    std::uint64_t bassHits = 0;
+    std::int64_t lastBass = -1;
+    for (const Hit& hit : hits) {
+        if (hit.track == Track::Bass) {
+            ++bassHits;
+            EXPECT_GT(hit.frame, lastBass);
+            lastBass = hit.frame;
+        } else {
+            EXPECT_EQ(hit.frame, lastBass) << "a snare or effect hit comes after its step's bass";
+        }
+    }
+    EXPECT_EQ(bassHits, ticks);
+    EXPECT_GT(ticks, 0u);
+}
+
+}  // namespace
+}  // namespace trovik

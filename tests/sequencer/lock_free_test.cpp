@@ -1,0 +1,105 @@
+// A writer thread and reader threads hammer the two hand-over structures;
+// every field of a value carries the same counter, so a value pieced
+// together from two writes shows. ThreadSanitizer runs these too
+// (scripts/check-thread-sanitized.sh).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "sequencer/seq_lock.h"
+#include "sequencer/triple_buffer.h"
+
+namespace trovik {
+namespace {
+
+constexpr std::uint64_t kWrites = 200'000;
+
+// Larger than a cache line, with a field of another size at the end.
+struct Stamped {
+    std::array<std::uint64_t, 11> words{};
+    std::uint16_t tail = 0;
+
+    static Stamped of(std::uint64_t counter) {
+        Stamped value;
+        value.words.fill(counter);
+        value.tail = static_cast<std::uint16_t>(counter);
+        return value;
+    }
+    // The counter it carries, or -1 when its fields disagree.
+    std::int64_t counter() const {
+        for (std::uint64_t word : words)
+            if (word != words[0]) return -1;
+        if (tail != static_cast<std::uint16_t>(words[0])) return -1;
+        return static_cast<std::int64_t>(words[0]);
+    }
+};
+
+// Reads until the last value written shows up; every value must be whole
+// and none older than one read before. Says when it has begun, so that the
+// writer does not finish before the reader starts.
+template <typename ReadFn>
+void readUntilLast(ReadFn read, int& torn, int& backwards, std::atomic<int>& readersStarted) {
+    readersStarted.fetch_add(1, std::memory_order_relaxed);
+    std::int64_t last = 0;
+    while (last != static_cast<std::int64_t>(kWrites)) {
+        const std::int64_t now = read();
+        if (now < 0) {
+            ++torn;
+            continue;
+        }
+        if (now < last) ++backwards;
+        last = now;
+    }
+}
+
+TEST(TripleBuffer, TheReaderSeesTheNewestWholeValueOrTheOneBefore) {
+    TripleBuffer<Stamped> buffer(Stamped::of(0));
+    EXPECT_EQ(buffer.read().counter(), 0) << "the initial value before any write";
+    buffer.write(Stamped::of(1));
+    buffer.write(Stamped::of(2));
+    EXPECT_EQ(buffer.read().counter(), 2) << "older writes are dropped";
+    EXPECT_EQ(buffer.read().counter(), 2) << "and the newest is kept while nothing new comes";
+    buffer.write(Stamped::of(3));
+    EXPECT_EQ(buffer.read().counter(), 3);
+}
+
+TEST(TripleBuffer, AWriterAndAReaderThreadNeverShowATornOrOlderValue) {
+    TripleBuffer<Stamped> buffer(Stamped::of(0));
+    int torn = 0;
+    int backwards = 0;
+    std::atomic<int> readersStarted{0};
+    std::thread reader([&] {
+        readUntilLast([&] { return buffer.read().counter(); }, torn, backwards, readersStarted);
+    });
+    while (readersStarted.load(std::memory_order_relaxed) < 1) std::this_thread::yield();
+    for (std::uint64_t i = 1; i <= kWrites; ++i) buffer.write(Stamped::of(i));
+    reader.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(backwards, 0);
+}
+
+TEST(SeqLock, AWriterAndTwoReaderThreadsNeverShowATornOrOlderValue) {
+    SeqLock<Stamped> lock(Stamped::of(0));
+    std::array<int, 2> torn{};
+    std::array<int, 2> backwards{};
+    std::atomic<int> readersStarted{0};
+    std::vector<std::thread> readers;
+    for (std::size_t r = 0; r < 2; ++r) {
+        readers.emplace_back([&, r] {
+            readUntilLast([&] { return lock.read().counter(); }, torn[r], backwards[r],
+                          readersStarted);
+        });
+    }
+    while (readersStarted.load(std::memory_order_relaxed) < 2) std::this_thread::yield();
+    for (std::uint64_t i = 1; i <= kWrites; ++i) lock.write(Stamped::of(i));
+    for (std::thread& reader : readers) reader.join();
+    EXPECT_EQ(torn, (std::array<int, 2>{}));
+    EXPECT_EQ(backwards, (std::array<int, 2>{}));
+}
+
+}  // namespace
+}  // namespace trovik

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+#include "sequencer/step_sequencer.h"
+
+namespace trovik {
+
+struct Hit {
+    Track track;
+    std::int64_t frame;  // of the stream, counted from the first frame walked
+
+    bool operator==(const Hit&) const = default;
+};
+
+inline void PrintTo(const Hit& hit, std::ostream* out) {
+    static constexpr const char* kNames[] = {"bass", "snare", "effect"};
+    *out << kNames[indexOf(hit.track)] << "@" << hit.frame;
+}
+
+inline std::int64_t steadyNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Walks a step clock block by block as the audio thread does and keeps
+// every hit with its frame in the stream.
+class StepRecorder : public StepSounds {
+  public:
+    StepRecorder(SequencerLink& link, int sampleRate) : link_(link), clock_(link, sampleRate) {}
+
+    void walk(int frames) {
+        blockStart_ = clock_.framesWalked();
+        blockFrames_ = frames;
+        clock_.walk(frames, *this, steadyNow());
+    }
+
+    void walkBlocks(int count, int frames) {
+        for (int i = 0; i < count; ++i) walk(frames);
+    }
+
+    // Walks blocks of the given sizes, in turn, until `ticks` steps were played.
+    void walkUntilTicks(std::uint64_t ticks, const std::vector<int>& blockSizes) {
+        for (std::size_t i = 0; ticksPlayed() < ticks; i = (i + 1) % blockSizes.size())
+            walk(blockSizes[i]);
+    }
+
+    void PlaySample(Track track, int frameOffset) override {
+        if (frameOffset < 0 || frameOffset >= blockFrames_)
+            ADD_FAILURE() << "offset " << frameOffset << " outside a block of " << blockFrames_;
+        hits_.push_back({track, blockStart_ + frameOffset});
+    }
+
+    StepFeedback told() const { return link_.feedback.read(); }
+    std::uint64_t ticksPlayed() const { return told().ticks; }
+    std::int64_t framesWalked() const { return clock_.framesWalked(); }
+    int position() const { return clock_.position(); }
+    const std::vector<Hit>& hits() const { return hits_; }
+    std::vector<Hit> takeHits() { return std::exchange(hits_, {}); }
+
+  private:
+    SequencerLink& link_;
+    StepSequencer clock_;
+    std::vector<Hit> hits_;
+    std::int64_t blockStart_ = 0;
+    int blockFrames_ = 0;
+};
+
+}  // namespace trovik

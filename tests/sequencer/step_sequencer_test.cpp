@@ -1,0 +1,220 @@
+#include "sequencer/step_sequencer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "tests/sequencer/step_recorder.h"
+
+namespace trovik {
+namespace {
+
+constexpr std::uint64_t cellBit(int commandNumber) {
+    return std::uint64_t{1} << (commandNumber - 3);
+}
+constexpr std::uint64_t kAllBassCells = 0xFFFF;  // Command3 to Command18
+constexpr std::uint32_t kAllTracks = 0b111;
+
+// Tick n of a grid that starts at frame `start` falls on the frame nearest
+// to n intervals later, a half frame rounding up.
+std::int64_t tickFrame(std::int64_t start, std::int64_t n, int intervalMs, int sampleRate) {
+    const std::int64_t thousandths = n * intervalMs * sampleRate;
+    return start + thousandths / 1000 + (thousandths % 1000 >= 500 ? 1 : 0);
+}
+
+std::vector<Hit> bassTicks(std::int64_t start, std::int64_t firstTick, std::int64_t lastTick,
+                           int intervalMs, int sampleRate) {
+    std::vector<Hit> hits;
+    for (std::int64_t n = firstTick; n <= lastTick; ++n)
+        hits.push_back({Track::Bass, tickFrame(start, n, intervalMs, sampleRate)});
+    return hits;
+}
+
+// Says where two long lists of hits part, rather than printing them whole.
+::testing::AssertionResult sameHits(const std::vector<Hit>& actual,
+                                    const std::vector<Hit>& expected) {
+    for (std::size_t i = 0; i < actual.size() && i < expected.size(); ++i) {
+        if (!(actual[i] == expected[i])) {
+            return ::testing::AssertionFailure()
+                   << "hit " << i << " is " << ::testing::PrintToString(actual[i]) << ", expected "
+                   << ::testing::PrintToString(expected[i]);
+        }
+    }
+    if (actual.size() != expected.size())
+        return ::testing::AssertionFailure()
+               << actual.size() << " hits, expected " << expected.size();
+    return ::testing::AssertionSuccess();
+}
+
+// Writes snapshots by hand, as the beat model would.
+class StepSequencerTest : public ::testing::Test {
+  protected:
+    static constexpr int kRate = 48000;
+
+    SequencerLink link;
+    BeatSnapshot beat;
+
+    void publish() { link.snapshots.write(beat); }
+    void setPeriod(bool running, int intervalMs) {
+        beat.running = running;
+        beat.interval = static_cast<std::int16_t>(intervalMs);
+        ++beat.periodGeneration;
+        publish();
+    }
+    void setPosition(int position) {
+        beat.position = static_cast<std::int16_t>(position);
+        ++beat.positionGeneration;
+        publish();
+    }
+};
+
+TEST_F(StepSequencerTest, TicksFallOnTheNearestFrameWithoutDriftWhateverTheBlockSizes) {
+    constexpr std::uint64_t kTicks = 10'000;
+    beat.cellsOn = kAllBassCells;
+    for (int rate : {48000, 44100}) {
+        for (int interval : {150, 20, 7}) {
+            std::vector<std::vector<int>> blockRuns{{512}, {333}, {512, 333, 1, 4096, 17}};
+            if (interval == 7)
+                blockRuns.push_back({1});  // longer ones would take millions of blocks
+            for (const std::vector<int>& blocks : blockRuns) {
+                SCOPED_TRACE(::testing::Message()
+                             << rate << " Hz, " << interval << " ms, blocks of "
+                             << ::testing::PrintToString(blocks));
+                beat.interval = static_cast<std::int16_t>(interval);
+                SequencerLink freshLink;
+                freshLink.snapshots.write(beat);
+                StepRecorder recorder(freshLink, rate);
+                recorder.walkUntilTicks(kTicks, blocks);
+                // The last block may hold a few more.
+                std::int64_t played = kTicks;
+                while (tickFrame(0, played + 1, interval, rate) < recorder.framesWalked()) ++played;
+                EXPECT_TRUE(sameHits(recorder.hits(), bassTicks(0, 1, played, interval, rate)));
+                EXPECT_EQ(recorder.told().position, static_cast<int>(played % kSteps) + 1);
+                EXPECT_EQ(recorder.told().nextTickFrame, tickFrame(0, played + 1, interval, rate));
+            }
+        }
+    }
+}
+
+TEST_F(StepSequencerTest, EachTickPlaysItsStepThenMovesOnWrappingFrom16To1) {
+    beat.cellsOn = cellBit(3) | cellBit(19);  // bass step 1, snare step 16
+    beat.interval = 20;
+    publish();
+    StepRecorder recorder(link, kRate);
+    const auto tick = [](int n) { return tickFrame(0, n, 20, kRate); };
+
+    recorder.walkUntilTicks(1, {256});
+    EXPECT_EQ(recorder.told().position, 2);
+    recorder.walkUntilTicks(16, {256});
+    EXPECT_EQ(recorder.told().position, 1) << "step 16 was played, so step 1 comes next";
+    recorder.walkUntilTicks(17, {256});
+    EXPECT_EQ(recorder.takeHits(),
+              (std::vector<Hit>{
+                  {Track::Bass, tick(1)}, {Track::Snare, tick(16)}, {Track::Bass, tick(17)}}));
+
+    setPosition(16);
+    recorder.walkUntilTicks(19, {256});
+    EXPECT_EQ(recorder.takeHits(),
+              (std::vector<Hit>{{Track::Snare, tick(18)}, {Track::Bass, tick(19)}}))
+        << "a position set from outside is the step the next tick plays, on the same grid";
+}
+
+TEST_F(StepSequencerTest, TracksOnOneStepComeInTheOrderBassSnareEffectAtOneFrame) {
+    beat.cellsOn = cellBit(5) | cellBit(32) | cellBit(37);  // step 3 of every track
+    beat.interval = 7;
+    publish();
+    StepRecorder recorder(link, 44100);
+    recorder.walkUntilTicks(16, {333});
+    const std::int64_t step3 = tickFrame(0, 3, 7, 44100);
+    EXPECT_EQ(
+        recorder.hits(),
+        (std::vector<Hit>{{Track::Bass, step3}, {Track::Snare, step3}, {Track::Effect, step3}}));
+}
+
+TEST_F(StepSequencerTest, AMutedTrackIsSilentUntilItsSwitchComesBackOnTheSameGrid) {
+    beat.cellsOn = cellBit(3) | cellBit(34) | cellBit(35);  // step 1 of every track
+    beat.soundingTracks = kAllTracks & ~(1u << indexOf(Track::Bass));
+    beat.interval = 20;
+    publish();
+    StepRecorder recorder(link, kRate);
+    recorder.walkUntilTicks(16, {512});
+    const std::int64_t step1 = tickFrame(0, 1, 20, kRate);
+    EXPECT_EQ(recorder.takeHits(),
+              (std::vector<Hit>{{Track::Snare, step1}, {Track::Effect, step1}}));
+
+    beat.soundingTracks = kAllTracks;
+    publish();
+    recorder.walkUntilTicks(17, {512});
+    const std::int64_t step1Again = tickFrame(0, 17, 20, kRate);
+    EXPECT_EQ(recorder.takeHits(), (std::vector<Hit>{{Track::Bass, step1Again},
+                                                     {Track::Snare, step1Again},
+                                                     {Track::Effect, step1Again}}));
+}
+
+// The beat model writes nothing for as long as the window is busy; the step
+// clock keeps the last beat it read and the countdown it runs.
+TEST_F(StepSequencerTest, AWriterThatStallsOrRewritesTheSamePeriodLosesNoStep) {
+    beat.cellsOn = kAllBassCells;
+    beat.interval = 20;
+    publish();
+    StepRecorder recorder(link, kRate);
+    recorder.walkBlocks(20'000, 480);  // 200 s, 10,000 steps
+    beat.cellsOn |= cellBit(35);
+    publish();  // a cell click: the period stays as it was
+    recorder.walkBlocks(1, 333);
+    recorder.walkBlocks(20'000, 480);
+
+    const std::int64_t end = recorder.framesWalked();
+    std::vector<Hit> expected;
+    for (std::int64_t n = 1; tickFrame(0, n, 20, kRate) < end; ++n) {
+        const std::int64_t frame = tickFrame(0, n, 20, kRate);
+        expected.push_back({Track::Bass, frame});
+        if (frame >= 20'000 * 480 && n % kSteps == 1) expected.push_back({Track::Effect, frame});
+    }
+    EXPECT_TRUE(sameHits(recorder.hits(), expected));
+}
+
+TEST_F(StepSequencerTest, ANewPeriodRestartsTheCountdownAtTheBlockThatSeesIt) {
+    beat.cellsOn = kAllBassCells;
+    beat.interval = 150;
+    publish();
+    StepRecorder recorder(link, kRate);
+    recorder.walkBlocks(30, 512);  // 2 ticks and part of the way to the third
+    ASSERT_EQ(recorder.ticksPlayed(), 2u);
+    recorder.takeHits();
+
+    // Stop and Play between two blocks: the same interval, a new countdown.
+    setPeriod(false, 150);
+    setPeriod(true, 150);
+    const std::int64_t restart = recorder.framesWalked();
+    recorder.walkUntilTicks(4, {512});
+    EXPECT_EQ(recorder.takeHits(), bassTicks(restart, 1, 2, 150, kRate));
+
+    setPeriod(true, 7);
+    const std::int64_t faster = recorder.framesWalked();
+    recorder.walkUntilTicks(40, {333});
+    EXPECT_EQ(recorder.takeHits(), bassTicks(faster, 1, 36, 7, kRate));
+}
+
+TEST_F(StepSequencerTest, PeriodZeroHaltsWhereItIsAndANewPeriodResumesFromThere) {
+    beat.cellsOn = cellBit(8);  // bass step 6
+    beat.interval = 20;
+    publish();
+    StepRecorder recorder(link, kRate);
+    recorder.walkUntilTicks(5, {100});
+    setPeriod(true, 0);
+    recorder.walkBlocks(1'000, 512);
+    EXPECT_EQ(recorder.ticksPlayed(), 5u);
+    EXPECT_EQ(recorder.told().position, 6);
+    EXPECT_EQ(recorder.told().nextTickFrame, -1);
+    EXPECT_TRUE(recorder.hits().empty());
+
+    setPeriod(true, 20);
+    const std::int64_t resumed = recorder.framesWalked();
+    recorder.walkUntilTicks(6, {512});
+    EXPECT_EQ(recorder.hits(), (std::vector<Hit>{{Track::Bass, tickFrame(resumed, 1, 20, kRate)}}));
+}
+
+}  // namespace
+}  // namespace trovik
