@@ -13,6 +13,12 @@
 #   PATTERN=all        all 48 cells on instead of the 16 bass cells
 #   RECORDERS=2        a second recorder, started 1 s after the first, over the same span
 #   KEEP=<folder>      keeps the recordings there
+#   IDLE_SECONDS=10    the span of the idle and floor CPU measurements
+#   TROVIK_BUFFER_FRAMES  passed on to the program and the floor alike
+# Besides the program's idle CPU (the empty pattern playing), it measures
+# the floor: tools/silence_floor, the same SDL stream playing silence,
+# alone on the same sink right after the program's CPU measurements and
+# over the same span, and gives the ratio program / floor.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
@@ -24,6 +30,8 @@ stack=${STACK:-pulse}
 source "$here/../tests/e2e/session.sh"
 
 program="$build/trovik"
+floor="$build/tools/silence_floor"
+idle_seconds=${IDLE_SECONDS:-10}
 onsets="$build/tools/onsets"
 reference="$build/data/bass.wav"
 hz=$(getconf CLK_TCK)
@@ -91,6 +99,31 @@ stop_program() {
     wait "$pid" 2>/dev/null || true
 }
 
+# The floor starts once the program's stream has left the sink, and is
+# measured once its own has come, after as long as the program was given.
+sink_inputs() { pactl list short sink-inputs 2>/dev/null; }
+sink_has_input() { [ -n "$(sink_inputs)" ]; }
+sink_is_idle() { [ -z "$(sink_inputs)" ]; }
+measure_floor() {
+    local floor_pid cpu
+    e2e_poll sink_is_idle || { echo "the program's stream never left the sink" >&2; return 1; }
+    "$floor" >/dev/null 2>>"$e2e_dir/silence_floor.log" &
+    floor_pid=$!
+    e2e_poll sink_has_input || { echo "the floor's stream never reached the sink" >&2; kill "$floor_pid"; return 1; }
+    sleep 0.5
+    cpu=$(cpu_over "$floor_pid" "$idle_seconds")
+    kill "$floor_pid"
+    wait "$floor_pid" || true
+    echo "$cpu"
+}
+
+# program / floor, or why there is none: a tick is 1/CLK_TCK s of CPU.
+ratio() {
+    awk -v p="$1" -v f="$2" -v hz="$hz" -v s="$idle_seconds" 'BEGIN {
+        if (f > 0) printf "%.1f", p / f
+        else printf "none: the floor used less than one tick (%.2f %% of a core) over %d s", 100 / hz / s, s }'
+}
+
 e2e_start_x
 case "$stack" in
     pulse) e2e_start_pulse "$rate" ;;
@@ -103,13 +136,18 @@ measure_startup
 
 # CPU at the two corners: the empty pattern at 150 ms, all 48 cells at 20 ms.
 start_program
-echo "cpu, empty pattern at 150 ms, 10 s: $(cpu_over "$pid" 10) % of a core"
+idle=$(cpu_over "$pid" "$idle_seconds")
+echo "cpu, empty pattern at 150 ms, $idle_seconds s: $idle % of a core"
 switch_cells_on "$window" all
 set_interval "$window" 20
 sleep 1
 echo "cpu, all 48 cells at 20 ms, 10 s: $(cpu_over "$pid" 10) % of a core"
 grep -E 'VmRSS|VmHWM' "/proc/$pid/status" | tr -s ' \t' ' '
 stop_program
+floor_cpu=$(measure_floor)
+echo "cpu, floor (silence_floor alone on the same sink, right after the program), $idle_seconds s: $floor_cpu % of a core"
+grep -h '^silence_floor: [0-9]' "$e2e_dir/silence_floor.log" | tail -n 1
+echo "cpu, idle program / floor: $(ratio "$idle" "$floor_cpu")"
 
 for interval in "${intervals[@]}"; do
     start_program
