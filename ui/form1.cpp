@@ -45,8 +45,6 @@ Form1::Form1(SamplePlayer& player, FormClocks clocks, QWidget* parent)
               clocks.steps ? *clocks.steps : steadyClock_, this),
       timer2_(QStringLiteral("Timer2"), kWatchPeriodMs, Qt::PreciseTimer,
               clocks.watchers ? *clocks.watchers : steadyClock_, this),
-      timer4_(QStringLiteral("Timer4"), kWatchPeriodMs, Qt::PreciseTimer,
-              clocks.watchers ? *clocks.watchers : steadyClock_, this),
       pattern_(patternOf(c_)),
       stepClock_(pattern_, *c_.HScroll1, *c_.Label7, player, timer1_),
       transport_({*c_.Check1, *c_.HScroll1, *c_.VScroll1, timer1_, *c_.Label3, *c_.Label4}),
@@ -97,7 +95,6 @@ void Form1::wireEvents() {
     connect(&timer1_, &ControlTimer::timeout, this, [this] { stepClock_.Timer1_Timer(); });
     connect(&timer2_, &ControlTimer::timeout, this, [this] { transport_.Timer2_Timer(); });
     connect(c_.Drive1, &DriveListBox::Change, this, [this] { sampleBrowser_.Drive1_Change(); });
-    connect(&timer4_, &ControlTimer::timeout, this, [this] { sampleBrowser_.Timer4_Timer(); });
     connect(c_.File1, &FileListBox::Click, this, [this] { sampleBrowser_.File1_Click(); });
 }
 

@@ -21,7 +21,7 @@ namespace trovik {
 struct FormClocks {
     // Timer1, the step timer, whose ticks the grid hits are due on.
     const TimerClock* steps = nullptr;
-    // Timer2 and Timer4, which only watch controls.
+    // Timer2, which only watches controls.
     const TimerClock* watchers = nullptr;
 };
 
@@ -33,9 +33,9 @@ class Form1 : public QWidget {
   public:
     static constexpr int kWidth = 606;
     static constexpr int kHeight = 429;
-    // The transport monitor and the browser sync poll "as often as the
-    // platform allows"; we allow it a few times per screen refresh, which is
-    // all a person can see, instead of waking the processor every millisecond.
+    // The transport monitor polls "as often as the platform allows"; we
+    // allow it a few times per screen refresh, which is all a person can
+    // see, instead of waking the processor every millisecond.
     static constexpr int kWatchPeriodMs = 10;
 
     explicit Form1(SamplePlayer& player, QWidget* parent = nullptr);
@@ -45,7 +45,6 @@ class Form1 : public QWidget {
 
     const FormControls& controls() const { return c_; }
     ControlTimer& Timer1() { return timer1_; }
-    ControlTimer& Timer4() { return timer4_; }
     StepClock& stepClock() { return stepClock_; }
     SampleBrowser& sampleBrowser() { return sampleBrowser_; }
 
@@ -66,7 +65,6 @@ class Form1 : public QWidget {
     SteadyTimerClock steadyClock_;
     ControlTimer timer1_;
     ControlTimer timer2_;
-    ControlTimer timer4_;
     BeatPattern pattern_;
     StepClock stepClock_;
     Transport transport_;
