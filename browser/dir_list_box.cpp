@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QStyle>
+#include <utility>
 
 #include "browser/path_rules.h"
 #include "browser/volumes.h"
@@ -20,7 +21,12 @@ QListWidgetItem* makeEntry(const QString& text, const QString& path, int depth, 
 
 }  // namespace
 
-DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
+DirListBox::DirListBox(QWidget* parent, DirectoryReader::ReadNames readNames)
+    : QListWidget(parent),
+      reader_(std::move(readNames),
+              [this](const QString& path, const std::optional<QStringList>& subdirectories) {
+                  showListing(path, subdirectories);
+              }) {
     setUniformItemSizes(true);
     setIconSize({12, 12});
     connect(this, &QListWidget::itemDoubleClicked, this, &DirListBox::openEntry);
@@ -28,19 +34,38 @@ DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 void DirListBox::setPath(const QString& path) {
-    if (memory_.remembers(path) || path == driveRoot_) return;
+    if (memory_.remembers(path) || path == wantedDriveRoot_) return;
+    if (path == memory_.shown()) {
+        dropReading();
+        return;
+    }
     open(path, driveOf(path));
 }
 
 void DirListBox::open(const QString& path, const QString& driveRoot) {
-    const std::optional<QStringList> subdirectories = readSubdirectoryNames(path);
+    memory_.rememberReading(path);
+    wantedDriveRoot_ = driveRoot;
+    reader_.read(path);
+}
+
+// Asked for the directory it shows while reading another: it stays.
+void DirListBox::dropReading() {
+    reader_.cancel();
+    memory_.forgetReading();
+    wantedDriveRoot_ = driveRoot_;
+}
+
+void DirListBox::showListing(const QString& path,
+                             const std::optional<QStringList>& subdirectories) {
     if (!subdirectories) {
         memory_.rememberUnreadable(path);
+        wantedDriveRoot_ = driveRoot_;
         return;
     }
     memory_.rememberShown(path);
-    driveRoot_ = driveRoot;
+    driveRoot_ = wantedDriveRoot_;
     fillEntries(path, *subdirectories);
+    emit Change();
 }
 
 void DirListBox::fillEntries(const QString& path, const QStringList& subdirectories) {

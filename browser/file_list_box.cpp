@@ -1,12 +1,18 @@
 #include "browser/file_list_box.h"
 
 #include <QSignalBlocker>
+#include <utility>
 
 #include "browser/path_rules.h"
 
 namespace trovik {
 
-FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
+FileListBox::FileListBox(QWidget* parent, DirectoryReader::ReadNames readNames)
+    : QListWidget(parent),
+      reader_(std::move(readNames),
+              [this](const QString& path, const std::optional<QStringList>& names) {
+                  showListing(path, names);
+              }) {
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemClicked, this, &FileListBox::Click);
@@ -15,15 +21,27 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
 
 void FileListBox::setPath(const QString& path) {
     if (memory_.remembers(path)) return;
-    const std::optional<QStringList> names = readWavFileNames(path);
+    if (path == memory_.shown()) {  // asked back while reading another: it stays
+        reader_.cancel();
+        memory_.forgetReading();
+        return;
+    }
+    memory_.rememberReading(path);
+    reader_.read(path);
+}
+
+void FileListBox::showListing(const QString& path, const std::optional<QStringList>& names) {
     if (!names) {
         memory_.rememberUnreadable(path);
         return;
     }
     memory_.rememberShown(path);
-    const QSignalBlocker quiet(this);
-    clear();
-    addItems(*names);
+    {
+        const QSignalBlocker quiet(this);
+        clear();
+        addItems(*names);
+    }
+    emit PathChange();
 }
 
 QString FileListBox::List(int index) const {

@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 
+#include "browser/directory_reader.h"
 #include "browser/directory_reading.h"
 
 namespace trovik {
@@ -9,19 +10,31 @@ namespace trovik {
 // A list of the "*.wav" files of one directory, names only, sorted without
 // regard to letter case, hidden and system files left out. It starts on the
 // working directory.
+//
+// A directory is read on a worker thread; the list goes on showing the
+// previous one's files until the reading is done, and then shows the new
+// ones all at once. Only the directory asked for last is ever listed.
 class FileListBox : public QListWidget {
     Q_OBJECT
 
   public:
-    explicit FileListBox(QWidget* parent = nullptr);
+    // `readNames` lists a directory's WAV files, on a worker thread.
+    explicit FileListBox(QWidget* parent = nullptr,
+                         DirectoryReader::ReadNames readNames = readWavFileNames);
 
-    // The directory whose files are listed.
+    // The directory whose files are listed. It changes when the new
+    // directory's reading is done, never on setPath itself; empty until the
+    // first one is done.
     QString Path() const { return memory_.shown(); }
 
-    // Lists the files of `path`. The path the list already shows changes
+    // Lists the files of `path` and returns at once; they show once the
+    // directory has been read. The path the list already shows changes
     // nothing, not even the selection; a directory that cannot be read
     // leaves the list as it is.
     void setPath(const QString& path);
+
+    // Whether a directory is being read to be listed next.
+    bool isReading() const { return memory_.reading(); }
 
     // The name at `index`; empty outside the list.
     QString List(int index) const;
@@ -32,12 +45,17 @@ class FileListBox : public QListWidget {
   signals:
     // The user selected an entry, by mouse or keyboard.
     void Click();
+    // The list shows another directory's files: Path has changed.
+    void PathChange();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void showListing(const QString& path, const std::optional<QStringList>& names);
+
     PathMemory memory_;
+    DirectoryReader reader_;  // last, so that it goes first, before what it fills
 };
 
 }  // namespace trovik

@@ -68,9 +68,6 @@ Form1::Form1(BeatModel& beat, QWidget* parent)
     timer3_.setParent(this);
     timer3_.setObjectName(QStringLiteral("Timer3"));
     timer3_.setInterval(1);
-    timer4_.setParent(this);
-    timer4_.setObjectName(QStringLiteral("Timer4"));
-    timer4_.start(kWatchPeriodMs);
     wireEvents();
     bindModel();
     wireSelector();
@@ -95,7 +92,6 @@ void Form1::wireEvents() {
     connect(c_.Command[52], &QPushButton::clicked, this, [this] { beatFiles_.Command52_Click(); });
     connect(&timer2_, &QTimer::timeout, this, [this] { followSteps(); });
     connect(c_.Drive1, &DriveListBox::Change, this, [this] { sampleBrowser_.Drive1_Change(); });
-    connect(&timer4_, &QTimer::timeout, this, [this] { sampleBrowser_.Timer4_Timer(); });
     connect(c_.File1, &FileListBox::Click, this, [this] {
         sampleBrowser_.File1_Click();
         beat_.setEffectPath(c_.Label7->text());

@@ -21,16 +21,11 @@ class Form1 : public QWidget {
   public:
     static constexpr int kWidth = 606;
     static constexpr int kHeight = 429;
-    // The browser sync polls "as often as the platform allows"; we allow it
-    // a few times per screen refresh, which is all a person can see, instead
-    // of waking the processor every millisecond.
-    static constexpr int kWatchPeriodMs = 10;
 
     explicit Form1(BeatModel& beat, QWidget* parent = nullptr);
 
     const FormControls& controls() const { return c_; }
     QTimer& Timer2() { return timer2_; }
-    QTimer& Timer4() { return timer4_; }
     SampleBrowser& sampleBrowser() { return sampleBrowser_; }
 
     // Shows the window with its frame, title bar and borders included,
@@ -56,7 +51,6 @@ class Form1 : public QWidget {
     // Wakes when the step clock is about to move the position, so the bar
     // display follows it; idle while the clock stands still.
     QTimer timer2_;
-    QTimer timer4_;
     SampleBrowser sampleBrowser_;
     QtBeatFileDialogs beatFileDialogs_;
     BeatFileCommands beatFiles_;
