@@ -8,14 +8,16 @@
 namespace trovik {
 
 FileListBox::FileListBox(QWidget* parent, DirectoryReader::ReadNames readNames)
-    : QListWidget(parent),
+    : QListView(parent),
       reader_(std::move(readNames),
               [this](const QString& path, const std::optional<QStringList>& names) {
                   showListing(path, names);
               }) {
+    setModel(&names_);
     setUniformItemSizes(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::itemClicked, this, &FileListBox::Click);
+    connect(this, &QListView::clicked, this, &FileListBox::Click);
     setPath(workingDirectory());
 }
 
@@ -38,26 +40,25 @@ void FileListBox::showListing(const QString& path, const std::optional<QStringLi
     memory_.rememberShown(path);
     {
         const QSignalBlocker quiet(this);
-        clear();
-        addItems(*names);
+        names_.setStringList(*names);
     }
     emit PathChange();
 }
 
 QString FileListBox::List(int index) const {
-    const QListWidgetItem* entry = item(index);
-    return entry ? entry->text() : QString();
+    if (index < 0 || index >= count()) return {};
+    return names_.data(names_.index(index)).toString();
 }
 
 int FileListBox::ListIndex() const {
-    const QList<QListWidgetItem*> selected = selectedItems();
-    return selected.isEmpty() ? -1 : row(selected.first());
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 // Moving the selection with the keyboard selects an entry as a click does.
 void FileListBox::keyPressEvent(QKeyEvent* event) {
     const int before = ListIndex();
-    QListWidget::keyPressEvent(event);
+    QListView::keyPressEvent(event);
     if (ListIndex() != before && ListIndex() >= 0) emit Click();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QListWidget>
+#include <QListView>
+#include <QStringListModel>
 
 #include "browser/directory_reader.h"
 #include "browser/directory_reading.h"
@@ -13,8 +14,10 @@ namespace trovik {
 //
 // A directory is read on a worker thread; the list goes on showing the
 // previous one's files until the reading is done, and then shows the new
-// ones all at once. Only the directory asked for last is ever listed.
-class FileListBox : public QListWidget {
+// ones all at once. Only the directory asked for last is ever listed. The
+// names sit in a plain string model, so a folder of many thousand files
+// shows at once.
+class FileListBox : public QListView {
     Q_OBJECT
 
   public:
@@ -36,8 +39,12 @@ class FileListBox : public QListWidget {
     // Whether a directory is being read to be listed next.
     bool isReading() const { return memory_.reading(); }
 
+    // How many names the list shows.
+    int count() const { return names_.rowCount(); }
     // The name at `index`; empty outside the list.
     QString List(int index) const;
+    // Where the entry at `index` is drawn, in the viewport.
+    QRect entryRect(int index) const { return visualRect(names_.index(index)); }
 
     // The selected entry's index; -1 when none is selected.
     int ListIndex() const;
@@ -55,6 +62,7 @@ class FileListBox : public QListWidget {
     void showListing(const QString& path, const std::optional<QStringList>& names);
 
     PathMemory memory_;
+    QStringListModel names_;
     DirectoryReader reader_;  // last, so that it goes first, before what it fills
 };
 

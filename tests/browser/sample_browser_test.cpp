@@ -286,9 +286,11 @@ void userOpens(DirListBox& Dir1, const QString& path) {
     QTest::keyClick(&Dir1, Qt::Key_Return);
 }
 void userClicks(FileListBox& File1, const QString& name) {
-    QListWidgetItem* item = File1.findItems(name, Qt::MatchExactly).value(0);
-    ASSERT_NE(item, nullptr) << name.toStdString();
-    QTest::mouseClick(File1.viewport(), Qt::LeftButton, {}, File1.visualItemRect(item).center());
+    int row = 0;
+    while (row < File1.count() && File1.List(row) != name) ++row;
+    ASSERT_LT(row, File1.count()) << name.toStdString();
+    File1.scrollTo(File1.model()->index(row, 0));
+    QTest::mouseClick(File1.viewport(), Qt::LeftButton, {}, File1.entryRect(row).center());
 }
 
 // The lists have read what they were asked for and the sync has run.
