@@ -85,8 +85,9 @@ class ScopedEnvironment {
 // subsystem stops around a lost server, under a decoding that is still
 // converting on another thread. prepareProcess() keeps SDL's own
 // resampler, so a decoding outlives the subsystem, and the engine survives
-// being opened and closed while it decodes. (Without libsamplerate on the
-// system the mode has nothing to load, and this passes either way.)
+// being opened and closed while it decodes. It can only fail where SDL
+// loads libsamplerate itself: where it has none, or links it at start-up
+// (Debian's SDL does), unloading it is a no-op and this passes either way.
 TEST(SoundEngine, SurvivesAResamplerAskedForThroughTheEnvironment) {
     const ScopedEnvironment resampling("SDL_AUDIO_RESAMPLING_MODE", "high");
     SoundEngine::prepareProcess();
