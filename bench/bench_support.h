@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "sound/mixer.h"
-
 namespace trovik::bench {
 
 inline std::filesystem::path scratchFolder() {
@@ -42,12 +40,6 @@ inline void touch(const std::string& path) {
     timespec times[2] = {info.st_atim, info.st_mtim};
     times[1].tv_nsec = (times[1].tv_nsec + 1) % 1'000'000'000;
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-// What the audio thread would do: render and thereby hand back finished sounds.
-inline void renderOneBuffer(Mixer& mixer) {
-    static std::vector<float> out(256 * 2);
-    mixer.render(out.data(), 256);
 }
 
 }  // namespace trovik::bench

@@ -1,103 +1,112 @@
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "sequencer/beat_snapshot.h"
 #include "sound/drum_kit.h"
 #include "sound/mixer.h"
 #include "sound/sample_cache.h"
-#include "sound/stream_clock.h"
-#include "sound/stream_time.h"
-#include "sound/wav_player.h"
+#include "sound/track_samples.h"
+#include "sound/track_slots.h"
 
 namespace trovik::bench {
 namespace {
 
-void PlaySample_FilePlayedBefore(benchmark::State& state) {
-    Mixer mixer;
-    const DrumKit drumKit(TROVIK_SAMPLE_DIR);
-    WavPlayer player(mixer, drumKit, 44100);
-    player.PlaySample(DrumKit::kBassName);
-    for (auto _ : state) {
-        player.PlaySample(DrumKit::kBassName);
-        state.PauseTiming();
-        renderOneBuffer(mixer);
-        state.ResumeTiming();
-    }
-}
-BENCHMARK(PlaySample_FilePlayedBefore);
+constexpr int kRate = 48000;
+constexpr int kBlock = 512;
 
-// A 1 MB file that is new to the player (or changed on disk) at every call.
-void PlaySample_First1MBFile(benchmark::State& state) {
-    const auto folder = scratchFolder();
-    const std::string path = writeWavOfSize(folder / "long.wav", 1 << 20);
-    Mixer mixer;
-    const DrumKit drumKit(TROVIK_SAMPLE_DIR);
-    WavPlayer player(mixer, drumKit, static_cast<int>(state.range(0)));
-    for (auto _ : state) {
-        state.PauseTiming();
-        touch(path);
-        renderOneBuffer(mixer);
-        state.ResumeTiming();
-        player.PlaySample(path);
-    }
-    std::filesystem::remove_all(folder);
+BeatSnapshot everyCellOn(int intervalMs) {
+    BeatSnapshot beat;
+    beat.cellsOn = (std::uint64_t{1} << kCellCount) - 1;
+    beat.interval = static_cast<std::int16_t>(intervalMs);
+    return beat;
 }
-BENCHMARK(PlaySample_First1MBFile)->Arg(44100)->Arg(48000)->Unit(benchmark::kMicrosecond);
 
-// A hit of the step grid: the frame comes from the anchor, not from a fresh
-// estimate, and the file was played before.
-void PlaySampleAt_GridHitOnAFilePlayedBefore(benchmark::State& state) {
-    Mixer mixer;
-    const DrumKit drumKit(TROVIK_SAMPLE_DIR);
-    StreamClock clock(48000);
-    const auto start = StreamClock::Clock::now();
-    clock.onCallback(0, start);
-    StreamTime time(clock);
-    time.now(start);
-    WavPlayer player(mixer, drumKit, 48000, {&time, std::chrono::milliseconds(15)});
-    std::vector<float> oneTick(960 * 2);  // 20 ms at 48 kHz: the stream keeps pace with the grid
-    std::int64_t tick = 0;
+// The audio callback's work for one 512-frame block at 48 kHz while all
+// three tracks hit on every step, a step every 5 ms: two steps of three
+// hits each fall inside the block, and the voice plays between them.
+void Mixer_RenderBlockWithHits(benchmark::State& state) {
+    SequencerLink link;
+    TrackSlots slots;
+    Mixer mixer(link, slots, kRate);
+    const auto bass = Sample::fromInterleaved(std::vector<float>(kRate * 2, 0.25f));
+    const auto snare = Sample::fromInterleaved(std::vector<float>(kRate * 2, 0.5f));
+    slots.offer(Track::Bass, *bass);
+    slots.offer(Track::Snare, *snare);
+    slots.offer(Track::Effect, *bass);
+    link.snapshots.write(everyCellOn(5));
+    std::vector<float> out(kBlock * Sample::kChannels);
     for (auto _ : state) {
-        player.PlaySampleAt(DrumKit::kBassName, {start, std::chrono::milliseconds(20), ++tick});
-        state.PauseTiming();
-        mixer.render(oneTick.data(), 960);
-        state.ResumeTiming();
+        mixer.render(out.data(), kBlock, 0);
+        benchmark::DoNotOptimize(out.data());
     }
+    state.counters["steps"] = static_cast<double>(link.feedback.read().ticks);
 }
-BENCHMARK(PlaySampleAt_GridHitOnAFilePlayedBefore);
+BENCHMARK(Mixer_RenderBlockWithHits);
 
-void PlaySample_MissingFile(benchmark::State& state) {
-    Mixer mixer;
-    const DrumKit drumKit(TROVIK_SAMPLE_DIR);
-    WavPlayer player(mixer, drumKit, 44100);
+// The same block with a new sample taken from its slot, and the one it
+// replaces handed back, at every block.
+void Mixer_RenderBlockTakingANewSample(benchmark::State& state) {
+    SequencerLink link;
+    TrackSlots slots;
+    Mixer mixer(link, slots, kRate);
+    const auto first = Sample::fromInterleaved(std::vector<float>(kRate * 2, 0.25f));
+    const auto second = Sample::fromInterleaved(std::vector<float>(kRate * 2, 0.5f));
+    link.snapshots.write(everyCellOn(5));
+    std::vector<float> out(kBlock * Sample::kChannels);
+    bool odd = false;
     for (auto _ : state) {
-        player.PlaySample("/nonexistent/effect.wav");
-        state.PauseTiming();
-        renderOneBuffer(mixer);
-        state.ResumeTiming();
-    }
-}
-BENCHMARK(PlaySample_MissingFile);
-
-// The audio callback's work for one 256-frame buffer while a sound plays,
-// with a stop and start falling inside it.
-void Mixer_RenderOneBuffer(benchmark::State& state) {
-    Mixer mixer;
-    const auto owned = Sample::fromInterleaved(std::vector<float>(44100 * 2, 0.25f));
-    const Sample& sample = *owned;
-    std::vector<float> out(256 * 2);
-    for (auto _ : state) {
-        const std::int64_t now = mixer.framesRendered();
-        mixer.postStop(now + 100);
-        mixer.postStart(sample, now + 100);
-        mixer.render(out.data(), 256);
-        while (mixer.takeReleased() != nullptr) {
+        slots.offer(Track::Bass, odd ? *first : *second);
+        odd = !odd;
+        mixer.render(out.data(), kBlock, 0);
+        while (slots.takeReleased() != nullptr) {
         }
         benchmark::DoNotOptimize(out.data());
     }
 }
-BENCHMARK(Mixer_RenderOneBuffer);
+BENCHMARK(Mixer_RenderBlockTakingANewSample);
+
+// The watcher thread's look before a step when no file changed: a stat()
+// per track, nothing decoded, nothing offered. The files are first left
+// alone for longer than the file system's timestamp step.
+void TrackSamples_LookWithNothingChanged(benchmark::State& state) {
+    const auto folder = scratchFolder();
+    const std::string effect = writeWavOfSize(folder / "effect.wav", 1 << 16);
+    const std::string bass = writeWavOfSize(folder / "bass.wav", 1 << 16);
+    const std::string snare = writeWavOfSize(folder / "snare.wav", 1 << 16);
+    // Until then the cache decodes a file again at every look.
+    std::this_thread::sleep_for(
+        std::chrono::nanoseconds(SampleCache::kTimestampStepNanoseconds + 100'000'000));
+    SequencerLink link;
+    TrackSlots slots;
+    const DrumKit drumKit(folder);
+    TrackSamples samples(slots, link, drumKit, kRate);
+    samples.setEffectPath(effect);
+    samples.lookNow();
+    for (auto _ : state) samples.lookNow();
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(TrackSamples_LookWithNothingChanged);
+
+// A 1 MB file that is new to the cache (or changed on disk) at every call:
+// its first chunk decoded at once, at the file's own rate and resampled.
+void SampleCache_First1MBFile(benchmark::State& state) {
+    const auto folder = scratchFolder();
+    const std::string path = writeWavOfSize(folder / "long.wav", 1 << 20);
+    SampleCache cache(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        touch(path);
+        cache.collectDecoded();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(cache.get(path));
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(SampleCache_First1MBFile)->Arg(44100)->Arg(48000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace trovik::bench

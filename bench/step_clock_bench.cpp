@@ -1,51 +1,49 @@
 #include <benchmark/benchmark.h>
 
-#include <QLabel>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QWidget>
-
-#include "bench/bench_support.h"
-#include "sequencer/beat_pattern.h"
-#include "sequencer/control_timer.h"
-#include "sequencer/step_clock.h"
-#include "sound/drum_kit.h"
-#include "sound/wav_player.h"
+#include "sequencer/sequencer_link.h"
+#include "sequencer/step_sequencer.h"
 
 namespace trovik::bench {
 namespace {
 
-// One tick of the step clock with all three tracks hitting, through the real
-// player (the effect is the bass sample under its full path).
-void StepClock_TickWithThreeHits(benchmark::State& state) {
-    QWidget owner;
-    std::array<QAbstractButton*, kCellCount> cells{};
-    for (auto& cell : cells) cell = new QPushButton(kCellOn, &owner);
-    std::array<QLabel*, 3> switches{};
-    for (auto& s : switches) {
-        s = new QLabel(QStringLiteral("O"), &owner);
-        setSwitchColour(*s, kSwitchSounds);
-    }
-    auto* position = new QScrollBar(Qt::Horizontal, &owner);
-    position->setRange(1, 16);
-    auto* effectPath =
-        new QLabel(QString::fromStdString(std::string(TROVIK_SAMPLE_DIR) + "/bass.wav"), &owner);
+// Counts the hits, so that the walk cannot be optimised away.
+class CountedSounds : public StepSounds {
+  public:
+    void PlaySample(Track, int frameOffset) override { total += frameOffset + 1; }
+    long total = 0;
+};
 
-    Mixer mixer;
-    const DrumKit drumKit(TROVIK_SAMPLE_DIR);
-    WavPlayer player(mixer, drumKit, 44100);
-    const BeatPattern pattern(cells, switches);
-    const ControlTimer timer(QStringLiteral("Timer1"), 0, Qt::PreciseTimer);
-    StepClock clock(pattern, *position, *effectPath, player, timer);
-    clock.Timer1_Timer();
+// The step clock's share of one 512-frame block at 48 kHz, with a step of
+// three hits every 5 ms (two in each block), and a new snapshot of the beat
+// read at every block as while the user edits it.
+void StepSequencer_WalkBlockWithThreeHitsAStep(benchmark::State& state) {
+    SequencerLink link;
+    StepSequencer steps(link, 48000);
+    BeatSnapshot beat;
+    beat.cellsOn = (std::uint64_t{1} << kCellCount) - 1;
+    beat.interval = 5;
+    CountedSounds sounds;
     for (auto _ : state) {
-        clock.Timer1_Timer();
-        state.PauseTiming();
-        renderOneBuffer(mixer);
-        state.ResumeTiming();
+        link.snapshots.write(beat);
+        steps.walk(512, sounds, 0);
     }
+    benchmark::DoNotOptimize(sounds.total);
+    state.counters["steps"] = static_cast<double>(link.feedback.read().ticks);
 }
-BENCHMARK(StepClock_TickWithThreeHits);
+BENCHMARK(StepSequencer_WalkBlockWithThreeHitsAStep);
+
+// A block with no step in it: the cost every block pays.
+void StepSequencer_WalkBlockWithoutAStep(benchmark::State& state) {
+    SequencerLink link;
+    StepSequencer steps(link, 48000);
+    BeatSnapshot beat;
+    beat.interval = 1000;
+    link.snapshots.write(beat);
+    CountedSounds sounds;
+    for (auto _ : state) steps.walk(512, sounds, 0);
+    benchmark::DoNotOptimize(sounds.total);
+}
+BENCHMARK(StepSequencer_WalkBlockWithoutAStep);
 
 }  // namespace
 }  // namespace trovik::bench

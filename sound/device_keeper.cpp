@@ -7,6 +7,13 @@ std::int64_t nanosecondsOf(std::chrono::steady_clock::time_point time) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
 }
 
+// In two parts: nanoseconds times the rate overflows after some 53 hours
+// without a device.
+std::int64_t framesIn(std::int64_t nanoseconds, int rate) {
+    constexpr std::int64_t kSecond = 1'000'000'000;
+    return nanoseconds / kSecond * rate + nanoseconds % kSecond * rate / kSecond;
+}
+
 }  // namespace
 
 DeviceKeeper::DeviceKeeper(OutputDevice& device, Mixer& mixer, int blockFrames)
@@ -53,7 +60,7 @@ void DeviceKeeper::startSilence(std::chrono::steady_clock::time_point now) {
 void DeviceKeeper::renderSilently(std::chrono::steady_clock::time_point now) {
     if (device_.isOpen()) return;
     const std::int64_t due =
-        (nanosecondsOf(now) - nanosecondsOf(silentSince_)) * mixer_.sampleRate() / 1'000'000'000;
+        framesIn(nanosecondsOf(now) - nanosecondsOf(silentSince_), mixer_.sampleRate());
     // After a long suspension the time gone by is skipped, not made up.
     const std::int64_t behind = due - silentFrames_;
     if (behind > mixer_.sampleRate()) silentFrames_ = due - blockFrames_;

@@ -2,11 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <vector>
+#include <chrono>
+
+#include "tests/sound/beat_for_tests.h"
 
 namespace trovik {
 namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing::Beat;
+
+constexpr int kRate = 48000;
+constexpr int kBlock = 512;
 
 // A device whose server comes and goes at the test's word.
 class FakeDevice : public OutputDevice {
@@ -34,51 +42,55 @@ class FakeDevice : public OutputDevice {
     bool open_ = false;
 };
 
+std::int64_t framesIn(Clock::duration duration) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count() * kRate /
+           1'000'000'000;
+}
+
+// The keeper starts its silence when it is built or when it closes a lost
+// device, at a moment the test can only bracket: `before` and `after`.
 class DeviceKeeperTest : public ::testing::Test {
   protected:
     FakeDevice device;
-    Mixer mixer;
-    StreamClock clock{48000};
-    DeviceKeeper keeper{device, mixer, clock};
-    std::unique_ptr<Sample> tone =
-        Sample::fromInterleaved(std::vector<float>(2000 * Sample::kChannels, 0.5f));
+    SequencerLink link;
+    TrackSlots slots;
+    Mixer mixer{link, slots, kRate};
+    Clock::time_point before = Clock::now();
+    DeviceKeeper keeper{device, mixer, kBlock};
+    Clock::time_point after = Clock::now();
 
-    int released() {
-        int count = 0;
-        while (mixer.takeReleased() != nullptr) ++count;
-        return count;
+    DeviceKeeperTest() { link.snapshots.write(Beat(100).everyStep(Track::Bass).snapshot()); }
+
+    // What renderSilently(now) may have rendered in all, given the bracket.
+    void expectRenderedFor(Clock::time_point now, const char* when) {
+        const std::int64_t most = framesIn(now - before) / kBlock * kBlock;
+        const std::int64_t least = (framesIn(now - after) / kBlock - 1) * kBlock;
+        EXPECT_LE(mixer.framesRendered(), most) << when;
+        EXPECT_GE(mixer.framesRendered(), least) << when;
     }
 };
 
-// The server goes away while a hit plays and more are posted: the device is
-// closed, the stream clock forgets the old stream, and the hits posted
-// meanwhile are dropped (their samples come back) instead of sounding late
-// once the server is back, when the device opens again by itself. Without
-// a server at start-up the program runs silently until one appears.
+// Without a server at start-up the program runs silently until one
+// appears; a device the server drops is closed, and opened again by itself
+// once the server is back. A device that plays is left alone.
 TEST_F(DeviceKeeperTest, ALostDeviceIsClosedAndReopenedOnceTheServerIsBack) {
     device.serverUp = false;
     for (int i = 0; i < 3; ++i) keeper.check();
     EXPECT_FALSE(keeper.sounding());
+    EXPECT_EQ(device.opens, 0);
+
     device.serverUp = true;
     keeper.check();
     ASSERT_TRUE(keeper.sounding());
-    mixer.postStart(*tone);
-    std::vector<float> out(512);
-    mixer.render(out.data(), 256);
-    clock.onCallback(0, StreamClock::Clock::now());
+    keeper.check();
+    EXPECT_EQ(device.opens, 1) << "a device that plays is left alone";
 
     device.dropped = true;
     device.serverUp = false;
     keeper.check();
     EXPECT_FALSE(keeper.sounding());
     EXPECT_EQ(device.closes, 1) << "only the lost device is closed";
-    EXPECT_EQ(clock.frameAt(StreamClock::Clock::now()), StreamClock::kUnknown);
-    EXPECT_EQ(clock.epoch(), 1u);
-    EXPECT_EQ(released(), 1) << "the cut voice comes back";
-
-    mixer.postStart(*tone, 5000);  // the beat goes on while silent
     keeper.check();
-    EXPECT_EQ(released(), 1) << "hits posted while silent are dropped";
     EXPECT_EQ(device.opens, 1) << "no server, no device";
 
     device.serverUp = true;
@@ -86,9 +98,83 @@ TEST_F(DeviceKeeperTest, ALostDeviceIsClosedAndReopenedOnceTheServerIsBack) {
     EXPECT_TRUE(keeper.sounding());
     EXPECT_EQ(device.opens, 2);
     EXPECT_EQ(keeper.timesOpened(), 2u);
-    keeper.check();
-    EXPECT_EQ(device.opens, 2) << "a device that plays is left alone";
     EXPECT_EQ(device.closes, 1);
+}
+
+// While the device is closed the steps go on at the steady clock's pace, in
+// whole blocks; while it is open the audio thread renders, not the keeper.
+TEST_F(DeviceKeeperTest, WhileClosedTheStepsWalkAtTheSteadyClocksPace) {
+    keeper.renderSilently(after + 1s);
+    expectRenderedFor(after + 1s, "after 1 s");
+    const StepFeedback oneSecond = link.feedback.read();
+    // A step every 4800 frames, the first one period after the start.
+    EXPECT_EQ(oneSecond.ticks, static_cast<std::uint64_t>((oneSecond.framesWalked - 1) / 4800));
+    EXPECT_GE(oneSecond.ticks, 9u);
+
+    keeper.renderSilently(after + 1s);
+    EXPECT_EQ(link.feedback.read().framesWalked, oneSecond.framesWalked) << "no time, no frames";
+    keeper.renderSilently(after + 1500ms);
+    expectRenderedFor(after + 1500ms, "after 1.5 s");
+    EXPECT_GE(link.feedback.read().ticks, oneSecond.ticks + 4);
+    EXPECT_NE(link.feedback.read().position, oneSecond.position);
+
+    keeper.check();  // the server is up: it opens
+    ASSERT_TRUE(device.isOpen());
+    const std::int64_t atOpen = mixer.framesRendered();
+    keeper.renderSilently(after + 10s);
+    EXPECT_EQ(mixer.framesRendered(), atOpen);
+}
+
+// A machine suspended for an hour: the time gone by is skipped, not made up
+// in a burst of steps; then the steps go on at their pace from there.
+TEST_F(DeviceKeeperTest, ALongSuspensionIsSkippedNotMadeUp) {
+    keeper.renderSilently(after + 1s);
+    const std::uint64_t ticksBefore = link.feedback.read().ticks;
+    const std::int64_t framesBefore = mixer.framesRendered();
+
+    const auto woken = after + 1h;
+    keeper.renderSilently(woken);
+    EXPECT_EQ(mixer.framesRendered(), framesBefore + kBlock);
+    EXPECT_LE(link.feedback.read().ticks, ticksBefore + 1);
+
+    keeper.renderSilently(woken + 1s);
+    EXPECT_GE(mixer.framesRendered(), framesBefore + kRate - kBlock);
+    EXPECT_LE(mixer.framesRendered(), framesBefore + kBlock + kRate);
+}
+
+// Days without a sound server: the pace is kept however long the device has
+// been closed.
+TEST_F(DeviceKeeperTest, TheStepsGoOnAfterDaysWithoutADevice) {
+    for (const auto closedFor :
+         {std::chrono::hours(24), std::chrono::hours(72), std::chrono::hours(24 * 365)}) {
+        keeper.renderSilently(after + closedFor);
+        const std::int64_t frames = mixer.framesRendered();
+        keeper.renderSilently(after + closedFor + 1s);
+        EXPECT_GE(mixer.framesRendered(), frames + kRate - kBlock) << closedFor.count() << " h";
+        EXPECT_LE(mixer.framesRendered(), frames + kRate + kBlock) << closedFor.count() << " h";
+    }
+}
+
+// A new silence starts when the lost device is closed: it owes nothing to
+// the silence before the device opened, and makes up none of the time the
+// device played.
+TEST_F(DeviceKeeperTest, SilenceCountsFromTheMomentTheDeviceWasClosed) {
+    keeper.renderSilently(after + 400ms);  // a silence before the first open
+    keeper.check();
+    ASSERT_TRUE(device.isOpen());
+    mixer.render(std::vector<float>(kBlock * 2).data(), kBlock, 0);  // as the audio thread
+    device.dropped = true;
+    device.serverUp = false;
+    const auto closing = Clock::now();
+    keeper.check();
+    const auto closed = Clock::now();
+    ASSERT_FALSE(device.isOpen());
+    const std::int64_t atClose = mixer.framesRendered();
+
+    keeper.renderSilently(closed + 500ms);
+    const std::int64_t rendered = mixer.framesRendered() - atClose;
+    EXPECT_LE(rendered, framesIn(closed + 500ms - closing));
+    EXPECT_GE(rendered, (framesIn(500ms) / kBlock - 1) * kBlock);
 }
 
 }  // namespace

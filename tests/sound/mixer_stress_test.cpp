@@ -1,121 +1,119 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
-#include <cstdint>
 #include <memory>
 #include <random>
 #include <thread>
 #include <vector>
 
 #include "sound/mixer.h"
+#include "tests/sound/beat_for_tests.h"
 
 namespace trovik {
 namespace {
 
-constexpr int kBuffer = 256;
-constexpr int kGuard = 64;
-constexpr float kGuardValue = -7.0f;
+using testing::Beat;
+using testing::LoanLedger;
 
-// One thread posts stops and starts with frames in the past, the present and
-// the future while another renders, the way the user-interface thread and
-// the audio thread share the mixer. Run under ThreadSanitizer and
-// AddressSanitizer as well: a data race, a span rendered outside the buffer
-// or a sample used after it came back shows there.
-TEST(MixerStress, PostingAndRenderingOnTwoThreadsKeepsEveryFrameAndSampleInPlace) {
-    Mixer mixer;
-    std::vector<std::unique_ptr<Sample>> samples;
-    for (int i = 1; i <= 4; ++i) {
-        samples.push_back(Sample::fromInterleaved(
-            std::vector<float>(static_cast<std::size_t>(300 * i) * Sample::kChannels, 0.1f * i)));
+constexpr int kRate = 48000;
+constexpr int kBlock = 256;
+constexpr int kBlocks = 50000;
+constexpr int kSamples = 8;
+constexpr float kPoison = -7.0f;
+
+// A sample that holds its number on every frame, or poison while no one
+// may play it.
+class MarkedSample {
+  public:
+    MarkedSample(int number, int frames)
+        : number_(static_cast<float>(number)), sample_(std::make_unique<Sample>(frames)) {
+        fill(number_);
+        sample_->complete(frames);
     }
-    constexpr int kPosts = 20000;
-    std::atomic<bool> posting{true};
-    std::int64_t pastPosts = 0;  // late wherever they land
-    std::int64_t undecided = 0;  // late or not, by how the threads met
-    std::int64_t borrowed = 0;
-    std::int64_t returned = 0;
+    const Sample& sample() const { return *sample_; }
+    void poison() { fill(kPoison); }
+    void restore() { fill(number_); }
 
-    std::thread producer([&] {
-        std::mt19937 random(12345);
-        for (int i = 0; i < kPosts; ++i) {
-            const std::int64_t rendered = mixer.framesRendered();
-            std::int64_t frame = Mixer::kAsSoonAsPossible;
-            switch (random() % 3) {
-                case 0:  // long passed: late whenever it lands
-                    frame = rendered - 1 - static_cast<std::int64_t>(random() % 5000);
-                    break;
-                case 1:  // beyond the buffer being rendered, unless the audio thread ran ahead
-                    frame = rendered + kBuffer + static_cast<std::int64_t>(random() % 3000);
-                    break;
-                default:
-                    break;  // as soon as possible
-            }
-            const Sample& sample = *samples[random() % samples.size()];
-            const bool isStart = random() % 2 == 0;
-            const bool queued = isStart ? mixer.postStart(sample, frame) : mixer.postStop(frame);
-            if (queued && isStart) ++borrowed;
-            // Rendering takes a command at its next step, at the latest on the
-            // first frame after the buffer under way when it was posted.
-            const std::int64_t renderedAfter = mixer.framesRendered();
-            if (queued && frame != Mixer::kAsSoonAsPossible) {
-                if (frame < rendered) {
-                    ++pastPosts;
-                } else if (frame < renderedAfter + kBuffer) {
-                    ++undecided;
-                }
-            }
-            while (mixer.takeReleased() != nullptr) ++returned;
-            // A few commands per buffer, as the step clock posts: the mixer's
-            // list of waiting commands never fills, so each is taken at the
-            // next step of rendering.
-            if (i % 8 == 7) {
-                while (mixer.framesRendered() == rendered) std::this_thread::yield();
-            }
+  private:
+    void fill(float value) {
+        for (int i = 0; i < sample_->capacity(); ++i) {
+            sample_->frameForWriting(i)[0] = value;
+            sample_->frameForWriting(i)[1] = value;
         }
-        posting.store(false, std::memory_order_release);
-    });
+    }
+    float number_;
+    std::unique_ptr<Sample> sample_;
+};
 
-    std::vector<float> buffer(static_cast<std::size_t>(kBuffer + 2 * kGuard) * Sample::kChannels);
-    bool framesInPlace = true;
-    auto renderOne = [&] {
-        std::fill(buffer.begin(), buffer.end(), kGuardValue);
-        float* out = buffer.data() + kGuard * Sample::kChannels;
-        mixer.render(out, kBuffer);
-        for (int i = 0; i < kGuard * Sample::kChannels; ++i) {
-            framesInPlace = framesInPlace && buffer[i] == kGuardValue &&
-                            buffer[buffer.size() - 1 - i] == kGuardValue;
-        }
-        for (int i = 0; i < kBuffer * Sample::kChannels; ++i) {
-            const float v = out[i];
-            const float level = v * 10.0f;
-            framesInPlace = framesInPlace && std::fabs(level - std::round(level)) < 1e-4f &&
-                            v >= 0.0f && v <= 0.41f;
-        }
-    };
-    // A real audio thread sleeps between callbacks; yielding here keeps a
-    // scheduler that runs one thread at a time (valgrind) from starving the
-    // producer.
+// The owner offers new sounds as fast as it can while the audio thread
+// renders a beat with a hit every 48 frames, the way the watcher thread and
+// the audio thread share the slots. The owner writes poison into every
+// sample no one holds a loan of, and writes it back before offering it
+// again: an audio thread that played a sample after giving it back would
+// sound the poison (and ThreadSanitizer would see the race). Afterwards
+// every loan has come back exactly once.
+TEST(MixerStress, AnOwnerOfferingConstantlyWhileTheAudioThreadRendersLosesNoLoan) {
+    SequencerLink link;
+    TrackSlots slots;
+    Mixer mixer(link, slots, kRate);
+    std::vector<MarkedSample> pool;
+    for (int i = 1; i <= kSamples; ++i) pool.emplace_back(i, 20 + 37 * i);
+    link.snapshots.write(Beat(1)
+                             .everyStep(Track::Bass)
+                             .on(Track::Snare, 2)
+                             .on(Track::Snare, 5)
+                             .on(Track::Snare, 9)
+                             .on(Track::Effect, 3)
+                             .on(Track::Effect, 9)
+                             .on(Track::Effect, 16)
+                             .snapshot());
+    for (MarkedSample& sample : pool) sample.poison();
+
+    std::atomic<bool> rendering{true};
+    int badFrames = 0;
     std::thread audio([&] {
-        while (posting.load(std::memory_order_acquire)) {
-            renderOne();
-            std::this_thread::yield();
+        std::vector<float> out(kBlock * Sample::kChannels);
+        for (int block = 0; block < kBlocks; ++block) {
+            mixer.render(out.data(), kBlock, 0);
+            for (const float value : out)
+                if (value != 0.0f && (value < 1.0f || value > kSamples)) ++badFrames;
         }
+        rendering.store(false);
     });
-    producer.join();
+
+    LoanLedger ledger(slots);
+    std::mt19937 random(777);
+    auto poisonUnlent = [&] {
+        for (MarkedSample& sample : pool)
+            if (ledger.outstanding(sample.sample()) == 0) sample.poison();
+    };
+    long offers = 0;
+    while (rendering.load()) {
+        ledger.takeBackReleased();
+        poisonUnlent();
+        const Track track = kTracksInPlayOrder[random() % kTrackCount];
+        MarkedSample& chosen = pool[random() % pool.size()];
+        if (ledger.outstanding(chosen.sample()) == 0) chosen.restore();
+        ledger.offer(track, chosen.sample());
+        ++offers;
+        poisonUnlent();  // an untaken one came back
+        std::this_thread::yield();
+    }
     audio.join();
 
-    // Whatever still waits, the audio thread plays out (futures lie at most
-    // a few thousand frames ahead), then the voice is stopped.
-    for (int i = 0; i < 40; ++i) renderOne();
-    mixer.postStop();
-    renderOne();
-    while (mixer.takeReleased() != nullptr) ++returned;
-
-    EXPECT_TRUE(framesInPlace) << "a frame outside the buffer was written, or a wrong value";
-    EXPECT_EQ(returned, borrowed) << "every borrowed sample comes back exactly once";
-    EXPECT_GE(mixer.lateCommands(), pastPosts) << "every passed frame counts as late";
-    EXPECT_LE(mixer.lateCommands(), pastPosts + undecided) << "no frame still ahead counts";
+    EXPECT_EQ(badFrames, 0);
+    EXPECT_GT(offers, 0);
+    // Both sides on this thread now: a last sound for every track, and time
+    // for the voice to end. Only those last loans are still out.
+    MarkedSample last(kSamples + 1, 10);
+    for (const Track track : kTracksInPlayOrder) ledger.offer(track, last.sample());
+    link.snapshots.write(Beat(1).stopped().newGrid(1).snapshot());
+    std::vector<float> out(4096 * Sample::kChannels);
+    mixer.render(out.data(), 4096, 0);
+    ledger.takeBackReleased();
+    EXPECT_EQ(ledger.overReturned(), 0);
+    EXPECT_EQ(ledger.outstanding(last.sample()), kTrackCount);
+    EXPECT_EQ(ledger.outstandingTotal(), kTrackCount);
 }
 
 }  // namespace

@@ -2,145 +2,272 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <memory>
+#include <random>
 #include <vector>
+
+#include "tests/sound/beat_for_tests.h"
 
 namespace trovik {
 namespace {
 
-std::unique_ptr<Sample> constantSample(int frames, float level) {
-    return Sample::fromInterleaved(
-        std::vector<float>(static_cast<std::size_t>(frames) * Sample::kChannels, level));
-}
+using testing::Beat;
+using testing::LoanLedger;
+using testing::rampSample;
+using testing::renderLeft;
+using testing::tickFrame;
 
-std::vector<float> renderLeft(Mixer& mixer, int frames) {
-    std::vector<float> out(static_cast<std::size_t>(frames) * Sample::kChannels, -9.0f);
-    mixer.render(out.data(), frames);
-    std::vector<float> left(frames);
-    for (int i = 0; i < frames; ++i) left[i] = out[i * 2];
+constexpr int kRate = 48000;
+
+// Every sample is a ramp from its own base, so the output tells which one
+// plays and from where: bass 1000.., snare 2000.., effect 3000...
+class MixerTest : public ::testing::Test {
+  protected:
+    SequencerLink link;
+    TrackSlots slots;
+    LoanLedger ledger{slots};
+    Mixer mixer{link, slots, kRate};
+    std::unique_ptr<Sample> bass = rampSample(1000, 300);
+    std::unique_ptr<Sample> snare = rampSample(2000, 300);
+    std::unique_ptr<Sample> effect = rampSample(3000, 300);
+
+    void offerDrums() {
+        ledger.offer(Track::Bass, *bass);
+        ledger.offer(Track::Snare, *snare);
+        ledger.offer(Track::Effect, *effect);
+    }
+    void play(const Beat& beat) { link.snapshots.write(beat.snapshot()); }
+};
+
+std::vector<float> expectedRamps(int frames, const std::vector<std::int64_t>& starts, float base,
+                                 int length) {
+    std::vector<float> left(static_cast<std::size_t>(frames), 0.0f);
+    for (const std::int64_t start : starts) {
+        for (int i = 0; i < length && start + i < frames; ++i)
+            left[static_cast<std::size_t>(start + i)] = base + static_cast<float>(i);
+    }
     return left;
 }
 
-std::multiset<const Sample*> drainReleased(Mixer& mixer) {
-    std::multiset<const Sample*> released;
-    while (const Sample* s = mixer.takeReleased()) released.insert(s);
-    return released;
-}
+// The step falls where the grid puts it, whatever the block it lands in: a
+// block of one frame, one ending just before or just after the step, or one
+// holding several steps. At 44.1 kHz and 7 ms the steps are 308.7 frames
+// apart, so the rounding of every tick shows too.
+TEST(MixerHits, StartOnTheirExactFrameWhateverTheBlockSize) {
+    constexpr int kRate441 = 44100;
+    constexpr int kInterval = 7;
+    constexpr int kLength = 200;
+    std::vector<std::int64_t> ticks;
+    for (int n = 1; n <= 20; ++n) ticks.push_back(tickFrame(n, kInterval, kRate441));
+    const int frames = static_cast<int>(ticks.back()) + 250;
+    const std::vector<float> expected = expectedRamps(frames, ticks, 1000, kLength);
 
-// Hits of one tick follow each other without a pause: each cuts the one
-// before, only the last sounds, and every sample still comes back once.
-TEST(Mixer, EachStartCutsTheSoundPlayingAndOnlyTheLastOneSounds) {
-    Mixer mixer;
-    const auto bass = constantSample(500, 0.1f);
-    const auto snare = constantSample(500, 0.2f);
-    const auto effect = constantSample(500, 0.3f);
-    mixer.postStart(*bass);
-    renderLeft(mixer, 64);
-    for (const auto* s : {snare.get(), effect.get()}) {
-        mixer.postStop();
-        mixer.postStart(*s);
+    for (const int block : {1, 7, 64, 308, 309, 512, 1024, 8192}) {
+        SequencerLink link;
+        TrackSlots slots;
+        Mixer mixer(link, slots, kRate441);
+        const auto bass = rampSample(1000, kLength);
+        slots.offer(Track::Bass, *bass);
+        link.snapshots.write(Beat(kInterval).everyStep(Track::Bass).snapshot());
+        EXPECT_EQ(renderLeft(mixer, frames, block), expected) << "blocks of " << block;
+        EXPECT_EQ(mixer.framesRendered(), frames);
     }
-    EXPECT_EQ(renderLeft(mixer, 16)[0], 0.3f);
-    EXPECT_EQ(drainReleased(mixer), (std::multiset<const Sample*>{bass.get(), snare.get()}));
-    mixer.postStop();
-    EXPECT_EQ(renderLeft(mixer, 16)[0], 0.0f) << "stop silences at once";
 }
 
-// Commands apply in the order of their frames: a hit is never held back by
-// a command posted before it for a later frame.
-TEST(Mixer, TimedCommandsLandOnTheirExactFrameInThisBufferOrALaterOne) {
-    Mixer mixer;
-    renderLeft(mixer, 256);  // the stream clock now stands at frame 256
-    const auto first = constantSample(1000, 0.5f);
-    const auto second = constantSample(1000, 0.75f);
-    mixer.postStop(96'000);  // two seconds ahead
-    mixer.postStart(*first, 256 + 40);
-    mixer.postStop(256 + 100);
-    mixer.postStart(*second, 256 + 100);
-    mixer.postStop(512 + 44);
-    std::vector<float> left = renderLeft(mixer, 256);
-    EXPECT_EQ(left[39], 0.0f);
-    EXPECT_EQ(left[40], 0.5f);
-    EXPECT_EQ(left[99], 0.5f);
-    EXPECT_EQ(left[100], 0.75f);
-    left = renderLeft(mixer, 256);
-    EXPECT_EQ(left[43], 0.75f);
-    EXPECT_EQ(left[44], 0.0f) << "the stop waited for its buffer";
-    EXPECT_EQ(mixer.lateCommands(), 0);
+TEST_F(MixerTest, ANewHitCutsTheSoundOnItsFrame) {
+    const auto longBass = rampSample(1000, 2000);
+    ledger.offer(Track::Bass, *longBass);
+    ledger.offer(Track::Snare, *snare);
+    play(Beat(10).on(Track::Bass, 1).on(Track::Bass, 2).on(Track::Snare, 3));
+    const std::int64_t t1 = tickFrame(1, 10, kRate), t2 = tickFrame(2, 10, kRate),
+                       t3 = tickFrame(3, 10, kRate);
+    const std::vector<float> out = renderLeft(mixer, static_cast<int>(t3) + 400, 100);
+
+    EXPECT_EQ(out[t1 - 1], 0.0f);
+    EXPECT_EQ(out[t1], 1000.0f);
+    EXPECT_EQ(out[t2 - 1], 1000.0f + static_cast<float>(t2 - 1 - t1));
+    EXPECT_EQ(out[t2], 1000.0f) << "the bass starts again from its beginning";
+    EXPECT_EQ(out[t3 - 1], 1000.0f + static_cast<float>(t3 - 1 - t2));
+    EXPECT_EQ(out[t3], 2000.0f) << "the snare cuts the bass";
+    EXPECT_EQ(out[t3 + 299], 2299.0f);
+    EXPECT_EQ(out[t3 + 300], 0.0f) << "and nothing of the bass comes back after it";
 }
 
-// A long file plays while it is still being decoded: the voice plays what
-// is ready, waits silently when it runs dry, and ends only once complete.
-TEST(Mixer, ASampleStillBeingDecodedPlaysWhatIsReadyAndWaitsForTheRest) {
-    Mixer mixer;
-    Sample growing(300);
-    for (int i = 0; i < 300; ++i)
-        growing.frameForWriting(i)[0] = growing.frameForWriting(i)[1] = 0.5f;
-    growing.publish(100);
-    mixer.postStart(growing);
-    std::vector<float> left = renderLeft(mixer, 128);
-    EXPECT_EQ(left[99], 0.5f);
-    EXPECT_EQ(left[100], 0.0f);
-    EXPECT_EQ(mixer.takeReleased(), nullptr);
-    growing.complete(300);
-    left = renderLeft(mixer, 256);
-    EXPECT_EQ(left[199], 0.5f);
-    EXPECT_EQ(left[200], 0.0f);
-    EXPECT_EQ(mixer.takeReleased(), &growing);
+// When several tracks hit on one step, each start cuts the one before it,
+// on the same frame: only the last one is heard.
+TEST_F(MixerTest, OnAStepWithSeveralHitsOnlyTheLastTrackSounds) {
+    offerDrums();
+    play(Beat(10)
+             .on(Track::Bass, 1)
+             .on(Track::Snare, 1)
+             .on(Track::Effect, 1)
+             .on(Track::Bass, 2)
+             .on(Track::Snare, 2)
+             .on(Track::Bass, 3)
+             .on(Track::Effect, 3)
+             .on(Track::Bass, 4));
+    const std::vector<float> out =
+        renderLeft(mixer, static_cast<int>(tickFrame(5, 10, kRate)), 256);
+    const float expectedStart[] = {3000, 2000, 3000, 1000};
+    for (int step = 1; step <= 4; ++step) {
+        const std::int64_t t = tickFrame(step, 10, kRate);
+        EXPECT_EQ(out[t], expectedStart[step - 1]) << "step " << step;
+        EXPECT_EQ(out[t + 150], expectedStart[step - 1] + 150) << "step " << step;
+    }
 }
 
-// A tick that ran late posts frames that have already passed: they apply
-// on the first frame still to be rendered and are counted; no span of the
-// buffer is rendered twice or skipped.
-TEST(Mixer, ACommandWhoseFrameHasPassedAppliesAtTheBufferStartAndIsCounted) {
-    Mixer mixer;
-    renderLeft(mixer, 512);
-    const auto tone = constantSample(1000, 0.5f);
-    mixer.postStop(100);
-    mixer.postStart(*tone, 100);
-    const std::vector<float> left = renderLeft(mixer, 256);
-    EXPECT_EQ(left[0], 0.5f);
-    EXPECT_EQ(left[255], 0.5f);
-    EXPECT_EQ(mixer.lateCommands(), 2);
-    mixer.postStop();
-    renderLeft(mixer, 16);
-    EXPECT_EQ(mixer.lateCommands(), 2) << "a command for 'now' is never late";
+TEST_F(MixerTest, AMutedTrackOrAnEmptyCellLeavesTheSoundPlaying) {
+    const auto longBass = rampSample(1000, 2000);
+    ledger.offer(Track::Bass, *longBass);
+    ledger.offer(Track::Snare, *snare);
+    play(Beat(10).on(Track::Bass, 1).on(Track::Snare, 2).mute(Track::Snare));
+    const std::int64_t t1 = tickFrame(1, 10, kRate);
+    const std::vector<float> out = renderLeft(mixer, static_cast<int>(t1) + 2100, 128);
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(out[t1 + i], 1000.0f + i) << "frame " << i;
+    EXPECT_EQ(out[t1 + 2000], 0.0f);
 }
 
-// Hits planned on a clock that turned out wrong are withdrawn from the
-// frame of the new plan on; what was planned before it stays.
-TEST(Mixer, DropFromWithdrawsTheCommandsWaitingForThatFrameOrLater) {
-    Mixer mixer;
-    const auto early = constantSample(10000, 0.25f);
-    const auto stale = constantSample(10000, 0.5f);
-    const auto fresh = constantSample(10000, 0.75f);
-    mixer.postStart(*early, 10);
-    mixer.postStart(*stale, 200);
-    mixer.postStop(300);
-    mixer.postDropFrom(100);
-    mixer.postStart(*fresh, 100);
-    const std::vector<float> left = renderLeft(mixer, 512);
-    EXPECT_EQ(left[10], 0.25f);
-    EXPECT_EQ(left[100], 0.75f);
-    EXPECT_EQ(left[511], 0.75f) << "neither the stale start nor the stale stop came";
-    EXPECT_EQ(drainReleased(mixer), (std::multiset<const Sample*>{early.get(), stale.get()}));
+// An effect with no file, a missing one or one that is no WAV has the
+// silent sample; its hit still stops the sound, like any other start.
+// Before the first offer the track has nothing, which cuts just as well.
+TEST(MixerSilence, AnEffectHitOnSilenceStillCutsTheSound) {
+    for (const bool silenceOffered : {true, false}) {
+        SequencerLink link;
+        TrackSlots slots;
+        Mixer mixer(link, slots, kRate);
+        const auto longBass = rampSample(1000, 2000);
+        slots.offer(Track::Bass, *longBass);
+        if (silenceOffered) slots.offer(Track::Effect, TrackSlots::silence());
+        link.snapshots.write(Beat(10).on(Track::Bass, 1).on(Track::Effect, 2).snapshot());
+        const std::int64_t t1 = tickFrame(1, 10, kRate), t2 = tickFrame(2, 10, kRate);
+        const std::vector<float> out = renderLeft(mixer, static_cast<int>(t1) + 2100, 100);
+        EXPECT_EQ(out[t2 - 1], 1000.0f + static_cast<float>(t2 - 1 - t1));
+        for (std::int64_t i = t2; i < t1 + 2100; ++i)
+            ASSERT_EQ(out[i], 0.0f)
+                << "frame " << i << (silenceOffered ? ", silence" : ", nothing");
+    }
 }
 
-// While the device is closed nothing renders; what was posted meanwhile is
-// dropped without sounding and every borrowed sample comes back.
-TEST(Mixer, DiscardingDropsWaitingHitsSilencesTheVoiceAndReturnsEverySample) {
-    Mixer mixer;
-    const auto playing = constantSample(10000, 0.5f);
-    const auto waiting = constantSample(10000, 0.25f);
-    mixer.postStart(*playing);
-    renderLeft(mixer, 64);
-    mixer.postStart(*waiting, 1000);
-    mixer.postStart(*waiting);
-    mixer.discardPending();
-    EXPECT_EQ(drainReleased(mixer),
-              (std::multiset<const Sample*>{playing.get(), waiting.get(), waiting.get()}));
-    EXPECT_EQ(mixer.framesRendered(), 64);
-    EXPECT_EQ(renderLeft(mixer, 2048)[2047 - 64], 0.0f);
+// The file changed while its old sound plays: the old sound plays on to its
+// end, and only then does its loan come back, once; the next hit plays the new one.
+TEST_F(MixerTest, ASampleReplacedWhilePlayingPlaysToItsEndAndComesBackOnce) {
+    const auto oldBass = rampSample(1000, 2000);
+    const auto newBass = rampSample(5000, 300);
+    ledger.offer(Track::Bass, *oldBass);
+    play(Beat(100).on(Track::Bass, 1));
+    const std::int64_t t1 = tickFrame(1, 100, kRate);
+    std::vector<float> out = renderLeft(mixer, static_cast<int>(t1) + 500, 256);
+
+    ledger.offer(Track::Bass, *newBass);
+    const std::vector<float> more = renderLeft(mixer, 1000, 256);
+    out.insert(out.end(), more.begin(), more.end());
+    EXPECT_EQ(ledger.takeBackReleased(), 0) << "still playing";
+    EXPECT_EQ(ledger.outstanding(*oldBass), 1);
+
+    const std::vector<float> rest = renderLeft(mixer, 1000, 256);
+    out.insert(out.end(), rest.begin(), rest.end());
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(out[t1 + i], 1000.0f + i) << "frame " << i;
+    EXPECT_EQ(out[t1 + 2000], 0.0f);
+    EXPECT_EQ(ledger.takeBackReleased(), 1);
+    EXPECT_EQ(ledger.outstanding(*oldBass), 0);
+
+    const std::int64_t t17 = tickFrame(17, 100, kRate);
+    const std::vector<float> later =
+        renderLeft(mixer, static_cast<int>(t17 + 10 - mixer.framesRendered()), 512);
+    EXPECT_EQ(later[later.size() - 10], 5000.0f) << "the next hit plays the new sound";
+    EXPECT_EQ(ledger.takeBackReleased(), 0);
+    EXPECT_EQ(ledger.overReturned(), 0);
+    EXPECT_EQ(ledger.outstanding(*newBass), 1) << "the track's sound is still lent";
+}
+
+TEST_F(MixerTest, AReplacedSampleComesBackWhenTheVoiceLetsGoOfIt) {
+    const auto oldBass = rampSample(1000, 2000);
+    const auto newBass = rampSample(5000, 300);
+    const auto newerBass = rampSample(6000, 300);
+    ledger.offer(Track::Bass, *oldBass);
+    ledger.offer(Track::Snare, *snare);
+    play(Beat(10).on(Track::Bass, 1).on(Track::Snare, 3));
+    const std::int64_t t3 = tickFrame(3, 10, kRate);
+    renderLeft(mixer, static_cast<int>(tickFrame(1, 10, kRate)) + 100, 100);
+
+    ledger.offer(Track::Bass, *newBass);
+    renderLeft(mixer, static_cast<int>(t3 - mixer.framesRendered()), 100);
+    EXPECT_EQ(ledger.takeBackReleased(), 0) << "the old bass plays until the snare";
+    renderLeft(mixer, 1, 1);
+    EXPECT_EQ(ledger.takeBackReleased(), 1) << "cut on the snare's frame";
+    EXPECT_EQ(ledger.outstanding(*oldBass), 0);
+
+    // Not playing: the sound it replaces comes back with the next block.
+    ledger.offer(Track::Bass, *newerBass);
+    renderLeft(mixer, 1, 1);
+    EXPECT_EQ(ledger.takeBackReleased(), 1);
+    EXPECT_EQ(ledger.outstanding(*newBass), 0);
+
+    // Never taken: the next offer hands it back at once.
+    ledger.offer(Track::Snare, *effect);
+    ledger.offer(Track::Snare, *bass);
+    EXPECT_EQ(ledger.outstanding(*effect), 0);
+    EXPECT_EQ(ledger.overReturned(), 0);
+}
+
+// Offers at random moments, of samples shared between tracks and of the
+// silent one, while the beat changes under random blocks. No loan is ever
+// lost or given back twice, and no more are out at once than the release
+// queue was sized for: one waiting and one taken per track, and one voice.
+TEST(MixerLoans, EveryLoanComesBackExactlyOnceOverALongRandomRun) {
+    constexpr int kMaxOut = 2 * kTrackCount + 1;
+    SequencerLink link;
+    TrackSlots slots;
+    LoanLedger ledger(slots);
+    Mixer mixer(link, slots, kRate);
+    std::vector<std::unique_ptr<Sample>> pool;
+    for (int i = 0; i < 6; ++i) pool.push_back(rampSample(10000.0f * (i + 1), 50 + 1000 * i));
+    std::vector<const Sample*> choices;
+    for (const auto& sample : pool) choices.push_back(sample.get());
+    choices.push_back(&TrackSlots::silence());
+
+    std::mt19937 random(20240601);
+    std::vector<float> block(4096 * Sample::kChannels);
+    std::uint32_t generation = 0;
+    for (int round = 0; round < 20000; ++round) {
+        if (round % 50 == 0) {
+            Beat beat(static_cast<int>(1 + random() % 30));
+            for (const Track track : kTracksInPlayOrder) {
+                for (int step = 1; step <= kSteps; ++step)
+                    if (random() % 3 == 0) beat.on(track, step);
+                if (random() % 4 == 0) beat.mute(track);
+            }
+            if (random() % 5 == 0) beat.stopped();
+            link.snapshots.write(beat.newGrid(++generation).snapshot());
+        }
+        if (random() % 3 == 0) {
+            ledger.takeBackReleased();
+            ASSERT_LE(ledger.outstandingTotal(), kMaxOut) << "round " << round;
+            for (const Track track : kTracksInPlayOrder)
+                if (random() % 2 == 0) ledger.offer(track, *choices[random() % choices.size()]);
+        }
+        const int frames = static_cast<int>(1 + random() % 4096);
+        mixer.render(block.data(), frames, 0);
+        for (int i = 0; i < frames; ++i) {
+            const float value = block[static_cast<std::size_t>(i) * 2];
+            const int which = static_cast<int>(value / 10000.0f);
+            const bool inSample =
+                which >= 1 && which <= 6 && value - 10000.0f * which < 50 + 1000 * (which - 1);
+            ASSERT_TRUE(value == 0.0f || inSample) << "round " << round << ": " << value;
+        }
+        ASSERT_EQ(ledger.overReturned(), 0) << "round " << round;
+    }
+
+    // Fresh sounds on every track, and time for the voice to end: all that
+    // is still out is what the tracks hold now.
+    const auto last = rampSample(90000, 10);
+    link.snapshots.write(Beat(10).stopped().newGrid(++generation).snapshot());
+    for (const Track track : kTracksInPlayOrder) ledger.offer(track, *last);
+    for (int i = 0; i < 3; ++i) mixer.render(block.data(), 4096, 0);
+    ledger.takeBackReleased();
+    EXPECT_EQ(ledger.overReturned(), 0);
+    EXPECT_EQ(ledger.outstanding(*last), kTrackCount);
+    EXPECT_EQ(ledger.outstandingTotal(), kTrackCount);
 }
 
 }  // namespace

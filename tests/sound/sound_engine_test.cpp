@@ -1,54 +1,120 @@
 #include "sound/sound_engine.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
+#include <sndfile.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <thread>
+#include <vector>
 
-#include "sound/drum_kit.h"
+#include "sound/audio_device.h"
+#include "sound/wav_decoder.h"
+#include "tests/sound/beat_for_tests.h"
+#include "tests/sound/test_wavs.h"
 
 namespace trovik {
 namespace {
 
+using namespace std::chrono_literals;
+using testing::Beat;
+
+// Waits until the engine's audio thread has walked `ticks` more steps, or
+// gives up after a time no running engine comes near.
+bool stepsWalk(const SequencerLink& link, std::uint64_t ticks) {
+    const std::uint64_t from = link.feedback.read().ticks;
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (link.feedback.read().ticks >= from + ticks) return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return false;
+}
+
 // With SDL's dummy driver (the tests run with SDL_AUDIODRIVER=dummy) a real
-// audio thread renders the mixer. The engine is torn down while a hit
-// plays, with no close() by hand: under AddressSanitizer a sample freed
-// before the audio thread stopped shows up here. Built twice, so SDL's
-// audio subsystem must be given back as it was taken.
-TEST(SoundEngine, PlaysThroughARealAudioThreadAndShutsDownSafelyWhileSounding) {
+// audio thread walks the steps, plays the shipped drums and an effect set
+// while it runs, and the engine is torn down while it sounds, with no close
+// by hand: under the sanitizers a sample freed before the audio thread
+// stopped shows here. Built twice, so SDL's audio subsystem must be given
+// back as it was taken.
+TEST(SoundEngine, WalksTheBeatOnItsAudioThreadAndShutsDownCleanly) {
     for (int run = 0; run < 2; ++run) {
-        SoundEngine engine(TROVIK_SAMPLE_DIR);
+        SequencerLink link;
+        link.snapshots.write(Beat(10).everyStep(Track::Bass).on(Track::Snare, 3).snapshot());
+        SoundEngine engine(TROVIK_SAMPLE_DIR, link);
         EXPECT_TRUE(engine.sounding()) << "run " << run;
         EXPECT_GT(engine.sampleRate(), 0);
-        const auto start = GridHit::Clock::now();
-        for (int tick = 1; tick <= 3; ++tick) {
-            engine.player().PlaySampleAt(DrumKit::kBassName,
-                                         {start, std::chrono::milliseconds(1), tick});
-        }
-        engine.player().PlaySample(DrumKit::kSnareName);
+        EXPECT_EQ(engine.bufferFrames(), SoundEngine::kDefaultBufferFrames);
+
+        const std::int16_t positionBefore = link.feedback.read().position;
+        ASSERT_TRUE(stepsWalk(link, 3)) << "run " << run;
+        EXPECT_NE(link.feedback.read().position, positionBefore);
+        EXPECT_GT(link.feedback.read().framesWalked, 0);
+
+        engine.setEffectPath(std::string(TROVIK_SAMPLE_DIR) + "/snare.wav");
+        link.snapshots.write(Beat(10).everyStep(Track::Effect).newGrid(1).snapshot());
+        EXPECT_TRUE(stepsWalk(link, 3)) << "run " << run;
     }
 }
 
-int niceOf(pid_t thread) {
-    return getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
+TEST(SoundEngine, TakesTheBufferSizeFromTheEnvironmentWhenItIsValid) {
+    EXPECT_EQ(SoundEngine::bufferFramesFrom(nullptr), 512);
+    EXPECT_EQ(SoundEngine::bufferFramesFrom(""), 512);
+    EXPECT_EQ(SoundEngine::bufferFramesFrom("256"), 256);
+    EXPECT_EQ(SoundEngine::bufferFramesFrom("64"), 64);
+    EXPECT_EQ(SoundEngine::bufferFramesFrom("8192"), 8192);
+    for (const char* invalid :
+         {"63", "8193", "0", "-512", "abc", "256 frames", "1e3", "99999999999999999999999"})
+        EXPECT_EQ(SoundEngine::bufferFramesFrom(invalid), 512) << '"' << invalid << '"';
 }
 
-// The step timer's thread alone is raised: the thread that asks, not the
-// process's first thread nor any other.
-TEST(SoundEngine, RaisesOnlyTheStepTimerThread) {
-    const pid_t mainThread = gettid();
-    const int mainNiceBefore = niceOf(mainThread);
-    bool raised = false;
-    int timerNice = 0;
-    std::thread timer([&] {
-        raised = SoundEngine::raiseStepTimerThread();
-        timerNice = niceOf(gettid());
-    });
-    timer.join();
-    if (!raised) GTEST_SKIP() << "this system refuses a higher priority";
-    EXPECT_LT(timerNice, mainNiceBefore);
-    EXPECT_EQ(niceOf(mainThread), mainNiceBefore);
+// Sets an environment variable for the life of the object.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) { setenv(name, value, 1); }
+    ~ScopedEnvironment() { unsetenv(name_); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  private:
+    const char* name_;
+};
+
+// A user who asks SDL for its best resampler through the environment: SDL
+// would load libsamplerate with the audio subsystem and unload it when the
+// subsystem stops around a lost server, under a decoding that is still
+// converting on another thread. prepareProcess() keeps SDL's own
+// resampler, so a decoding outlives the subsystem, and the engine survives
+// being opened and closed while it decodes. It can only fail where SDL
+// loads libsamplerate itself: where it has none, or links it at start-up
+// (Debian's SDL does), unloading it is a no-op and this passes either way.
+TEST(SoundEngine, SurvivesAResamplerAskedForThroughTheEnvironment) {
+    const ScopedEnvironment resampling("SDL_AUDIO_RESAMPLING_MODE", "high");
+    SoundEngine::prepareProcess();
+    testing::TempFolder folder;
+    const std::string tone =
+        testing::writeToneWav(folder.path() / "tone.wav", SF_FORMAT_PCM_16, 2, 44100, 440.0, 3.0);
+
+    {
+        AudioSystem system;
+        ASSERT_TRUE(system.start()) << system.error();
+        const auto decoding = WavDecoding::open(tone, 48000);
+        ASSERT_NE(decoding, nullptr);
+        std::vector<float> out(4096 * Sample::kChannels);
+        EXPECT_EQ(decoding->read(out.data(), 4096), 4096);
+        system.stop();
+        std::int64_t total = 4096;
+        while (const int got = decoding->read(out.data(), 4096)) total += got;
+        EXPECT_EQ(total, decoding->expectedFrames());
+    }
+
+    for (int run = 0; run < 2; ++run) {
+        SequencerLink link;
+        link.snapshots.write(Beat(10).everyStep(Track::Effect).snapshot());
+        SoundEngine engine(TROVIK_SAMPLE_DIR, link);
+        engine.setEffectPath(tone);
+        EXPECT_TRUE(stepsWalk(link, 3)) << "run " << run;
+    }
 }
 
 }  // namespace

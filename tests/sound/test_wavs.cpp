@@ -31,6 +31,20 @@ std::string writeToneWav(const std::filesystem::path& path, int subtype, int cha
     return path.string();
 }
 
+void writeConstantWav(const std::filesystem::path& path, double value, int frames, int rate) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) throw std::runtime_error("cannot write " + path.string());
+    const std::vector<short> data(static_cast<std::size_t>(frames),
+                                  static_cast<short>(std::lround(value * 32768.0)));
+    const sf_count_t written = sf_writef_short(file, data.data(), frames);
+    sf_close(file);
+    if (written != frames) throw std::runtime_error("cannot write " + path.string());
+}
+
 // libsndfile writes the tone under the plain 44-byte header of 16-bit PCM;
 // the sizes in it are then set for the whole length.
 void writeLongToneWav(const std::filesystem::path& path, std::uint32_t dataBytes, int rate,

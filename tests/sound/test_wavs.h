@@ -12,6 +12,11 @@ namespace trovik::testing {
 std::string writeToneWav(const std::filesystem::path& path, int subtype, int channels, int rate,
                          double frequency, double seconds);
 
+// Writes a 16-bit mono WAV whose every frame holds `value` (a multiple of
+// 1/32768, so that it decodes back exactly). Over an existing file it
+// rewrites it in place: same inode, new content.
+void writeConstantWav(const std::filesystem::path& path, double value, int frames, int rate);
+
 // Writes a 16-bit mono WAV of `dataBytes` bytes of sound that holds a tone
 // for its first `toneSeconds` and silence after it. The silence is a hole in
 // the file, so that even a file of gigabytes is written at once and takes no

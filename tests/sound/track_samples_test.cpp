@@ -1,0 +1,199 @@
+#include "sound/track_samples.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "sound/mixer.h"
+#include "tests/sound/beat_for_tests.h"
+#include "tests/sound/test_wavs.h"
+
+namespace trovik {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Beat;
+using testing::renderLeft;
+using testing::tickFrame;
+using testing::writeConstantWav;
+
+constexpr int kRate = 48000;
+constexpr int kInterval = 10;  // 480 frames a step
+constexpr int kStepFrames = 480;
+constexpr int kDrumFrames = 2000;
+constexpr float kOldBass = 0.75f;
+constexpr float kNewBass = 0.875f;
+constexpr float kSnare = 0.5f;
+constexpr float kEffect = 0.125f;
+
+std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The drum kit's folder holds the bass and snare files the tracks play; the
+// test renders in place of the audio thread.
+class TrackSamplesTest : public ::testing::Test {
+  protected:
+    testing::TempFolder folder;
+    std::filesystem::path bassFile = folder.path() / "bass.wav";
+    std::filesystem::path effectFile = folder.path() / "effect.wav";
+    DrumKit drumKit{folder.path()};
+    SequencerLink link;
+    TrackSlots slots;
+    Mixer mixer{link, slots, kRate};
+
+    TrackSamplesTest() {
+        writeConstantWav(bassFile, kOldBass, kDrumFrames, kRate);
+        writeConstantWav(folder.path() / "snare.wav", kSnare, kDrumFrames, kRate);
+        writeConstantWav(effectFile, kEffect, kDrumFrames, kRate);
+    }
+
+    void play(const Beat& beat) { link.snapshots.write(beat.snapshot()); }
+
+    // One step per block, each starting on its step's frame; passes the
+    // steady clock as the audio thread does. Renders until `heard` holds
+    // for a block (the step it starts with, its left channel), or gives up
+    // after a time no working thread comes near.
+    bool renderStepsUntil(const std::function<bool(int, const std::vector<float>&)>& heard) {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        std::vector<float> out(kStepFrames * Sample::kChannels);
+        std::vector<float> left(kStepFrames);
+        while (std::chrono::steady_clock::now() < deadline) {
+            const auto tick = static_cast<int>(mixer.framesRendered() / kStepFrames);
+            mixer.render(out.data(), kStepFrames, steadyNanoseconds());
+            for (int i = 0; i < kStepFrames; ++i) left[static_cast<std::size_t>(i)] = out[2 * i];
+            if (tick > 0 && heard((tick - 1) % kSteps + 1, left)) return true;
+            std::this_thread::sleep_for(1ms);  // a little room for the other thread
+        }
+        return false;
+    }
+};
+
+bool all(const std::vector<float>& left, float value) {
+    return std::all_of(left.begin(), left.end(), [&](float v) { return v == value; });
+}
+
+bool any(const std::vector<float>& left, float value) {
+    return std::any_of(left.begin(), left.end(), [&](float v) { return v == value; });
+}
+
+TEST_F(TrackSamplesTest, AFileRewrittenInPlaceSoundsNewFromTheNextStep) {
+    TrackSamples samples(slots, link, drumKit, kRate);
+    play(Beat(kInterval).everyStep(Track::Bass));
+    samples.lookNow();
+    const std::int64_t t1 = tickFrame(1, kInterval, kRate), t2 = tickFrame(2, kInterval, kRate);
+    std::vector<float> out = renderLeft(mixer, static_cast<int>(t1) + 100, 64);
+
+    writeConstantWav(bassFile, kNewBass, kDrumFrames, kRate);  // same size, same inode
+    samples.lookNow();
+    const std::vector<float> rest = renderLeft(mixer, static_cast<int>(t2 + 100 - t1 - 100), 64);
+    out.insert(out.end(), rest.begin(), rest.end());
+    EXPECT_EQ(out[t1], kOldBass);
+    EXPECT_EQ(out[t2 - 1], kOldBass) << "the step under way plays on as it began";
+    EXPECT_EQ(out[t2], kNewBass);
+    EXPECT_EQ(out[t2 + 99], kNewBass);
+}
+
+// An effect track with no file, a missing one or one that is no WAV has
+// nothing to play: its hit cuts the bass and leaves silence. A file that
+// played before does not linger once the path no longer names it.
+TEST_F(TrackSamplesTest, AnEffectPathWithNothingPlayableGivesSilence) {
+    const std::filesystem::path text = folder.path() / "notes.wav";
+    std::ofstream(text) << "not a sound";
+    for (const std::string& path : {std::string(), (folder.path() / "gone.wav").string(),
+                                    text.string(), folder.path().string()}) {
+        SequencerLink link;
+        TrackSlots slots;
+        Mixer mixer(link, slots, kRate);
+        TrackSamples samples(slots, link, drumKit, kRate);
+        link.snapshots.write(Beat(kInterval)
+                                 .on(Track::Bass, 1)
+                                 .on(Track::Effect, 2)
+                                 .on(Track::Effect, 3)
+                                 .snapshot());
+        samples.setEffectPath(effectFile.string());
+        samples.lookNow();
+        samples.setEffectPath(path);
+        samples.lookNow();
+        const std::int64_t t1 = tickFrame(1, kInterval, kRate), t2 = tickFrame(2, kInterval, kRate);
+        const std::vector<float> out = renderLeft(mixer, static_cast<int>(t1) + kDrumFrames, 100);
+        EXPECT_EQ(out[t2 - 1], kOldBass) << '"' << path << '"';
+        for (std::int64_t i = t2; i < t1 + kDrumFrames; ++i)
+            ASSERT_EQ(out[i], 0.0f) << '"' << path << "\", frame " << i;
+    }
+}
+
+// On its own thread: a rewritten drum file and an effect path set from
+// another thread reach the steps while the beat plays.
+TEST_F(TrackSamplesTest, ItsThreadHandsOverChangedFilesAndANewEffectPath) {
+    TrackSamples samples(slots, link, drumKit, kRate);
+    samples.lookNow();
+    samples.start();
+    play(Beat(kInterval).everyStep(Track::Bass));
+    ASSERT_TRUE(renderStepsUntil([](int, const auto& left) { return all(left, kOldBass); }));
+
+    writeConstantWav(bassFile, kNewBass, kDrumFrames, kRate);
+    bool everyStepWhole = true;
+    EXPECT_TRUE(renderStepsUntil([&](int, const auto& left) {
+        everyStepWhole = everyStepWhole && (all(left, kOldBass) || all(left, kNewBass));
+        return all(left, kNewBass);
+    }));
+    EXPECT_TRUE(everyStepWhole) << "every step plays one whole sound from its first frame";
+
+    std::thread([&] { samples.setEffectPath(effectFile.string()); }).join();
+    play(Beat(kInterval).everyStep(Track::Bass).everyStep(Track::Effect).newGrid(1));
+    EXPECT_TRUE(renderStepsUntil([](int, const auto& left) { return any(left, kEffect); }));
+}
+
+// A 200 MB effect file, resampled and streamed from disk, takes the thread
+// far longer to decode than a drum; the bass still starts on the first
+// frame of every step it has, and its rewritten file gets through.
+TEST_F(TrackSamplesTest, ASlowEffectFileHoldsBackNoOtherTrack) {
+    const std::filesystem::path big = folder.path() / "big.wav";
+    testing::writeLongToneWav(big, 200'000'000, 44100, 440.0, 30.0);
+    TrackSamples samples(slots, link, drumKit, kRate);
+    samples.setEffectPath(big.string());
+    samples.lookNow();
+    samples.start();
+    Beat beat(kInterval);
+    for (int step = 1; step <= kSteps; ++step)
+        beat.on(step % 2 ? Track::Bass : Track::Effect, step);
+    play(beat);
+
+    int bassSteps = 0;
+    int effectStepsSounding = 0;
+    bool bassWhole = true;
+    bool effectWithoutBass = true;
+    auto check = [&](int step, const std::vector<float>& left) {
+        if (step % 2 == 1) {
+            ++bassSteps;
+            bassWhole = bassWhole && (all(left, kOldBass) || all(left, kNewBass));
+        } else {
+            // The tone stays within ±0.5: no frame of it can pass for the bass.
+            effectWithoutBass = effectWithoutBass && !any(left, kOldBass) && !any(left, kNewBass);
+            if (!all(left, 0.0f)) ++effectStepsSounding;
+        }
+    };
+    ASSERT_TRUE(renderStepsUntil([&](int step, const auto& left) {
+        check(step, left);
+        return bassSteps >= 10;
+    }));
+    writeConstantWav(bassFile, kNewBass, kDrumFrames, kRate);
+    EXPECT_TRUE(renderStepsUntil([&](int step, const auto& left) {
+        check(step, left);
+        return step % 2 == 1 && all(left, kNewBass);
+    }));
+    EXPECT_TRUE(bassWhole) << "every bass step sounds whole from its first frame";
+    EXPECT_TRUE(effectWithoutBass) << "the effect cuts the bass";
+    EXPECT_GT(effectStepsSounding, 0) << "the effect's first chunk plays at once";
+}
+
+}  // namespace
+}  // namespace trovik
