@@ -1,5 +1,5 @@
 // Benchmarks run inside a QApplication, on the offscreen platform, because
-// the step clock works on real widgets.
+// the browser benchmarks work on real widgets.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
