@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -18,6 +19,12 @@ void raiseThisThreadToRealTime() {
     sched_param parameters{};
     parameters.sched_priority = sched_get_priority_min(SCHED_RR) + 9;
     pthread_setschedparam(pthread_self(), SCHED_RR, &parameters);
+}
+
+std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void SDLCALL fillDevice(void* userdata, Uint8* stream, int bytes) {
@@ -99,6 +106,9 @@ bool AudioDevice::open() {
     // server differs, so the steps stay on their frames.
     SDL_AudioSpec obtained{};
     priorityRaised_ = false;  // a new audio thread comes with the device
+    framesSinceOpen_ = 0;
+    earliestBefore_ = earliestInRun_ = kNoLateness;
+    callbacksInRun_ = 0;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device_ == 0) {
         error_ = SDL_GetError();
@@ -111,6 +121,7 @@ bool AudioDevice::open() {
     }
     callbacksSeen_ = callbacks_.load(std::memory_order_acquire);
     checksWithoutCallback_ = 0;
+    lateCallbacksSeen_ = lateCallbacks_.load(std::memory_order_acquire);
     SDL_PauseAudioDevice(device_, 0);
     return true;
 }
@@ -133,14 +144,46 @@ bool AudioDevice::lost() {
     return checksWithoutCallback_ >= kChecksWithoutCallbackWhenLost;
 }
 
+bool AudioDevice::ranDry() {
+    const std::uint64_t late = lateCallbacks_.load(std::memory_order_acquire);
+    const bool dry = late != lateCallbacksSeen_;
+    lateCallbacksSeen_ = late;
+    return dry;
+}
+
+bool AudioDevice::growBuffer() {
+    if (isOpen() || bufferFrames_ >= kMaxBufferFrames) return false;
+    bufferFrames_ = std::min(bufferFrames_ * 2, kMaxBufferFrames);
+    return true;
+}
+
 void AudioDevice::fill(float* out, int frames) {
     if (!priorityRaised_) {
         raiseThisThreadToRealTime();
         priorityRaised_ = true;
     }
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    mixer_.render(out, frames, std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    const std::int64_t now = steadyNanoseconds();
+    noteCallbackAt(now, frames);
+    mixer_.render(out, frames, now);
     callbacks_.fetch_add(1, std::memory_order_release);
+}
+
+// A stream that ran dry plays on from where it stopped, so from then on the
+// server asks for each frame later by as long as the gap lasted. Compared
+// with the stream's own frame count, the callbacks then come later for
+// good: the earliest of a run of callbacks steps up.
+void AudioDevice::noteCallbackAt(std::int64_t now, int frames) {
+    const std::int64_t played = framesSinceOpen_;
+    framesSinceOpen_ += frames;
+    if (played < sampleRate_) return;  // a new stream may stand still while the server wakes
+    const std::int64_t lateness = now - played * 1'000'000'000 / sampleRate_;
+    earliestInRun_ = std::min(earliestInRun_, lateness);
+    if (++callbacksInRun_ < kCallbacksInRun) return;
+    if (earliestBefore_ != kNoLateness && earliestInRun_ - earliestBefore_ > kDryStepNanoseconds)
+        lateCallbacks_.fetch_add(1, std::memory_order_release);
+    earliestBefore_ = earliestInRun_;
+    earliestInRun_ = kNoLateness;
+    callbacksInRun_ = 0;
 }
 
 }  // namespace trovik

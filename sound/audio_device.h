@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "sound/mixer.h"
@@ -60,15 +61,19 @@ class AudioDevice : public OutputDevice {
     // The server dropped the device, or no buffer was asked for in the
     // last kChecksWithoutCallbackWhenLost calls.
     bool lost() override;
+    bool ranDry() override;
+    bool growBuffer() override;
 
     int sampleRate() const { return sampleRate_; }
-    int bufferFrames() const { return bufferFrames_; }
+    int bufferFrames() const override { return bufferFrames_; }
     const std::string& error() const { return error_; }
 
     // Audio thread.
     void fill(float* out, int frames);
 
   private:
+    void noteCallbackAt(std::int64_t nowNanoseconds, int frames);
+
     AudioSystem& system_;
     Mixer& mixer_;
     int sampleRate_;
@@ -76,9 +81,22 @@ class AudioDevice : public OutputDevice {
     std::uint32_t device_ = 0;
     std::string error_;
     std::atomic<std::uint64_t> callbacks_{0};
+    // Times the stream ran dry: the earliest callback of a run of them came
+    // later, against the frames played, than the earliest of the run before.
+    static constexpr int kCallbacksInRun = 32;
+    static constexpr std::int64_t kDryStepNanoseconds = 2'000'000;
+    static constexpr std::int64_t kNoLateness = std::numeric_limits<std::int64_t>::max();
+    std::atomic<std::uint64_t> lateCallbacks_{0};
+    std::uint64_t lateCallbacksSeen_ = 0;
+    // Audio thread only.
+    std::int64_t framesSinceOpen_ = 0;
+    std::int64_t earliestInRun_ = kNoLateness;
+    std::int64_t earliestBefore_ = kNoLateness;
+    int callbacksInRun_ = 0;
     std::uint64_t callbacksSeen_ = 0;
     int checksWithoutCallback_ = 0;
     static constexpr int kChecksWithoutCallbackWhenLost = 8;
+    static constexpr int kMaxBufferFrames = 2048;
     bool priorityRaised_ = false;  // audio thread only
     bool errorTold_ = false;
 };

@@ -1,5 +1,7 @@
 #include "sound/device_keeper.h"
 
+#include <cstdio>
+
 namespace trovik {
 namespace {
 
@@ -40,7 +42,10 @@ void DeviceKeeper::start() {
 void DeviceKeeper::check() {
     const auto now = std::chrono::steady_clock::now();
     if (device_.isOpen()) {
-        if (!device_.lost()) return;
+        if (!device_.lost()) {
+            if (device_.ranDry()) growBuffer();
+            return;
+        }
         device_.close();
         sounding_.store(false, std::memory_order_release);
         startSilence(now);
@@ -49,6 +54,24 @@ void DeviceKeeper::check() {
     if (device_.open()) {
         opened_.fetch_add(1, std::memory_order_relaxed);
         sounding_.store(true, std::memory_order_release);
+    }
+}
+
+// A device that ran dry is opened again with twice the buffer, up to the
+// largest it may have: a little more latency, and the beat keeps its time.
+void DeviceKeeper::growBuffer() {
+    const int before = device_.bufferFrames();
+    device_.close();
+    if (!device_.growBuffer()) {
+        device_.open();
+        return;
+    }
+    std::fprintf(stderr,
+                 "trovik: the sound ran dry; the output buffer grows from %d to %d frames\n",
+                 before, device_.bufferFrames());
+    if (!device_.open()) {
+        sounding_.store(false, std::memory_order_release);
+        startSilence(std::chrono::steady_clock::now());
     }
 }
 

@@ -50,6 +50,7 @@ class DeviceKeeper {
   private:
     void run();
     void startSilence(std::chrono::steady_clock::time_point now);
+    void growBuffer();
 
     OutputDevice& device_;
     Mixer& mixer_;

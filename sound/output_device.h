@@ -13,6 +13,13 @@ class OutputDevice {
     // True when the open device no longer plays: the server dropped it, or
     // it has asked for no buffer for a long time. Called every half second.
     virtual bool lost() = 0;
+    // True when the open device ran dry since the last look: the sound
+    // stopped for a moment and the beat came late. Called every half second.
+    virtual bool ranDry() { return false; }
+    // Doubles the buffer for the next open, up to the largest it may have;
+    // false when it has that already. Only while closed.
+    virtual bool growBuffer() { return false; }
+    virtual int bufferFrames() const { return 0; }
 };
 
 }  // namespace trovik

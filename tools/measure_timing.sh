@@ -27,6 +27,8 @@ shift 2 || shift $#
 intervals=("${@:-150}")
 rate=${RATE:-48000}
 stack=${STACK:-pulse}
+# Set, even empty, so that the end-to-end session keeps the program's default.
+export TROVIK_BUFFER_FRAMES=${TROVIK_BUFFER_FRAMES-}
 source "$here/../tests/e2e/session.sh"
 
 program="$build/trovik"
@@ -186,6 +188,6 @@ for interval in "${intervals[@]}"; do
     else
         "$onsets" "$e2e_dir/out-$interval.wav" --reference "$reference" --interval "$interval" --from 2
     fi
-    if [ -n "${KEEP:-}" ]; then cp "$e2e_dir"/out-"$interval"*.wav "$KEEP/"; fi
+    if [ -n "${KEEP:-}" ]; then cp "$e2e_dir"/out-"$interval"*.wav "$e2e_dir"/trovik.log "$KEEP/"; fi
     stop_program
 done

@@ -3,8 +3,9 @@
 # UndefinedBehaviorSanitizer, worked at random with the mouse and keyboard
 # under Xvfb for a long time while a PulseAudio null sink records what it
 # plays. Actions: cell and track switch clicks, tempo changes between 1 and
-# 999 ms, Play and Stop, effect file picks (good, odd and broken WAV files),
-# Save and Load. A program that dies is started again and counted. At the end
+# 999 ms, Play and Stop, effect file picks (good, odd and broken WAV files,
+# a 5-minute one), folders opened in the directory list (one of them holds
+# 200,000 files), Save and Load. A program that dies is started again and counted. At the end
 # it reports crashes, sanitizer reports, core dumps and whether sound was
 # heard, and exits non-zero if anything went wrong. Not part of ./test.sh.
 #
@@ -59,6 +60,11 @@ sox -n -r 44100 -b 16 -c 2 "$samples/e_long.wav" synth 12 pinknoise vol 0.2
 : >"$samples/f_empty.wav"
 head -c 5000 /dev/urandom >"$samples/g_noise.wav"
 sox -n -r 44100 -b 16 -c 1 "$samples/h_short.wav" synth 0.001 sine 1000
+sox -n -r 44100 -b 16 -c 2 "$samples/i_five_minutes.wav" synth 300 sine 110:880 vol 0.3
+# A folder of 200,000 files, listed while the beat plays, and one to go on to.
+mkdir -p "$samples/a_big" "$samples/b_small"
+(cd "$samples/a_big" && seq -f 'hit%06g.wav' 1 200000 | xargs touch)
+cp "$samples/a_tone.wav" "$samples/b_small/"
 
 log="$out/actions.log"
 note() { echo "$(date +%T.%N | cut -c1-12) $*" >>"$log"; }
@@ -144,6 +150,12 @@ act() {
     elif [ $roll -lt 73 ]; then
         click 272 12
         note "stop"
+    elif [ $roll -lt 78 ]; then
+        # Dir1 (254, 300, 117 x 62): opens the entry double-clicked, the big
+        # folder among them; the file list follows.
+        xdotool mousemove --window "$window" $((258 + RANDOM % 100)) $((304 + RANDOM % 54)) \
+            click --repeat 2 --delay 40 1
+        note "folder opened"
     elif [ $roll -lt 88 ]; then
         # File1 (374, 300, 100 x 45), its scroll bar included; now and then
         # the arrow keys move its selection further.
