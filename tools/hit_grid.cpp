@@ -10,8 +10,6 @@
 // reference exactly (see onset_analysis.h), so both must be at one rate.
 // Exits 0 when the hits pass, 1 when they do not, 2 when it cannot tell.
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -22,27 +20,14 @@
 #include <vector>
 
 #include "tools/onset_analysis.h"
+#include "tools/recording_file.h"
 
 namespace {
 
 using trovik::onsets::Hits;
 
-struct Sound {
-    int rate = 0;
-    std::vector<float> left;
-};
-
-std::optional<Sound> readLeftChannel(const char* path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path, SFM_READ, &info);
-    if (file == nullptr) return std::nullopt;
-    std::vector<float> all(static_cast<std::size_t>(info.frames) * info.channels);
-    const sf_count_t frames = sf_readf_float(file, all.data(), info.frames);
-    sf_close(file);
-    Sound sound{info.samplerate, std::vector<float>(static_cast<std::size_t>(frames))};
-    for (sf_count_t i = 0; i < frames; ++i) sound.left[i] = all[i * info.channels];
-    return sound;
-}
+using trovik::onsets::readLeftChannel;
+using trovik::onsets::Sound;
 
 struct Options {
     const char* recording = nullptr;

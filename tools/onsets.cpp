@@ -18,7 +18,6 @@
 // runs of digital silence of 1 ms or more between hits.
 
 #include <SDL.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -29,27 +28,14 @@
 #include <vector>
 
 #include "tools/onset_analysis.h"
+#include "tools/recording_file.h"
 
 namespace {
 
 using trovik::onsets::Hits;
 
-struct Sound {
-    int rate = 0;
-    std::vector<float> left;
-};
-
-std::optional<Sound> readLeftChannel(const char* path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path, SFM_READ, &info);
-    if (file == nullptr) return std::nullopt;
-    std::vector<float> all(static_cast<std::size_t>(info.frames) * info.channels);
-    const sf_count_t frames = sf_readf_float(file, all.data(), info.frames);
-    sf_close(file);
-    Sound sound{info.samplerate, std::vector<float>(frames)};
-    for (sf_count_t i = 0; i < frames; ++i) sound.left[i] = all[i * info.channels];
-    return sound;
-}
+using trovik::onsets::readLeftChannel;
+using trovik::onsets::Sound;
 
 // The reference as the program plays it on a device at another rate: mono
 // in, stereo at the device rate out, through SDL's audio stream; the left

@@ -407,9 +407,7 @@ TEST_F(SampleBrowserTest, TheDriveOfTheStartFolderIsAlwaysListed) {
 // The main window, its lists read on their own.
 class EffectSampleTest : public SampleBrowserTest {
   protected:
-    EffectSampleTest() {
-        form.show();
-    }
+    EffectSampleTest() { form.show(); }
     void SetUp() override {
         SampleBrowserTest::SetUp();
         ASSERT_TRUE(eventually([this] { return formSettled() && controls.Dir1->Path() == root; }));
