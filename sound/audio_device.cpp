@@ -87,7 +87,8 @@ AudioDevice::AudioDevice(AudioSystem& system, Mixer& mixer, int bufferFrames)
     : system_(system),
       mixer_(mixer),
       sampleRate_(mixer.sampleRate()),
-      bufferFrames_(bufferFrames) {}
+      bufferFrames_(bufferFrames),
+      dryStream_(sampleRate_) {}
 
 bool AudioDevice::open() {
     if (isOpen()) return true;
@@ -106,9 +107,7 @@ bool AudioDevice::open() {
     // server differs, so the steps stay on their frames.
     SDL_AudioSpec obtained{};
     priorityRaised_ = false;  // a new audio thread comes with the device
-    framesSinceOpen_ = 0;
-    earliestBefore_ = earliestInRun_ = kNoLateness;
-    callbacksInRun_ = 0;
+    dryStream_.restart();
     device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device_ == 0) {
         error_ = SDL_GetError();
@@ -152,7 +151,7 @@ bool AudioDevice::ranDry() {
 }
 
 bool AudioDevice::growBuffer() {
-    if (isOpen() || bufferFrames_ >= kMaxBufferFrames) return false;
+    if (bufferFrames_ >= kMaxBufferFrames) return false;
     bufferFrames_ = std::min(bufferFrames_ * 2, kMaxBufferFrames);
     return true;
 }
@@ -168,22 +167,8 @@ void AudioDevice::fill(float* out, int frames) {
     callbacks_.fetch_add(1, std::memory_order_release);
 }
 
-// A stream that ran dry plays on from where it stopped, so from then on the
-// server asks for each frame later by as long as the gap lasted. Compared
-// with the stream's own frame count, the callbacks then come later for
-// good: the earliest of a run of callbacks steps up.
 void AudioDevice::noteCallbackAt(std::int64_t now, int frames) {
-    const std::int64_t played = framesSinceOpen_;
-    framesSinceOpen_ += frames;
-    if (played < sampleRate_) return;  // a new stream may stand still while the server wakes
-    const std::int64_t lateness = now - played * 1'000'000'000 / sampleRate_;
-    earliestInRun_ = std::min(earliestInRun_, lateness);
-    if (++callbacksInRun_ < kCallbacksInRun) return;
-    if (earliestBefore_ != kNoLateness && earliestInRun_ - earliestBefore_ > kDryStepNanoseconds)
-        lateCallbacks_.fetch_add(1, std::memory_order_release);
-    earliestBefore_ = earliestInRun_;
-    earliestInRun_ = kNoLateness;
-    callbacksInRun_ = 0;
+    if (dryStream_.callback(now, frames)) lateCallbacks_.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace trovik

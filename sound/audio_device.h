@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <limits>
 #include <string>
 
+#include "sound/dry_stream_detector.h"
 #include "sound/mixer.h"
 #include "sound/output_device.h"
 
@@ -81,18 +81,10 @@ class AudioDevice : public OutputDevice {
     std::uint32_t device_ = 0;
     std::string error_;
     std::atomic<std::uint64_t> callbacks_{0};
-    // Times the stream ran dry: the earliest callback of a run of them came
-    // later, against the frames played, than the earliest of the run before.
-    static constexpr int kCallbacksInRun = 32;
-    static constexpr std::int64_t kDryStepNanoseconds = 2'000'000;
-    static constexpr std::int64_t kNoLateness = std::numeric_limits<std::int64_t>::max();
+    // Times the stream ran dry, as the callbacks tell.
     std::atomic<std::uint64_t> lateCallbacks_{0};
     std::uint64_t lateCallbacksSeen_ = 0;
-    // Audio thread only.
-    std::int64_t framesSinceOpen_ = 0;
-    std::int64_t earliestInRun_ = kNoLateness;
-    std::int64_t earliestBefore_ = kNoLateness;
-    int callbacksInRun_ = 0;
+    DryStreamDetector dryStream_;  // audio thread only, but for restart() in open()
     std::uint64_t callbacksSeen_ = 0;
     int checksWithoutCallback_ = 0;
     static constexpr int kChecksWithoutCallbackWhenLost = 8;

@@ -61,14 +61,11 @@ void DeviceKeeper::check() {
 // largest it may have: a little more latency, and the beat keeps its time.
 void DeviceKeeper::growBuffer() {
     const int before = device_.bufferFrames();
-    device_.close();
-    if (!device_.growBuffer()) {
-        device_.open();
-        return;
-    }
+    if (!device_.growBuffer()) return;
     std::fprintf(stderr,
                  "trovik: the sound ran dry; the output buffer grows from %d to %d frames\n",
                  before, device_.bufferFrames());
+    device_.close();
     if (!device_.open()) {
         sounding_.store(false, std::memory_order_release);
         startSilence(std::chrono::steady_clock::now());

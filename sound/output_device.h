@@ -17,7 +17,7 @@ class OutputDevice {
     // stopped for a moment and the beat came late. Called every half second.
     virtual bool ranDry() { return false; }
     // Doubles the buffer for the next open, up to the largest it may have;
-    // false when it has that already. Only while closed.
+    // false when it has that already.
     virtual bool growBuffer() { return false; }
     virtual int bufferFrames() const { return 0; }
 };

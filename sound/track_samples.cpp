@@ -76,6 +76,9 @@ std::chrono::nanoseconds TrackSamples::untilNextLook() const {
                                     framesAhead * 1'000'000'000 / told.sampleRate -
                                     steadyNanoseconds());
     const nanoseconds block(std::int64_t{told.blockFrames} * 1'000'000'000 / told.sampleRate);
+    // A stream that stands still (a server that hangs, before the keeper
+    // gives it up) is not worth a look every millisecond.
+    if (untilRendered + block < nanoseconds(0)) return kStalledLook;
     const nanoseconds wait =
         untilRendered <= kLookAhead ? untilRendered + block : untilRendered - kLookAhead;
     return std::clamp<nanoseconds>(wait, std::chrono::milliseconds(1), kIdleLook);

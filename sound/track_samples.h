@@ -30,6 +30,7 @@ class TrackSamples {
     // While nothing steps, the files are still looked at now and then, and
     // released samples taken back.
     static constexpr std::chrono::milliseconds kIdleLook{500};
+    static constexpr std::chrono::milliseconds kStalledLook{50};
 
     TrackSamples(TrackSlots& slots, const SequencerLink& link, const DrumKit& drumKit,
                  int outputRate);

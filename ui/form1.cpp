@@ -41,6 +41,7 @@ ClickableLabel* switchOf(const FormControls& c, Track track) {
 // but never spin.
 constexpr std::chrono::milliseconds kStepLookAgain{5};
 constexpr std::chrono::milliseconds kStepLookAtMost{1000};
+constexpr std::chrono::milliseconds kStepOverdue{50};
 
 }  // namespace
 
@@ -124,8 +125,11 @@ void Form1::Timer2_Timer() {
         timer2_.stop();
         return;
     }
-    const auto wait = std::clamp(std::chrono::ceil<std::chrono::milliseconds>(*untilStep),
-                                 kStepLookAgain, kStepLookAtMost);
+    // Long overdue: the stream stands still for now.
+    const auto wait = *untilStep < -kStepOverdue
+                          ? kStepOverdue
+                          : std::clamp(std::chrono::ceil<std::chrono::milliseconds>(*untilStep),
+                                       kStepLookAgain, kStepLookAtMost);
     timer2_.start(wait);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <utility>
 
 #include "tests/sound/beat_for_tests.h"
 
@@ -37,6 +38,16 @@ class FakeDevice : public OutputDevice {
     }
     bool isOpen() const override { return open_; }
     bool lost() override { return dropped; }
+    bool ranDry() override { return std::exchange(dry, false); }
+    bool growBuffer() override {
+        if (buffer >= 2048) return false;
+        buffer *= 2;
+        return true;
+    }
+    int bufferFrames() const override { return buffer; }
+
+    bool dry = false;
+    int buffer = kBlock;
 
   private:
     bool open_ = false;
@@ -175,6 +186,27 @@ TEST_F(DeviceKeeperTest, SilenceCountsFromTheMomentTheDeviceWasClosed) {
     const std::int64_t rendered = mixer.framesRendered() - atClose;
     EXPECT_LE(rendered, framesIn(closed + 500ms - closing));
     EXPECT_GE(rendered, (framesIn(500ms) / kBlock - 1) * kBlock);
+}
+
+}  // namespace
+}  // namespace trovik
+
+namespace trovik {
+namespace {
+
+// A device that ran dry is opened again with twice its buffer, up to the
+// largest; after that it plays on as it is.
+TEST_F(DeviceKeeperTest, ADeviceThatRanDryGrowsItsBufferUpToTheLargest) {
+    keeper.check();
+    ASSERT_EQ(device.opens, 1);
+    for (const int expected : {1024, 2048, 2048}) {
+        device.dry = true;
+        keeper.check();
+        EXPECT_EQ(device.buffer, expected);
+        EXPECT_TRUE(device.isOpen());
+        EXPECT_TRUE(keeper.sounding());
+    }
+    EXPECT_EQ(device.opens, 3) << "reopened for each growth, not at the largest";
 }
 
 }  // namespace
