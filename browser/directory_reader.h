@@ -37,6 +37,9 @@ class DirectoryReader : public QObject {
     // Drops the reading under way, if any.
     void cancel();
 
+  protected:
+    bool event(QEvent* event) override;
+
   private:
     struct Mailbox;
 

@@ -31,11 +31,12 @@ std::optional<QStringList> readNames(const QString& directory, QDir::Filters kin
 
 }  // namespace
 
-std::optional<QStringList> readSubdirectoryNames(const QString& directory, std::stop_token stop) {
+std::optional<QStringList> readSubdirectoryNames(const QString& directory,
+                                                 const std::stop_token& stop) {
     return readNames(directory, QDir::Dirs, QString(), stop);
 }
 
-std::optional<QStringList> readWavFileNames(const QString& directory, std::stop_token stop) {
+std::optional<QStringList> readWavFileNames(const QString& directory, const std::stop_token& stop) {
     return readNames(directory, QDir::Files, QStringLiteral(".wav"), stop);
 }
 

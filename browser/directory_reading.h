@@ -13,8 +13,9 @@ namespace trovik {
 // not be listed. Once `stop` is requested they give up early, with a
 // result nobody may use.
 std::optional<QStringList> readSubdirectoryNames(const QString& directory,
-                                                 std::stop_token stop = {});
-std::optional<QStringList> readWavFileNames(const QString& directory, std::stop_token stop = {});
+                                                 const std::stop_token& stop = {});
+std::optional<QStringList> readWavFileNames(const QString& directory,
+                                            const std::stop_token& stop = {});
 
 // Which directory a list shows, which one it is reading to show next, and
 // which one it was last asked for but could not read. A list asked for the

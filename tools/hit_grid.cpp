@@ -27,7 +27,6 @@ namespace {
 using trovik::onsets::Hits;
 
 using trovik::onsets::readLeftChannel;
-using trovik::onsets::Sound;
 
 struct Options {
     const char* recording = nullptr;
