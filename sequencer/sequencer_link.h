@@ -12,6 +12,7 @@ namespace trovik {
 struct StepFeedback {
     std::int64_t framesWalked = 0;         // the stream's frames walked so far
     std::int64_t nextTickFrame = -1;       // the frame of the next step; -1 while stopped
+    std::int64_t tickAfterFrame = -1;      // and of the one after it
     std::int64_t walkedAtNanoseconds = 0;  // steady clock, when the last block was walked; 0 never
     std::uint64_t ticks = 0;               // steps played so far
     std::uint32_t positionGeneration = 0;  // the last position set from outside that it took

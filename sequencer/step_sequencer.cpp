@@ -59,6 +59,7 @@ void StepSequencer::tellFeedback(int blockFrames, std::int64_t nowNanoseconds) {
     StepFeedback told;
     told.framesWalked = walked_;
     told.nextTickFrame = period_ > 0 ? tickFrame(nextIndex_) : -1;
+    told.tickAfterFrame = period_ > 0 ? tickFrame(nextIndex_ + 1) : -1;
     told.walkedAtNanoseconds = nowNanoseconds;
     told.ticks = ticks_;
     told.positionGeneration = positionGeneration_;

@@ -64,23 +64,26 @@ void TrackSamples::run() {
 }
 
 // Wakes shortly before each step; a look made that close to a step covers
-// it, and the next wake comes once it has been played.
+// it, and the next wake aims at the step after it.
 std::chrono::nanoseconds TrackSamples::untilNextLook() const {
     using std::chrono::nanoseconds;
     const StepFeedback told = link_.feedback.read();
     if (told.nextTickFrame < 0 || told.sampleRate <= 0 || told.walkedAtNanoseconds == 0)
         return kIdleLook;
-    // The audio thread renders the step no earlier than this.
-    const std::int64_t framesAhead = told.nextTickFrame - told.framesWalked;
-    const nanoseconds untilRendered(told.walkedAtNanoseconds +
-                                    framesAhead * 1'000'000'000 / told.sampleRate -
-                                    steadyNanoseconds());
+    // When the audio thread renders a frame, at the earliest.
+    const std::int64_t now = steadyNanoseconds();
+    const auto untilRendered = [&](std::int64_t frame) {
+        return nanoseconds(told.walkedAtNanoseconds +
+                           (frame - told.framesWalked) * 1'000'000'000 / told.sampleRate - now);
+    };
+    const nanoseconds untilNext = untilRendered(told.nextTickFrame);
     const nanoseconds block(std::int64_t{told.blockFrames} * 1'000'000'000 / told.sampleRate);
     // A stream that stands still (a server that hangs, before the keeper
     // gives it up) is not worth a look every millisecond.
-    if (untilRendered + block < nanoseconds(0)) return kStalledLook;
-    const nanoseconds wait =
-        untilRendered <= kLookAhead ? untilRendered + block : untilRendered - kLookAhead;
+    if (untilNext + block < nanoseconds(0)) return kStalledLook;
+    const nanoseconds wait = untilNext > kLookAhead
+                                 ? untilNext - kLookAhead
+                                 : untilRendered(told.tickAfterFrame) - kLookAhead;
     return std::clamp<nanoseconds>(wait, std::chrono::milliseconds(1), kIdleLook);
 }
 
