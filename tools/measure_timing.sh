@@ -119,6 +119,18 @@ measure_floor() {
     echo "$cpu"
 }
 
+# The most "Buffer Latency" the server shows for the program's stream over a
+# few looks: what it holds of ours, from a step's frame to the sink.
+buffer_latency_ms() {
+    local most=0 look
+    for _ in $(seq 10); do
+        look=$(pactl list sink-inputs 2>/dev/null | awk '/Buffer Latency:/ {print $3 / 1000; exit}')
+        most=$(awk -v a="$most" -v b="${look:-0}" 'BEGIN {print (b > a) ? b : a}')
+        sleep 0.2
+    done
+    echo "$most"
+}
+
 # program / floor, or why there is none: a tick is 1/CLK_TCK s of CPU.
 ratio() {
     awk -v p="$1" -v f="$2" -v hz="$hz" -v s="$idle_seconds" 'BEGIN {
@@ -140,6 +152,7 @@ measure_startup
 start_program
 idle=$(cpu_over "$pid" "$idle_seconds")
 echo "cpu, empty pattern at 150 ms, $idle_seconds s: $idle % of a core"
+[ "$stack" = alsa ] || echo "buffer latency of the program's stream, most of 10 looks: $(buffer_latency_ms) ms"
 switch_cells_on "$window" all
 set_interval "$window" 20
 sleep 1
