@@ -40,6 +40,9 @@ ClickableLabel* switchOf(const FormControls& c, Track track) {
 // A position estimate that came and went without a step: look again soon,
 // but never spin.
 constexpr std::chrono::milliseconds kStepLookAgain{5};
+// The audio thread's blocks come a little late now and then; a look that
+// waits for them that much more finds the step taken.
+constexpr std::chrono::milliseconds kStepCallbackJitter{2};
 constexpr std::chrono::milliseconds kStepLookAtMost{1000};
 constexpr std::chrono::milliseconds kStepOverdue{50};
 
@@ -128,7 +131,8 @@ void Form1::Timer2_Timer() {
     // Long overdue: the stream stands still for now.
     const auto wait = *untilStep < -kStepOverdue
                           ? kStepOverdue
-                          : std::clamp(std::chrono::ceil<std::chrono::milliseconds>(*untilStep),
+                          : std::clamp(std::chrono::ceil<std::chrono::milliseconds>(*untilStep) +
+                                           kStepCallbackJitter,
                                        kStepLookAgain, kStepLookAtMost);
     timer2_.start(wait);
 }
