@@ -20,6 +20,9 @@ bool SampleFiller::fillHead(int frames) {
     } else {
         sample_.publish(headWritten_);
         headDone_ = headWritten_ == sample_.capacity();
+        // A stream that cannot go back to the end of its head would sound
+        // whole only once: every start sounds the same, its head.
+        if (headDone_ && !decoding_->canSeek()) abandon();
     }
     return true;
 }

@@ -238,6 +238,10 @@ bool WavDecoding::feedConverter() {
     return true;
 }
 
+bool WavDecoding::canSeek() const {
+    return file_->info.seekable != 0;
+}
+
 bool WavDecoding::seek(std::int64_t frame) {
     frame = std::clamp<std::int64_t>(frame, 0, expectedFrames_);
     sourceDone_ = flushed_ = false;

@@ -36,6 +36,9 @@ class WavDecoding {
     // returns how many; fewer than asked only at the end.
     int read(float* out, int frames);
     bool ended() const { return ended_; }
+    // Whether seek() can work at all: some codecs inside a WAV file can only
+    // be read straight through.
+    bool canSeek() const;
     std::int64_t position() const { return produced_; }
 
     // Goes to output frame `frame` (at most expectedFrames()), as if that

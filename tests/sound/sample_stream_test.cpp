@@ -82,6 +82,24 @@ TEST(StreamedSample, EveryStartPlaysTheWholeSoundFrameForFrame) {
     }
 }
 
+// Some codecs inside a WAV file can only be read straight through (G.721
+// ADPCM among them). Such a stream could never go back behind its head, so
+// every start sounds the same: its head, and no more.
+TEST(StreamedSample, AFileThatCannotSeekSoundsItsHeadAtEveryStart) {
+    testing::TempFolder folder;
+    const std::string path =
+        testing::writeToneWav(folder.path() / "adpcm.wav", SF_FORMAT_G721_32, 1, 44100, 523.0, 0.5);
+    ASSERT_FALSE(WavDecoding::open(path, 44100)->canSeek());
+    const auto sample = Sample::streamed(kHead, kRing);
+    SampleFiller filler(WavDecoding::open(path, 44100), *sample);
+    Player player{*sample, filler};
+    bool ended = false;
+    const std::vector<float> first = player.play(1 << 30, ended);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(first.size(), std::size_t{kHead} * Sample::kChannels);
+    EXPECT_EQ(player.play(1 << 30, ended), first);
+}
+
 // However far ahead the decoder runs, it never writes over frames not yet
 // played; nor does the player ever get frames that are not written.
 TEST(StreamedSample, TheRingHoldsExactlyTheFramesAheadOfThePlayer) {
