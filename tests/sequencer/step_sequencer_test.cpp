@@ -132,26 +132,6 @@ TEST_F(StepSequencerTest, TracksOnOneStepComeInTheOrderBassSnareEffectAtOneFrame
         (std::vector<Hit>{{Track::Bass, step3}, {Track::Snare, step3}, {Track::Effect, step3}}));
 }
 
-TEST_F(StepSequencerTest, AMutedTrackIsSilentUntilItsSwitchComesBackOnTheSameGrid) {
-    beat.cellsOn = cellBit(3) | cellBit(34) | cellBit(35);  // step 1 of every track
-    beat.soundingTracks = kAllTracks & ~(1u << indexOf(Track::Bass));
-    beat.interval = 20;
-    publish();
-    StepRecorder recorder(link, kRate);
-    recorder.walkUntilTicks(16, {512});
-    const std::int64_t step1 = tickFrame(0, 1, 20, kRate);
-    EXPECT_EQ(recorder.takeHits(),
-              (std::vector<Hit>{{Track::Snare, step1}, {Track::Effect, step1}}));
-
-    beat.soundingTracks = kAllTracks;
-    publish();
-    recorder.walkUntilTicks(17, {512});
-    const std::int64_t step1Again = tickFrame(0, 17, 20, kRate);
-    EXPECT_EQ(recorder.takeHits(), (std::vector<Hit>{{Track::Bass, step1Again},
-                                                     {Track::Snare, step1Again},
-                                                     {Track::Effect, step1Again}}));
-}
-
 // The beat model writes nothing for as long as the window is busy; the step
 // clock keeps the last beat it read and the countdown it runs.
 TEST_F(StepSequencerTest, AWriterThatStallsOrRewritesTheSamePeriodLosesNoStep) {
@@ -173,47 +153,6 @@ TEST_F(StepSequencerTest, AWriterThatStallsOrRewritesTheSamePeriodLosesNoStep) {
         if (frame >= 20'000 * 480 && n % kSteps == 1) expected.push_back({Track::Effect, frame});
     }
     EXPECT_TRUE(sameHits(recorder.hits(), expected));
-}
-
-TEST_F(StepSequencerTest, ANewPeriodRestartsTheCountdownAtTheBlockThatSeesIt) {
-    beat.cellsOn = kAllBassCells;
-    beat.interval = 150;
-    publish();
-    StepRecorder recorder(link, kRate);
-    recorder.walkBlocks(30, 512);  // 2 ticks and part of the way to the third
-    ASSERT_EQ(recorder.ticksPlayed(), 2u);
-    recorder.takeHits();
-
-    // Stop and Play between two blocks: the same interval, a new countdown.
-    setPeriod(false, 150);
-    setPeriod(true, 150);
-    const std::int64_t restart = recorder.framesWalked();
-    recorder.walkUntilTicks(4, {512});
-    EXPECT_EQ(recorder.takeHits(), bassTicks(restart, 1, 2, 150, kRate));
-
-    setPeriod(true, 7);
-    const std::int64_t faster = recorder.framesWalked();
-    recorder.walkUntilTicks(40, {333});
-    EXPECT_EQ(recorder.takeHits(), bassTicks(faster, 1, 36, 7, kRate));
-}
-
-TEST_F(StepSequencerTest, PeriodZeroHaltsWhereItIsAndANewPeriodResumesFromThere) {
-    beat.cellsOn = cellBit(8);  // bass step 6
-    beat.interval = 20;
-    publish();
-    StepRecorder recorder(link, kRate);
-    recorder.walkUntilTicks(5, {100});
-    setPeriod(true, 0);
-    recorder.walkBlocks(1'000, 512);
-    EXPECT_EQ(recorder.ticksPlayed(), 5u);
-    EXPECT_EQ(recorder.told().position, 6);
-    EXPECT_EQ(recorder.told().nextTickFrame, -1);
-    EXPECT_TRUE(recorder.hits().empty());
-
-    setPeriod(true, 20);
-    const std::int64_t resumed = recorder.framesWalked();
-    recorder.walkUntilTicks(6, {512});
-    EXPECT_EQ(recorder.hits(), (std::vector<Hit>{{Track::Bass, tickFrame(resumed, 1, 20, kRate)}}));
 }
 
 }  // namespace

@@ -180,36 +180,6 @@ TEST_F(MixerTest, ASampleReplacedWhilePlayingPlaysToItsEndAndComesBackOnce) {
     EXPECT_EQ(ledger.outstanding(*newBass), 1) << "the track's sound is still lent";
 }
 
-TEST_F(MixerTest, AReplacedSampleComesBackWhenTheVoiceLetsGoOfIt) {
-    const auto oldBass = rampSample(1000, 2000);
-    const auto newBass = rampSample(5000, 300);
-    const auto newerBass = rampSample(6000, 300);
-    ledger.offer(Track::Bass, *oldBass);
-    ledger.offer(Track::Snare, *snare);
-    play(Beat(10).on(Track::Bass, 1).on(Track::Snare, 3));
-    const std::int64_t t3 = tickFrame(3, 10, kRate);
-    renderLeft(mixer, static_cast<int>(tickFrame(1, 10, kRate)) + 100, 100);
-
-    ledger.offer(Track::Bass, *newBass);
-    renderLeft(mixer, static_cast<int>(t3 - mixer.framesRendered()), 100);
-    EXPECT_EQ(ledger.takeBackReleased(), 0) << "the old bass plays until the snare";
-    renderLeft(mixer, 1, 1);
-    EXPECT_EQ(ledger.takeBackReleased(), 1) << "cut on the snare's frame";
-    EXPECT_EQ(ledger.outstanding(*oldBass), 0);
-
-    // Not playing: the sound it replaces comes back with the next block.
-    ledger.offer(Track::Bass, *newerBass);
-    renderLeft(mixer, 1, 1);
-    EXPECT_EQ(ledger.takeBackReleased(), 1);
-    EXPECT_EQ(ledger.outstanding(*newBass), 0);
-
-    // Never taken: the next offer hands it back at once.
-    ledger.offer(Track::Snare, *effect);
-    ledger.offer(Track::Snare, *bass);
-    EXPECT_EQ(ledger.outstanding(*effect), 0);
-    EXPECT_EQ(ledger.overReturned(), 0);
-}
-
 // Offers at random moments, of samples shared between tracks and of the
 // silent one, while the beat changes under random blocks. No loan is ever
 // lost or given back twice, and no more are out at once than the release
