@@ -166,12 +166,6 @@ TEST_F(DeviceKeeperTest, TheStepsGoOnAfterDaysWithoutADevice) {
     }
 }
 
-}  // namespace
-}  // namespace trovik
-
-namespace trovik {
-namespace {
-
 // A device that ran dry is opened again with twice its buffer, up to the
 // largest; after that it plays on as it is.
 TEST_F(DeviceKeeperTest, ADeviceThatRanDryGrowsItsBufferUpToTheLargest) {
