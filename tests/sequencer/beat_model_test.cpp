@@ -137,7 +137,7 @@ TEST_F(BeatModelTest, TheClockRunsFromStartAtTheInitialInterval) {
     EXPECT_EQ(model.position(), 3);
 }
 
-TEST_F(BeatModelTest, StopRewindsAndHaltsThenPlayStartsOneIntervalAfterTheBlockThatSawIt) {
+TEST_F(BeatModelTest, StopRewindsAndHaltsAndPlayStartsStep1OneIntervalAfterTheBlockThatSawIt) {
     model.StepCell_Click(3);  // bass steps 1 and 2
     model.StepCell_Click(4);
     walkUntilPosition(9);
@@ -167,18 +167,15 @@ TEST_F(BeatModelTest, StopRewindsAndHaltsThenPlayStartsOneIntervalAfterTheBlockT
                                               {Track::Bass, tick(start, 2, 150)}}))
         << "step 1 one whole interval after Play, not restarted by the second Play";
     EXPECT_EQ(transportChanges, 2);
-}
 
-TEST_F(BeatModelTest, StopAndPlayBetweenTwoBlocksRestartTheCountdownFromStep1) {
-    model.StepCell_Click(3);  // bass step 1
-    walkUntilPosition(5);
     clock.walkBlocks(3, kBlock);
     clock.takeHits();
-    model.Command2_Click();
+    model.Command2_Click();  // and Play again before the next block
     model.Command1_Click();
     const std::int64_t restart = clock.framesWalked();
     walkUntilTicks(clock.ticksPlayed() + 1);
-    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(restart, 1, 150)}}));
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(restart, 1, 150)}}))
+        << "Stop and Play between two blocks restart the countdown from step 1";
 }
 
 TEST_F(BeatModelTest, ANewIntervalRestartsTheCountdownAndTheSameOneDoesNot) {
