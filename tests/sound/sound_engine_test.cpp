@@ -59,25 +59,27 @@ TEST(SoundEngine, WalksTheBeatOnItsAudioThreadAndShutsDownCleanly) {
 
 TEST(SoundEngine, TakesTheBufferSizeFromTheEnvironmentWhenItIsValid) {
     EXPECT_EQ(SoundEngine::bufferFramesFrom(nullptr), 512);
-    EXPECT_EQ(SoundEngine::bufferFramesFrom(""), 512);
-    EXPECT_EQ(SoundEngine::bufferFramesFrom("256"), 256);
-    EXPECT_EQ(SoundEngine::bufferFramesFrom("64"), 64);
-    EXPECT_EQ(SoundEngine::bufferFramesFrom("8192"), 8192);
-    for (const char* invalid :
-         {"63", "8193", "0", "-512", "abc", "256 frames", "1e3", "99999999999999999999999"})
-        EXPECT_EQ(SoundEngine::bufferFramesFrom(invalid), 512) << '"' << invalid << '"';
+    for (const auto& [text, frames] :
+         std::initializer_list<std::pair<const char*, int>>{{"256", 256},
+                                                            {"64", 64},
+                                                            {"8192", 8192},
+                                                            {"", 512},
+                                                            {"63", 512},
+                                                            {"8193", 512},
+                                                            {"0", 512},
+                                                            {"-512", 512},
+                                                            {"abc", 512},
+                                                            {"256 frames", 512},
+                                                            {"1e3", 512},
+                                                            {"99999999999999999999999", 512}})
+        EXPECT_EQ(SoundEngine::bufferFramesFrom(text), frames) << '"' << text << '"';
 }
 
 // Sets an environment variable for the life of the object.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) { setenv(name, value, 1); }
-    ~ScopedEnvironment() { unsetenv(name_); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-  private:
-    const char* name_;
+struct ScopedEnvironment {
+    ScopedEnvironment(const char* name, const char* value) : name(name) { setenv(name, value, 1); }
+    ~ScopedEnvironment() { unsetenv(name); }
+    const char* name;
 };
 
 // A user who asks SDL for its best resampler through the environment: SDL
