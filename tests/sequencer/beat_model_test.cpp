@@ -48,29 +48,9 @@ class BeatModelTest : public ::testing::Test {
     static std::int64_t tick(std::int64_t start, int n, int intervalMs) {
         return start + n * intervalMs * kFramesPerMs;
     }
-    int cellsNotEmpty() const {
-        int count = 0;
-        for (int number = 3; number <= 50; ++number)
-            count += model.caption(number).isEmpty() ? 0 : 1;
-        return count;
-    }
 };
 
 // --- Cells and switches ---
-
-TEST_F(BeatModelTest, EveryCellTogglesItselfOnlyBetweenEmptyAndO) {
-    for (int number = 3; number <= 50; ++number) {
-        SCOPED_TRACE(number);
-        model.StepCell_Click(number);
-        EXPECT_EQ(model.caption(number), "O");
-        EXPECT_EQ(cellsNotEmpty(), 1);
-        model.StepCell_Click(number);
-        EXPECT_EQ(model.caption(number), "");
-        EXPECT_EQ(cellsNotEmpty(), 0);
-        EXPECT_EQ(cellsChanged, (std::vector<int>{number, number}));
-        cellsChanged.clear();
-    }
-}
 
 TEST_F(BeatModelTest, AnOtherCaptionCountsAsOnButAClickLeavesIt) {
     std::array<QString, kCellCount> captions;
@@ -100,8 +80,6 @@ TEST_F(BeatModelTest, AMutedTrackKeepsItsCellsEditableAndSilentUntilSwitchedBack
     model.StepCell_Click(34);  // snare step 1
     model.TrackSwitch_Click(Track::Snare);
     EXPECT_FALSE(model.sounds(Track::Snare));
-    EXPECT_TRUE(model.sounds(Track::Bass));
-    EXPECT_TRUE(model.sounds(Track::Effect));
     model.StepCell_Click(34);
     EXPECT_EQ(model.caption(34), "");
     model.StepCell_Click(34);
@@ -153,17 +131,13 @@ TEST_F(BeatModelTest, EachCellSoundsOnItsOwnTrackAndStep) {
 // --- Play, Stop, tempo, Load ---
 
 TEST_F(BeatModelTest, TheClockRunsFromStartAtTheInitialInterval) {
-    EXPECT_TRUE(model.running());
-    EXPECT_EQ(model.interval(), 150);
-    EXPECT_EQ(tempoText(model.interval()), "Tempo: 850");
-    EXPECT_EQ(barText(model.position()), "Bar- 1");
     model.StepCell_Click(4);  // bass step 2
     walkUntilTicks(2);
     EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(0, 2, 150)}}));
     EXPECT_EQ(model.position(), 3);
 }
 
-TEST_F(BeatModelTest, StopRewindsAndHaltsThenPlayStartsOneIntervalAfterTheBlockThatSawIt) {
+TEST_F(BeatModelTest, StopRewindsAndHaltsAndPlayStartsStep1OneIntervalAfterTheBlockThatSawIt) {
     model.StepCell_Click(3);  // bass steps 1 and 2
     model.StepCell_Click(4);
     walkUntilPosition(9);
@@ -193,18 +167,15 @@ TEST_F(BeatModelTest, StopRewindsAndHaltsThenPlayStartsOneIntervalAfterTheBlockT
                                               {Track::Bass, tick(start, 2, 150)}}))
         << "step 1 one whole interval after Play, not restarted by the second Play";
     EXPECT_EQ(transportChanges, 2);
-}
 
-TEST_F(BeatModelTest, StopAndPlayBetweenTwoBlocksRestartTheCountdownFromStep1) {
-    model.StepCell_Click(3);  // bass step 1
-    walkUntilPosition(5);
     clock.walkBlocks(3, kBlock);
     clock.takeHits();
-    model.Command2_Click();
+    model.Command2_Click();  // and Play again before the next block
     model.Command1_Click();
     const std::int64_t restart = clock.framesWalked();
     walkUntilTicks(clock.ticksPlayed() + 1);
-    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(restart, 1, 150)}}));
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tick(restart, 1, 150)}}))
+        << "Stop and Play between two blocks restart the countdown from step 1";
 }
 
 TEST_F(BeatModelTest, ANewIntervalRestartsTheCountdownAndTheSameOneDoesNot) {

@@ -67,38 +67,32 @@ TEST(TripleBuffer, TheReaderSeesTheNewestWholeValueOrTheOneBefore) {
     EXPECT_EQ(buffer.read().counter(), 3);
 }
 
-TEST(TripleBuffer, AWriterAndAReaderThreadNeverShowATornOrOlderValue) {
-    TripleBuffer<Stamped> buffer(Stamped::of(0));
-    int torn = 0;
-    int backwards = 0;
+// Writes every counter up to kWrites while `readers` threads read.
+template <typename Shared>
+void expectWholeNewerValues(int readers) {
+    Shared shared(Stamped::of(0));
+    std::vector<int> torn(readers), backwards(readers);
     std::atomic<int> readersStarted{0};
-    std::thread reader([&] {
-        readUntilLast([&] { return buffer.read().counter(); }, torn, backwards, readersStarted);
-    });
-    while (readersStarted.load(std::memory_order_relaxed) < 1) std::this_thread::yield();
-    for (std::uint64_t i = 1; i <= kWrites; ++i) buffer.write(Stamped::of(i));
-    reader.join();
-    EXPECT_EQ(torn, 0);
-    EXPECT_EQ(backwards, 0);
-}
-
-TEST(SeqLock, AWriterAndTwoReaderThreadsNeverShowATornOrOlderValue) {
-    SeqLock<Stamped> lock(Stamped::of(0));
-    std::array<int, 2> torn{};
-    std::array<int, 2> backwards{};
-    std::atomic<int> readersStarted{0};
-    std::vector<std::thread> readers;
-    for (std::size_t r = 0; r < 2; ++r) {
-        readers.emplace_back([&, r] {
-            readUntilLast([&] { return lock.read().counter(); }, torn[r], backwards[r],
+    std::vector<std::thread> threads;
+    for (int r = 0; r < readers; ++r) {
+        threads.emplace_back([&, r] {
+            readUntilLast([&] { return shared.read().counter(); }, torn[r], backwards[r],
                           readersStarted);
         });
     }
-    while (readersStarted.load(std::memory_order_relaxed) < 2) std::this_thread::yield();
-    for (std::uint64_t i = 1; i <= kWrites; ++i) lock.write(Stamped::of(i));
-    for (std::thread& reader : readers) reader.join();
-    EXPECT_EQ(torn, (std::array<int, 2>{}));
-    EXPECT_EQ(backwards, (std::array<int, 2>{}));
+    while (readersStarted.load(std::memory_order_relaxed) < readers) std::this_thread::yield();
+    for (std::uint64_t i = 1; i <= kWrites; ++i) shared.write(Stamped::of(i));
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(torn, std::vector<int>(readers));
+    EXPECT_EQ(backwards, std::vector<int>(readers));
+}
+
+TEST(TripleBuffer, AWriterAndAReaderThreadNeverShowATornOrOlderValue) {
+    expectWholeNewerValues<TripleBuffer<Stamped>>(1);
+}
+
+TEST(SeqLock, AWriterAndTwoReaderThreadsNeverShowATornOrOlderValue) {
+    expectWholeNewerValues<SeqLock<Stamped>>(2);
 }
 
 }  // namespace

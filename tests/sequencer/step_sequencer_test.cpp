@@ -14,7 +14,6 @@ constexpr std::uint64_t cellBit(int commandNumber) {
     return std::uint64_t{1} << (commandNumber - 3);
 }
 constexpr std::uint64_t kAllBassCells = 0xFFFF;  // Command3 to Command18
-constexpr std::uint32_t kAllTracks = 0b111;
 
 // Tick n of a grid that starts at frame `start` falls on the frame nearest
 // to n intervals later, a half frame rounding up.
@@ -56,17 +55,6 @@ class StepSequencerTest : public ::testing::Test {
     BeatSnapshot beat;
 
     void publish() { link.snapshots.write(beat); }
-    void setPeriod(bool running, int intervalMs) {
-        beat.running = running;
-        beat.interval = static_cast<std::int16_t>(intervalMs);
-        ++beat.periodGeneration;
-        publish();
-    }
-    void setPosition(int position) {
-        beat.position = static_cast<std::int16_t>(position);
-        ++beat.positionGeneration;
-        publish();
-    }
 };
 
 TEST_F(StepSequencerTest, TicksFallOnTheNearestFrameWithoutDriftWhateverTheBlockSizes) {
@@ -95,41 +83,6 @@ TEST_F(StepSequencerTest, TicksFallOnTheNearestFrameWithoutDriftWhateverTheBlock
             }
         }
     }
-}
-
-TEST_F(StepSequencerTest, EachTickPlaysItsStepThenMovesOnWrappingFrom16To1) {
-    beat.cellsOn = cellBit(3) | cellBit(19);  // bass step 1, snare step 16
-    beat.interval = 20;
-    publish();
-    StepRecorder recorder(link, kRate);
-    const auto tick = [](int n) { return tickFrame(0, n, 20, kRate); };
-
-    recorder.walkUntilTicks(1, {256});
-    EXPECT_EQ(recorder.told().position, 2);
-    recorder.walkUntilTicks(16, {256});
-    EXPECT_EQ(recorder.told().position, 1) << "step 16 was played, so step 1 comes next";
-    recorder.walkUntilTicks(17, {256});
-    EXPECT_EQ(recorder.takeHits(),
-              (std::vector<Hit>{
-                  {Track::Bass, tick(1)}, {Track::Snare, tick(16)}, {Track::Bass, tick(17)}}));
-
-    setPosition(16);
-    recorder.walkUntilTicks(19, {256});
-    EXPECT_EQ(recorder.takeHits(),
-              (std::vector<Hit>{{Track::Snare, tick(18)}, {Track::Bass, tick(19)}}))
-        << "a position set from outside is the step the next tick plays, on the same grid";
-}
-
-TEST_F(StepSequencerTest, TracksOnOneStepComeInTheOrderBassSnareEffectAtOneFrame) {
-    beat.cellsOn = cellBit(5) | cellBit(32) | cellBit(37);  // step 3 of every track
-    beat.interval = 7;
-    publish();
-    StepRecorder recorder(link, 44100);
-    recorder.walkUntilTicks(16, {333});
-    const std::int64_t step3 = tickFrame(0, 3, 7, 44100);
-    EXPECT_EQ(
-        recorder.hits(),
-        (std::vector<Hit>{{Track::Bass, step3}, {Track::Snare, step3}, {Track::Effect, step3}}));
 }
 
 // The beat model writes nothing for as long as the window is busy; the step

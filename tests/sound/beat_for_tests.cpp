@@ -41,10 +41,8 @@ std::int64_t tickFrame(int n, int intervalMs, int rate) {
 
 std::unique_ptr<Sample> rampSample(float base, int frames) {
     std::vector<float> interleaved(static_cast<std::size_t>(frames) * Sample::kChannels);
-    for (int i = 0; i < frames; ++i) {
-        interleaved[static_cast<std::size_t>(i) * 2] = base + static_cast<float>(i);
-        interleaved[static_cast<std::size_t>(i) * 2 + 1] = base + static_cast<float>(i);
-    }
+    for (std::size_t i = 0; i < interleaved.size(); ++i)
+        interleaved[i] = base + static_cast<float>(i / Sample::kChannels);
     return Sample::fromInterleaved(interleaved);
 }
 
@@ -87,11 +85,7 @@ int LoanLedger::outstandingTotal() const {
 
 void LoanLedger::giveBack(const Sample* sample) {
     int& count = lent_[sample];
-    if (count == 0) {
-        ++overReturned_;
-        return;
-    }
-    --count;
+    count > 0 ? --count : ++overReturned_;
 }
 
 }  // namespace trovik::testing

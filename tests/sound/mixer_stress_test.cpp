@@ -45,13 +45,28 @@ class MarkedSample {
     std::unique_ptr<Sample> sample_;
 };
 
-// The owner offers new sounds as fast as it can while the audio thread
-// renders a beat with a hit every 48 frames, the way the watcher thread and
-// the audio thread share the slots. The owner writes poison into every
-// sample no one holds a loan of, and writes it back before offering it
-// again: an audio thread that played a sample after giving it back would
-// sound the poison (and ThreadSanitizer would see the race). Afterwards
-// every loan has come back exactly once.
+// A hit every 1 to 3 ms on random cells; now and then a track is muted or
+// the beat stopped.
+Beat randomBeat(std::mt19937& random, std::uint32_t generation) {
+    Beat beat(static_cast<int>(1 + random() % 3));
+    for (const Track track : kTracksInPlayOrder) {
+        for (int step = 1; step <= kSteps; ++step)
+            if (track == Track::Bass || random() % 3 == 0) beat.on(track, step);
+        if (random() % 4 == 0) beat.mute(track);
+    }
+    if (random() % 5 == 0) beat.stopped();
+    return beat.newGrid(generation);
+}
+
+// The owner offers new sounds (shared between tracks, now and then the
+// silent one) as fast as it can and now and then changes the beat, while
+// the audio thread renders it with a hit every 48 frames or so, the way the
+// watcher thread and the audio thread share the slots. The owner writes
+// poison into every sample no one holds a loan of, and writes it back
+// before offering it again: an audio thread that played a sample after
+// giving it back would sound the poison (and ThreadSanitizer would see the
+// race). No more loans are out at once than the release queue was sized
+// for, and afterwards every loan has come back exactly once.
 TEST(MixerStress, AnOwnerOfferingConstantlyWhileTheAudioThreadRendersLosesNoLoan) {
     SequencerLink link;
     TrackSlots slots;
@@ -88,13 +103,21 @@ TEST(MixerStress, AnOwnerOfferingConstantlyWhileTheAudioThreadRendersLosesNoLoan
             if (ledger.outstanding(sample.sample()) == 0) sample.poison();
     };
     long offers = 0;
+    std::uint32_t generation = 0;
+    int overLent = 0;
     while (rendering.load()) {
         ledger.takeBackReleased();
+        if (ledger.outstandingTotal() > 2 * kTrackCount + 1) ++overLent;
         poisonUnlent();
+        if (offers % 200 == 199) link.snapshots.write(randomBeat(random, ++generation).snapshot());
         const Track track = kTracksInPlayOrder[random() % kTrackCount];
-        MarkedSample& chosen = pool[random() % pool.size()];
-        if (ledger.outstanding(chosen.sample()) == 0) chosen.restore();
-        ledger.offer(track, chosen.sample());
+        if (random() % 8 == 0) {
+            ledger.offer(track, TrackSlots::silence());
+        } else {
+            MarkedSample& chosen = pool[random() % pool.size()];
+            if (ledger.outstanding(chosen.sample()) == 0) chosen.restore();
+            ledger.offer(track, chosen.sample());
+        }
         ++offers;
         poisonUnlent();  // an untaken one came back
         std::this_thread::yield();
@@ -102,12 +125,13 @@ TEST(MixerStress, AnOwnerOfferingConstantlyWhileTheAudioThreadRendersLosesNoLoan
     audio.join();
 
     EXPECT_EQ(badFrames, 0);
+    EXPECT_EQ(overLent, 0) << "one waiting and one taken per track, and one voice";
     EXPECT_GT(offers, 0);
     // Both sides on this thread now: a last sound for every track, and time
     // for the voice to end. Only those last loans are still out.
     MarkedSample last(kSamples + 1, 10);
     for (const Track track : kTracksInPlayOrder) ledger.offer(track, last.sample());
-    link.snapshots.write(Beat(1).stopped().newGrid(1).snapshot());
+    link.snapshots.write(Beat(1).stopped().newGrid(++generation).snapshot());
     std::vector<float> out(4096 * Sample::kChannels);
     mixer.render(out.data(), 4096, 0);
     ledger.takeBackReleased();

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "tests/sound/beat_for_tests.h"
@@ -178,66 +177,6 @@ TEST_F(MixerTest, ASampleReplacedWhilePlayingPlaysToItsEndAndComesBackOnce) {
     EXPECT_EQ(ledger.takeBackReleased(), 0);
     EXPECT_EQ(ledger.overReturned(), 0);
     EXPECT_EQ(ledger.outstanding(*newBass), 1) << "the track's sound is still lent";
-}
-
-// Offers at random moments, of samples shared between tracks and of the
-// silent one, while the beat changes under random blocks. No loan is ever
-// lost or given back twice, and no more are out at once than the release
-// queue was sized for: one waiting and one taken per track, and one voice.
-TEST(MixerLoans, EveryLoanComesBackExactlyOnceOverALongRandomRun) {
-    constexpr int kMaxOut = 2 * kTrackCount + 1;
-    SequencerLink link;
-    TrackSlots slots;
-    LoanLedger ledger(slots);
-    Mixer mixer(link, slots, kRate);
-    std::vector<std::unique_ptr<Sample>> pool;
-    for (int i = 0; i < 6; ++i) pool.push_back(rampSample(10000.0f * (i + 1), 50 + 1000 * i));
-    std::vector<const Sample*> choices;
-    for (const auto& sample : pool) choices.push_back(sample.get());
-    choices.push_back(&TrackSlots::silence());
-
-    std::mt19937 random(20240601);
-    std::vector<float> block(4096 * Sample::kChannels);
-    std::uint32_t generation = 0;
-    for (int round = 0; round < 20000; ++round) {
-        if (round % 50 == 0) {
-            Beat beat(static_cast<int>(1 + random() % 30));
-            for (const Track track : kTracksInPlayOrder) {
-                for (int step = 1; step <= kSteps; ++step)
-                    if (random() % 3 == 0) beat.on(track, step);
-                if (random() % 4 == 0) beat.mute(track);
-            }
-            if (random() % 5 == 0) beat.stopped();
-            link.snapshots.write(beat.newGrid(++generation).snapshot());
-        }
-        if (random() % 3 == 0) {
-            ledger.takeBackReleased();
-            ASSERT_LE(ledger.outstandingTotal(), kMaxOut) << "round " << round;
-            for (const Track track : kTracksInPlayOrder)
-                if (random() % 2 == 0) ledger.offer(track, *choices[random() % choices.size()]);
-        }
-        const int frames = static_cast<int>(1 + random() % 4096);
-        mixer.render(block.data(), frames, 0);
-        for (int i = 0; i < frames; ++i) {
-            const float value = block[static_cast<std::size_t>(i) * 2];
-            const int which = static_cast<int>(value / 10000.0f);
-            const bool inSample =
-                which >= 1 && which <= 6 && value - 10000.0f * which < 50 + 1000 * (which - 1);
-            ASSERT_TRUE(value == 0.0f || inSample) << "round " << round << ": " << value;
-        }
-        ASSERT_EQ(ledger.overReturned(), 0) << "round " << round;
-    }
-
-    // Fresh sounds on every track, and time for the voice to end: all that
-    // is still out is what the tracks hold now.
-    const auto last = rampSample(90000, 10);
-    link.snapshots.write(Beat(10).stopped().newGrid(++generation).snapshot());
-    for (const Track track : kTracksInPlayOrder) ledger.offer(track, *last);
-    for (int i = 0; i < 3; ++i) mixer.render(block.data(), 4096, 0);
-    ledger.takeBackReleased();
-    EXPECT_EQ(ledger.overReturned(), 0);
-    EXPECT_EQ(ledger.outstanding(*last), kTrackCount);
-    EXPECT_EQ(ledger.outstandingTotal(), kTrackCount);
 }
 
 }  // namespace

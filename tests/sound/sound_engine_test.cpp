@@ -69,15 +69,10 @@ TEST(SoundEngine, TakesTheBufferSizeFromTheEnvironmentWhenItIsValid) {
 }
 
 // Sets an environment variable for the life of the object.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) { setenv(name, value, 1); }
-    ~ScopedEnvironment() { unsetenv(name_); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-  private:
-    const char* name_;
+struct ScopedEnvironment {
+    ScopedEnvironment(const char* name, const char* value) : name(name) { setenv(name, value, 1); }
+    ~ScopedEnvironment() { unsetenv(name); }
+    const char* name;
 };
 
 // A user who asks SDL for its best resampler through the environment: SDL

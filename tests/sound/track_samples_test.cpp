@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sound/mixer.h"
+#include "tests/sequencer/step_recorder.h"
 #include "tests/sound/beat_for_tests.h"
 #include "tests/sound/test_wavs.h"
 
@@ -30,12 +31,6 @@ constexpr float kOldBass = 0.75f;
 constexpr float kNewBass = 0.875f;
 constexpr float kSnare = 0.5f;
 constexpr float kEffect = 0.125f;
-
-std::int64_t steadyNanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // The drum kit's folder holds the bass and snare files the tracks play; the
 // test renders in place of the audio thread.
@@ -67,7 +62,7 @@ class TrackSamplesTest : public ::testing::Test {
         std::vector<float> left(kStepFrames);
         while (std::chrono::steady_clock::now() < deadline) {
             const auto tick = static_cast<int>(mixer.framesRendered() / kStepFrames);
-            mixer.render(out.data(), kStepFrames, steadyNanoseconds());
+            mixer.render(out.data(), kStepFrames, steadyNow());
             for (int i = 0; i < kStepFrames; ++i) left[static_cast<std::size_t>(i)] = out[2 * i];
             if (tick > 0 && heard((tick - 1) % kSteps + 1, left)) return true;
             std::this_thread::sleep_for(1ms);  // a little room for the other thread
