@@ -52,6 +52,15 @@ class TrackSamplesTest : public ::testing::Test {
 
     void play(const Beat& beat) { link.snapshots.write(beat.snapshot()); }
 
+    // Replaces the bass file whole, as an editor that saves safely does,
+    // while the thread looks at it: a file rewritten in place can be caught
+    // half written, which no look can tell.
+    void saveNewBass() {
+        const std::filesystem::path saved = folder.path() / "bass.saved.wav";
+        writeConstantWav(saved, kNewBass, kDrumFrames, kRate);
+        std::filesystem::rename(saved, bassFile);
+    }
+
     // One step per block, each starting on its step's frame; passes the
     // steady clock as the audio thread does. Renders until `heard` holds
     // for a block (the step it starts with, its left channel), or gives up
@@ -134,7 +143,7 @@ TEST_F(TrackSamplesTest, ItsThreadHandsOverChangedFilesAndANewEffectPath) {
     play(Beat(kInterval).everyStep(Track::Bass));
     ASSERT_TRUE(renderStepsUntil([](int, const auto& left) { return all(left, kOldBass); }));
 
-    writeConstantWav(bassFile, kNewBass, kDrumFrames, kRate);
+    saveNewBass();
     bool everyStepWhole = true;
     EXPECT_TRUE(renderStepsUntil([&](int, const auto& left) {
         everyStepWhole = everyStepWhole && (all(left, kOldBass) || all(left, kNewBass));
@@ -180,7 +189,7 @@ TEST_F(TrackSamplesTest, ASlowEffectFileHoldsBackNoOtherTrack) {
         check(step, left);
         return bassSteps >= 10;
     }));
-    writeConstantWav(bassFile, kNewBass, kDrumFrames, kRate);
+    saveNewBass();
     EXPECT_TRUE(renderStepsUntil([&](int step, const auto& left) {
         check(step, left);
         return step % 2 == 1 && all(left, kNewBass);
