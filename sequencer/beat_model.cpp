@@ -16,12 +16,6 @@ QString signedNumber(int value) {
     return (value >= 0 ? QStringLiteral(" ") : QString()) + QString::number(value);
 }
 
-std::int64_t steadyNanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 }  // namespace
 
 BeatModel::BeatModel(SequencerLink& link, QObject* parent) : QObject(parent), link_(link) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "sequencer/beat_snapshot.h"
@@ -7,6 +8,13 @@
 #include "sequencer/triple_buffer.h"
 
 namespace trovik {
+
+// The steady clock in nanoseconds: the time the step clock's feedback is told in.
+inline std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // What the step clock tells of itself after every block of frames it walked.
 struct StepFeedback {

@@ -21,12 +21,6 @@ void raiseThisThreadToRealTime() {
     pthread_setschedparam(pthread_self(), SCHED_RR, &parameters);
 }
 
-std::int64_t steadyNanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 void SDLCALL fillDevice(void* userdata, Uint8* stream, int bytes) {
     const int frames = bytes / static_cast<int>(sizeof(float) * Sample::kChannels);
     static_cast<AudioDevice*>(userdata)->fill(reinterpret_cast<float*>(stream), frames);

@@ -3,16 +3,6 @@
 #include <algorithm>
 
 namespace trovik {
-namespace {
-
-std::int64_t steadyNanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
-
 TrackSamples::TrackSamples(TrackSlots& slots, const SequencerLink& link, const DrumKit& drumKit,
                            int outputRate)
     : slots_(slots), link_(link), drumKit_(drumKit), cache_(outputRate) {}

@@ -25,9 +25,7 @@ inline void PrintTo(const Hit& hit, std::ostream* out) {
 }
 
 inline std::int64_t steadyNow() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return steadyNanoseconds();
 }
 
 // Walks a step clock block by block as the audio thread does and keeps
