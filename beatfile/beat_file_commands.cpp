@@ -16,6 +16,10 @@ void BeatFileCommands::Command52_Click() {
 void BeatFileCommands::Command51_Click() {
     const QString fileName = dialogs_.prompt(kFileNameQuestion, kSuggestedFileName);
     if (fileName.isEmpty()) return;
+    load(fileName);
+}
+
+void BeatFileCommands::load(const QString& fileName) {
     c_.beat.rewind();
     const std::optional<QByteArray> bytes = loadBeatFileBytes(fileName);
     const BeatFileReading reading = bytes ? readBeatFile(*bytes) : BeatFileReading{};

@@ -31,6 +31,8 @@ class BeatFileCommands {
 
     void Command52_Click();  // Save
     void Command51_Click();  // Load
+    // Load without the prompt: the beat named on the command line.
+    void load(const QString& fileName);
 
   private:
     BeatValues beatOnScreen() const;

@@ -32,6 +32,9 @@ class Form1 : public QWidget {
     // centred on the screen.
     void showCentred();
 
+    // Loads the beat file named on the command line, as Load does.
+    void loadBeatFile(const QString& fileName) { beatFiles_.load(fileName); }
+
     // The transport monitor: the bar and tempo displays, from the model.
     void Timer2_Timer();
 

@@ -12,7 +12,7 @@
 #   e2e_record out.wav [rate] &    # records the null sink (at its own rate unless
 #                                  # given) until killed with SIGINT
 #   e2e_stop_pulse; e2e_pulse_daemon   # kills the PulseAudio server, starts it again
-#   e2e_start_program prog [folder]    # starts it there; sets program_pid and window
+#   e2e_start_program prog [folder [args...]]  # starts it there; sets program_pid and window
 #   e2e_click_cells top columns...     # clicks cells of the row at y top
 #   e2e_record_for out.wav seconds     # records the null sink that long
 #
@@ -205,7 +205,7 @@ e2e_wait_window() { e2e_poll e2e_window_named "$1" || { echo "no window named '$
 # Starts the program $1 in folder $2 (the current one unless given), its
 # output in trovik.log; sets program_pid and, once it is up, window.
 e2e_start_program() {
-    (cd "${2:-.}" && exec "$1") >>"$e2e_dir/trovik.log" 2>&1 &
+    (cd "${2:-.}" && exec "$1" "${@:3}") >>"$e2e_dir/trovik.log" 2>&1 &
     program_pid=$!
     e2e_pids+=("$program_pid")
     window=$(e2e_wait_window "Trovik beat maker")

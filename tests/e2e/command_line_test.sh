@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# End to end: the program's command line, as a shell and a file manager use it.
+#
+#   --help and --version answer on standard output with status 0; a mistake
+#   gets the usage on standard error and status 2. Without a display the
+#   window says so in one line and ends with status 1, not an abort. Started
+#   with a beat file (named relative to its working folder), the window holds
+#   that beat: a save right after start writes the very same bytes.
+#
+# usage: command_line_test.sh <trovik-executable>
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program=$(realpath "$1")
+source "$here/session.sh"
+
+fail() { echo "$*" >&2; exit 1; }
+out="$e2e_dir/out" err="$e2e_dir/err"
+run() {
+    local status=0
+    "$@" >"$out" 2>"$err" || status=$?
+    echo "$status"
+}
+
+[ "$(run "$program" --help)" = 0 ] || fail "--help failed"
+grep -q -- '--render <beat>' "$out" || fail "--help does not show --render"
+[ ! -s "$err" ] || fail "--help wrote to standard error"
+[ "$(run "$program" --version)" = 0 ] || fail "--version failed"
+grep -Eqx 'trovik [0-9]+\.[0-9]{2}\.[0-9]{4}' "$out" || fail "--version printed: $(cat "$out")"
+for mistake in "--bogus" "--render" "--loops 2" "a.tbk b.tbk"; do
+    # shellcheck disable=SC2086  # the words of each mistake are its arguments
+    [ "$(run "$program" $mistake)" = 2 ] || fail "'$mistake' did not end with status 2"
+    [ ! -s "$out" ] || fail "'$mistake' wrote to standard output"
+    grep -q '^Usage: ' "$err" || fail "'$mistake' did not show the usage"
+done
+echo "help, version and usage errors: OK"
+
+# No display at all, and a display that is not there.
+mkdir "$e2e_dir/cores"
+for display in none :87; do
+    status=$(cd "$e2e_dir/cores" && ulimit -c unlimited &&
+        if [ $display = none ]; then
+            run env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program"
+        else
+            run env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=$display "$program"
+        fi)
+    [ "$status" = 1 ] || fail "without a display ($display) the status was $status: $(cat "$err")"
+    [ "$(wc -l <"$err")" = 1 ] || fail "without a display ($display) it said: $(cat "$err")"
+    grep -q 'no display' "$err" || fail "without a display ($display) it said: $(cat "$err")"
+done
+[ -z "$(ls "$e2e_dir/cores")" ] || fail "a core was dumped"
+echo "without a display: $(cat "$err")"
+
+# The beat opened from the command line, then saved as it stands.
+beats="$e2e_dir/beats"
+mkdir -p "$beats/sub"
+printf '%s\r\n' '"Opened, from the shell","Me","Info",230' \
+    '"O","","","","O","","",""' '"O","","","","O","","","","",""' \
+    '"","O","","","","","","","","O"' '"","","","","","","","","",""' \
+    '"","","","","O","","","","","X"' >"$beats/sub/start.tbk"
+e2e_start_x
+SDL_AUDIODRIVER=dummy e2e_start_program "$program" "$beats" sub/start.tbk
+# Text2 (299, 28, 124 x 20): the file name to save to, then Save (545, 28, 42 x 39).
+xdotool windowfocus --sync "$window"
+xdotool mousemove --window "$window" 360 38 click 1
+xdotool key ctrl+a type "saved.tbk"
+xdotool mousemove --window "$window" 566 47 click 1
+e2e_poll test -s "$beats/saved.tbk" || fail "Save wrote nothing"
+e2e_poll cmp -s "$beats/sub/start.tbk" "$beats/saved.tbk" ||
+    { cmp "$beats/sub/start.tbk" "$beats/saved.tbk"; fail "the saved beat differs"; }
+echo "opened from the command line and saved back the same: OK"
