@@ -1,0 +1,96 @@
+#include "ui/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace trovik {
+namespace {
+
+using Action = CommandLine::Action;
+
+CommandLine parse(QStringList arguments) {
+    arguments.prepend(QStringLiteral("trovik"));
+    return parseCommandLine(arguments);
+}
+
+TEST(CommandLine, OpensTheWindowWithTheBeatFileGivenAsItIsGiven) {
+    EXPECT_EQ(parse({}).action, Action::OpenWindow);
+    EXPECT_TRUE(parse({}).beatFile.isEmpty());
+    const CommandLine line = parse({QStringLiteral("beats/my beat.tbk")});
+    EXPECT_EQ(line.action, Action::OpenWindow);
+    EXPECT_EQ(line.beatFile, QStringLiteral("beats/my beat.tbk"));
+    // After "--" a name that looks like an option is a file.
+    EXPECT_EQ(parse({QStringLiteral("--"), QStringLiteral("--tail")}).beatFile,
+              QStringLiteral("--tail"));
+}
+
+TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
+    EXPECT_EQ(parse({QStringLiteral("--help")}).action, Action::ShowHelp);
+    EXPECT_EQ(parse({QStringLiteral("-h"), QStringLiteral("a.tbk")}).action, Action::ShowHelp);
+    EXPECT_EQ(parse({QStringLiteral("--version")}).action, Action::ShowVersion);
+    EXPECT_EQ(
+        parse({QStringLiteral("--render"), QStringLiteral("a.tbk"), QStringLiteral("-v")}).action,
+        Action::ShowVersion);
+}
+
+TEST(CommandLine, RenderTakesEveryOptionIntoItsRequest) {
+    const CommandLine line =
+        parse({QStringLiteral("--render"), QStringLiteral("in.tbk"), QStringLiteral("-o"),
+               QStringLiteral("out.wav"), QStringLiteral("--loops"), QStringLiteral("4"),
+               QStringLiteral("--tail"), QStringLiteral("--effect"), QStringLiteral("fx.wav"),
+               QStringLiteral("--mute"), QStringLiteral("snare,effect"), QStringLiteral("--rate"),
+               QStringLiteral("44100"), QStringLiteral("--float")});
+    ASSERT_EQ(line.action, Action::Render) << line.error.toStdString();
+    const RenderRequest& r = line.render;
+    EXPECT_EQ(r.beatFile, "in.tbk");
+    EXPECT_EQ(r.outputFile, "out.wav");
+    EXPECT_EQ(r.effectFile, "fx.wav");
+    EXPECT_EQ(r.loops, 4);
+    EXPECT_TRUE(r.tail);
+    EXPECT_EQ(r.muted, (std::array<bool, kTrackCount>{false, true, true}));
+    EXPECT_EQ(r.sampleRate, 44100);
+    EXPECT_TRUE(r.floatSamples);
+}
+
+TEST(CommandLine, RenderDefaultsToOneLoopAt48000WithEveryTrackSounding) {
+    const CommandLine line =
+        parse({QStringLiteral("--render=in.tbk"), QStringLiteral("--output=o.wav")});
+    ASSERT_EQ(line.action, Action::Render);
+    EXPECT_EQ(line.render.loops, 1);
+    EXPECT_EQ(line.render.sampleRate, 48000);
+    EXPECT_FALSE(line.render.tail);
+    EXPECT_FALSE(line.render.floatSamples);
+    EXPECT_TRUE(line.render.effectFile.empty());
+    EXPECT_EQ(line.render.muted, (std::array<bool, kTrackCount>{}));
+}
+
+TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatWasWrong) {
+    const QString render = QStringLiteral("--render");
+    const QString in = QStringLiteral("in.tbk");
+    const QString o = QStringLiteral("-o");
+    const QString out = QStringLiteral("o.wav");
+    const struct {
+        QStringList arguments;
+        const char* saying;
+    } cases[] = {
+        {{QStringLiteral("--bogus")}, "bogus"},
+        {{render}, "--render"},
+        {{render, in}, "--output"},
+        {{render, in, o, out, QStringLiteral("extra.tbk")}, "no other file"},
+        {{QStringLiteral("a.tbk"), QStringLiteral("b.tbk")}, "one beat file"},
+        {{QStringLiteral("--loops"), QStringLiteral("2")}, "--loops needs --render"},
+        {{QStringLiteral("--tail"), in}, "--tail needs --render"},
+        {{render, in, o, out, QStringLiteral("--loops"), QStringLiteral("two")}, "'two'"},
+        {{render, in, o, out, QStringLiteral("--rate"), QStringLiteral("44.1k")}, "'44.1k'"},
+        {{render, in, o, out, QStringLiteral("--mute"), QStringLiteral("bass,hihat")}, "'hihat'"},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = parse(c.arguments);
+        const std::string said = c.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(line.action, Action::UsageError) << said;
+        EXPECT_TRUE(line.error.contains(QLatin1String(c.saying)))
+            << said << ": " << line.error.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace trovik
