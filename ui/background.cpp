@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <array>
 
+#include "ui/form_geometry.h"
+
 namespace trovik {
 namespace {
 
@@ -19,22 +21,7 @@ constexpr int kBandHeight = 24;
 constexpr int kPanelLeft = 17;
 constexpr int kPanelRight = 591;
 constexpr int kPanelHeight = 129;
-constexpr int kSwitchSquare = 33;
-constexpr int kStepSquare = 22;
-constexpr int kSwitchSquareLeft = 32;
-
-struct Panel {
-    int top;
-    const char* heading;
-    int switchSquareTop;  // of the large square's interior
-    int stepSquareTop;    // of the step squares' interiors
-};
-constexpr std::array<Panel, 3> kPanels{
-    {{27, "Bass drums", 72, 115}, {162, "Snare Drum", 207, 250}, {297, "Effect", 342, 385}}};
-
-constexpr int stepSquareLeft(int column) {
-    return 122 + 29 * (column - 1);
-}
+constexpr std::array<const char*, 3> kHeadings{"Bass drums", "Snare Drum", "Effect"};
 
 QFont artworkFont(int pixels, bool italic) {
     QFont font;
@@ -72,27 +59,27 @@ void paintPanelBody(QPainter& painter, int top) {
 
 // The heading's outline is as wide as its text needs, so the effect panel's
 // browser controls stay clear of it.
-void paintHeading(QPainter& painter, const Panel& panel) {
+void paintHeading(QPainter& painter, const TrackPanelGeometry& panel, const char* heading) {
     painter.setFont(artworkFont(17, true));
-    const QString text = QString::fromLatin1(panel.heading);
+    const QString text = QString::fromLatin1(heading);
     const int textWidth = QFontMetrics(painter.font()).horizontalAdvance(text);
-    const QRect box(kPanelLeft + 8, panel.top + 8, textWidth + 14, 25);
+    const QRect box(kPanelLeft + 8, panel.panelTop + 8, textWidth + 14, 25);
     frame(painter, box, kDarkBlue);
     painter.setPen(kDarkBlue);
     painter.drawText(box, Qt::AlignCenter, text);
 }
 
-void paintSquares(QPainter& painter, const Panel& panel) {
-    outlineSquare(painter, kSwitchSquareLeft, panel.switchSquareTop, kSwitchSquare);
-    outlineSquare(painter, kSwitchSquareLeft - 2, panel.switchSquareTop - 2, kSwitchSquare + 4);
+void paintSquares(QPainter& painter, const TrackPanelGeometry& panel) {
+    outlineSquare(painter, kSwitchLeft, panel.switchTop, kSwitchSize);
+    outlineSquare(painter, kSwitchLeft - 2, panel.switchTop - 2, kSwitchSize + 4);
 
     painter.setFont(artworkFont(11, false));
     painter.setPen(kDarkBlue);
     for (int column = 1; column <= 16; ++column) {
-        const int x = stepSquareLeft(column);
-        outlineSquare(painter, x, panel.stepSquareTop, kStepSquare);
-        painter.drawText(QRect(x - 4, panel.stepSquareTop - 17, kStepSquare + 8, 14),
-                         Qt::AlignCenter, QString::number(column));
+        const int x = cellLeft(column);
+        outlineSquare(painter, x, panel.cellTop, kCellSize);
+        painter.drawText(QRect(x - 4, panel.cellTop - 17, kCellSize + 8, 14), Qt::AlignCenter,
+                         QString::number(column));
     }
 }
 
@@ -104,9 +91,10 @@ void paintBackground(QPainter& painter) {
     painter.fillRect(0, 0, kBackgroundSize.width(), kBandHeight, kBand);
     painter.fillRect(0, kBandHeight, kBackgroundSize.width(),
                      kBackgroundSize.height() - kBandHeight, kField);
-    for (const Panel& panel : kPanels) {
-        paintPanelBody(painter, panel.top);
-        paintHeading(painter, panel);
+    for (std::size_t i = 0; i < kTrackPanels.size(); ++i) {
+        const TrackPanelGeometry& panel = kTrackPanels[i];
+        paintPanelBody(painter, panel.panelTop);
+        paintHeading(painter, panel, kHeadings[i]);
         paintSquares(painter, panel);
     }
     painter.restore();

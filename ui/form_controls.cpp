@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "ui/form_fonts.h"
+#include "ui/form_geometry.h"
 
 namespace trovik {
 namespace {
@@ -100,9 +101,12 @@ void createBeatTexts(QWidget& form, FormControls& c) {
 }
 
 void createTrackPanels(QWidget& form, FormControls& c) {
-    c.Label2 = makeTrackSwitch(form, "Label2", {32, 72, 33, 33});
-    c.Label5 = makeTrackSwitch(form, "Label5", {32, 208, 33, 33});
-    c.Label6 = makeTrackSwitch(form, "Label6", {32, 344, 33, 33});
+    const auto switchAt = [](const TrackPanelGeometry& panel) {
+        return QRect(kSwitchLeft, panel.switchTop, kSwitchSize, kSwitchSize);
+    };
+    c.Label2 = makeTrackSwitch(form, "Label2", switchAt(kTrackPanels[0]));
+    c.Label5 = makeTrackSwitch(form, "Label5", switchAt(kTrackPanels[1]));
+    c.Label6 = makeTrackSwitch(form, "Label6", switchAt(kTrackPanels[2]));
 
     // A path is shown as the characters it holds, never read as markup.
     c.Label7 = place(new QLabel(&form), "Label7", {89, 335, 162, 17});
@@ -112,31 +116,34 @@ void createTrackPanels(QWidget& form, FormControls& c) {
     c.File1 = place(new FileListBox(&form), "File1", {374, 300, 100, 45});
 
     // Selector rows: four buttons under each large square.
-    constexpr std::array<std::pair<int, int>, 3> kSelectorRows{{{53, 116}, {57, 249}, {61, 386}}};
+    constexpr std::array<int, 3> kFirstSelectors{53, 57, 61};
     const std::array<QString, 4> captions{"-1-", "2", "3", "4"};
-    for (auto [first, top] : kSelectorRows) {
+    for (std::size_t row = 0; row < kFirstSelectors.size(); ++row) {
+        const int first = kFirstSelectors[row];
+        const int top = kTrackPanels[row].selectorTop;
         for (int k = 0; k < 4; ++k)
             c.Command[first + k] =
                 makeButton(form, first + k, {20 + 24 * k, top, 24, 22}, captions[k]);
     }
 }
 
-// The 48 cells sit inside the painted squares: column c (1..16) at
-// x = 122 + 29(c-1). Bass runs left to right from Command3, snare right to
-// left from Command19, effect right to left from Command35.
+// The 48 cells sit inside the painted squares. Bass runs left to right from
+// Command3, snare right to left from Command19, effect right to left from
+// Command35.
 void createStepCells(QWidget& form, FormControls& c) {
     const QFont cellFont = formFont(FormFace::Tahoma, 12, true);
     struct Row {
-        int top;
         int numberInColumn1;
         int direction;
     };
-    constexpr std::array<Row, 3> kRows{{{115, 3, +1}, {250, 34, -1}, {385, 50, -1}}};
-    for (const Row& row : kRows) {
+    constexpr std::array<Row, 3> kRows{{{3, +1}, {34, -1}, {50, -1}}};
+    for (std::size_t i = 0; i < kRows.size(); ++i) {
+        const Row& row = kRows[i];
         for (int column = 1; column <= 16; ++column) {
             const int number = row.numberInColumn1 + row.direction * (column - 1);
-            c.Command[number] =
-                makeButton(form, number, {122 + 29 * (column - 1), row.top, 22, 22}, QString());
+            c.Command[number] = makeButton(
+                form, number, {cellLeft(column), kTrackPanels[i].cellTop, kCellSize, kCellSize},
+                QString());
             c.Command[number]->setFont(cellFont);
         }
     }
