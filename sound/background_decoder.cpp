@@ -4,37 +4,34 @@
 
 namespace trovik {
 
-BackgroundDecoder::BackgroundDecoder() : worker_([this] { run(); }) {}
+BackgroundDecoder::BackgroundDecoder() {
+    worker_.start([this] { run(); });
+}
 
 BackgroundDecoder::~BackgroundDecoder() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
-    worker_.join();
+    worker_.stop();
 }
 
 void BackgroundDecoder::fill(std::unique_ptr<SampleFiller> filler) {
     {
-        const std::lock_guard lock(mutex_);
+        const std::lock_guard lock(worker_.mutex());
         incoming_.push_back(std::move(filler));
         ++unsettled_;
     }
-    wake_.notify_one();
+    worker_.wake();
 }
 
 void BackgroundDecoder::cancel(const Sample* sample) {
     {
-        const std::lock_guard lock(mutex_);
+        const std::lock_guard lock(worker_.mutex());
         cancelled_.push_back(sample);
         ++unsettled_;  // until the decoder has let go of it
     }
-    wake_.notify_one();
+    worker_.wake();
 }
 
 const Sample* BackgroundDecoder::takeFinished() {
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(worker_.mutex());
     if (finished_.empty()) return nullptr;
     const Sample* sample = finished_.back();
     finished_.pop_back();
@@ -42,14 +39,14 @@ const Sample* BackgroundDecoder::takeFinished() {
 }
 
 void BackgroundDecoder::waitUntilSettled() {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(worker_.mutex());
     settled_.wait(lock, [this] { return unsettled_ == 0; });
 }
 
 void BackgroundDecoder::run() {
     std::vector<Job> jobs;  // this thread's own
-    std::unique_lock lock(mutex_);
-    while (!stopping_) {
+    std::unique_lock lock(worker_.mutex());
+    for (;;) {
         const int cancels = takeRequests(jobs);
         lock.unlock();
         const bool busy = workOnce(jobs);
@@ -57,14 +54,12 @@ void BackgroundDecoder::run() {
         unsettled_ -= cancels;
         retire(jobs);
         if (busy) continue;
-        const auto asked = [this] {
-            return stopping_ || !incoming_.empty() || !cancelled_.empty();
-        };
-        if (jobs.empty()) {
-            wake_.wait(lock, asked);
-        } else {
-            wake_.wait_for(lock, kStreamPoll, asked);
-        }
+        const auto asked = [this] { return !incoming_.empty() || !cancelled_.empty(); };
+        const bool stopping =
+            jobs.empty()
+                ? worker_.wait(lock, asked)
+                : worker_.waitUntil(lock, std::chrono::steady_clock::now() + kStreamPoll, asked);
+        if (stopping) return;
     }
 }
 

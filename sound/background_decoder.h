@@ -4,10 +4,10 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "sound/sample_filler.h"
+#include "sound/worker_thread.h"
 
 namespace trovik {
 
@@ -52,15 +52,12 @@ class BackgroundDecoder {
     // to do: far less than the ring lasts.
     static constexpr std::chrono::milliseconds kStreamPoll{10};
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
     std::condition_variable settled_;
     std::vector<std::unique_ptr<SampleFiller>> incoming_;
     std::vector<const Sample*> cancelled_;
     std::vector<const Sample*> finished_;
     int unsettled_ = 0;
-    bool stopping_ = false;
-    std::thread worker_;
+    WorkerThread worker_;
 };
 
 }  // namespace trovik

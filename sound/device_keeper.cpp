@@ -27,16 +27,11 @@ DeviceKeeper::DeviceKeeper(OutputDevice& device, Mixer& mixer, int blockFrames)
 }
 
 DeviceKeeper::~DeviceKeeper() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
-    if (thread_.joinable()) thread_.join();
+    worker_.stop();
 }
 
 void DeviceKeeper::start() {
-    if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+    worker_.start([this] { run(); });
 }
 
 void DeviceKeeper::check() {
@@ -94,13 +89,13 @@ void DeviceKeeper::run() {
     const auto block =
         std::chrono::nanoseconds(std::int64_t{blockFrames_} * 1'000'000'000 / mixer_.sampleRate());
     auto nextCheck = std::chrono::steady_clock::now() + kRetryPeriod;
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(worker_.mutex());
     for (;;) {
         // While closed, wake once a block to render it; while open, only to check.
         const auto wakeAt = device_.isOpen()
                                 ? nextCheck
                                 : std::min(nextCheck, std::chrono::steady_clock::now() + block);
-        if (wake_.wait_until(lock, wakeAt, [this] { return stopping_; })) return;
+        if (worker_.waitUntil(lock, wakeAt, [] { return false; })) return;
         lock.unlock();
         const auto now = std::chrono::steady_clock::now();
         if (now >= nextCheck) {

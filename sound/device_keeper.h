@@ -2,14 +2,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "sound/mixer.h"
 #include "sound/output_device.h"
+#include "sound/worker_thread.h"
 
 namespace trovik {
 
@@ -61,10 +59,7 @@ class DeviceKeeper {
     std::atomic<bool> sounding_{false};
     std::atomic<std::uint64_t> opened_{0};
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
-    std::thread thread_;
+    WorkerThread worker_;
 };
 
 }  // namespace trovik

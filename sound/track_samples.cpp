@@ -8,31 +8,26 @@ TrackSamples::TrackSamples(TrackSlots& slots, const SequencerLink& link, const D
     : slots_(slots), link_(link), drumKit_(drumKit), cache_(outputRate) {}
 
 TrackSamples::~TrackSamples() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
-    if (thread_.joinable()) thread_.join();
+    worker_.stop();
 }
 
 void TrackSamples::start() {
-    if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+    worker_.start([this] { run(); });
 }
 
 void TrackSamples::setEffectPath(const std::string& path) {
     {
-        const std::lock_guard lock(mutex_);
+        const std::lock_guard lock(worker_.mutex());
         effectPath_ = path;
         pathChanged_ = true;
     }
-    wake_.notify_one();
+    worker_.wake();
 }
 
 void TrackSamples::lookNow() {
     std::string effectPath;
     {
-        const std::lock_guard lock(mutex_);
+        const std::lock_guard lock(worker_.mutex());
         effectPath = effectPath_;
         pathChanged_ = false;
     }
@@ -47,9 +42,9 @@ void TrackSamples::run() {
     for (;;) {
         lookNow();
         const auto wait = untilNextLook();
-        std::unique_lock lock(mutex_);
-        if (wake_.wait_for(lock, wait, [this] { return stopping_ || pathChanged_; }) && stopping_)
-            return;
+        std::unique_lock lock(worker_.mutex());
+        const auto wakeAt = std::chrono::steady_clock::now() + wait;
+        if (worker_.waitUntil(lock, wakeAt, [this] { return pathChanged_; })) return;
     }
 }
 

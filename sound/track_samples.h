@@ -2,16 +2,14 @@
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "sequencer/sequencer_link.h"
 #include "sound/drum_kit.h"
 #include "sound/sample_cache.h"
 #include "sound/track_slots.h"
+#include "sound/worker_thread.h"
 
 namespace trovik {
 
@@ -59,12 +57,9 @@ class TrackSamples {
     SampleCache cache_;
     std::array<const Sample*, kTrackCount> offered_{};
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::string effectPath_;
+    std::string effectPath_;  // and the flag, under worker_.mutex()
     bool pathChanged_ = false;
-    bool stopping_ = false;
-    std::thread thread_;
+    WorkerThread worker_;
 };
 
 }  // namespace trovik
