@@ -3,7 +3,6 @@
 #include <SDL.h>
 #include <pthread.h>
 #include <sched.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,29 +27,18 @@ void SDLCALL fillDevice(void* userdata, Uint8* stream, int bytes) {
 
 }  // namespace
 
-void AudioSystem::prepareProcess() {
+void AudioSystem::prepareProcess(AudioThreadPriority priority) {
     // Qt owns the process's signals; SDL would turn SIGINT and SIGTERM into
     // events that nobody reads, and the program could not be ended.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // The audio thread only copies frames, so it may safely run with real-time
-    // priority where the system allows it; a busy machine then cannot starve
-    // the small buffer into a dropout.
-    SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
+    SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL,
+                priority == AudioThreadPriority::RealTime ? "1" : "0");
     // The samples are converted on threads of their own, which go on while
     // the audio subsystem is stopped and started again around a lost server.
     // A resampler that SDL loads with the subsystem (libsamplerate, chosen
     // through the environment) would be unloaded under them; SDL's own one
     // lives as long as the process.
     SDL_SetHintWithPriority(SDL_HINT_AUDIO_RESAMPLING_MODE, "default", SDL_HINT_OVERRIDE);
-}
-
-bool AudioSystem::raiseCallingThread(int nice) {
-#ifdef __LINUX__
-    return SDL_LinuxSetThreadPriority(static_cast<Sint64>(gettid()), nice) == 0;
-#else
-    (void)nice;
-    return false;
-#endif
 }
 
 bool AudioSystem::start() {

@@ -21,12 +21,7 @@ class AudioSystem {
     AudioSystem& operator=(const AudioSystem&) = delete;
 
     // Process-wide settings, once, before the first engine is built.
-    static void prepareProcess();
-
-    // Lowers the calling thread's nice value to `nice`, directly where the
-    // user may or through the desktop's RealtimeKit. Other threads keep
-    // theirs; threads it starts later inherit it. False where refused.
-    static bool raiseCallingThread(int nice);
+    static void prepareProcess(AudioThreadPriority priority);
 
     bool start();
     void stop();

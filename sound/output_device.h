@@ -2,6 +2,10 @@
 
 namespace trovik {
 
+// How the thread that renders the sound is scheduled: as any thread, or
+// with real-time priority where the system allows it.
+enum class AudioThreadPriority { Normal, RealTime };
+
 // An output that can be opened, may be lost while open (the sound server
 // went away) and can be opened again. Used from one thread at a time.
 class OutputDevice {

@@ -43,8 +43,8 @@ struct SoundEngine::Parts {
     DeviceKeeper keeper;
 };
 
-void SoundEngine::prepareProcess() {
-    AudioSystem::prepareProcess();
+void SoundEngine::prepareProcess(AudioThreadPriority priority) {
+    AudioSystem::prepareProcess(priority);
 }
 
 int SoundEngine::bufferFramesFrom(const char* variable) {

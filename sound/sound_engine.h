@@ -5,6 +5,7 @@
 #include <string>
 
 #include "sequencer/sequencer_link.h"
+#include "sound/output_device.h"
 
 namespace trovik {
 
@@ -27,7 +28,7 @@ class SoundEngine {
 
     // Process-wide settings of the sound library; main calls it once, before
     // the engine is built.
-    static void prepareProcess();
+    static void prepareProcess(AudioThreadPriority priority);
     // The device buffer the environment asks for (`variable`: its value or
     // null), or the default.
     static int bufferFramesFrom(const char* variable);

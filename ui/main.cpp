@@ -71,7 +71,10 @@ int openWindow(char** argv, const QString& beatFile) {
     // thread walks the steps from it.
     trovik::SequencerLink link;
     trovik::BeatModel beat(link);
-    trovik::SoundEngine::prepareProcess();
+    // The audio thread only copies frames, so it may safely run with real-time
+    // priority where the system allows it; a busy machine then cannot starve
+    // the small buffer into a dropout.
+    trovik::SoundEngine::prepareProcess(trovik::AudioThreadPriority::RealTime);
     trovik::SoundEngine sound(dataFolder(), link);
     QObject::connect(&beat, &trovik::BeatModel::effectPathChanged, &beat,
                      [&sound, &beat] { sound.setEffectPath(beat.effectFileName()); });

@@ -85,7 +85,7 @@ struct ScopedEnvironment {
 // (Debian's SDL does), unloading it is a no-op and this passes either way.
 TEST(SoundEngine, SurvivesAResamplerAskedForThroughTheEnvironment) {
     const ScopedEnvironment resampling("SDL_AUDIO_RESAMPLING_MODE", "high");
-    SoundEngine::prepareProcess();
+    SoundEngine::prepareProcess(AudioThreadPriority::Normal);
     testing::TempFolder folder;
     const std::string tone =
         testing::writeToneWav(folder.path() / "tone.wav", SF_FORMAT_PCM_16, 2, 44100, 440.0, 3.0);
