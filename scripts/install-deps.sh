@@ -18,10 +18,13 @@ test_packages=(libgtest-dev python3 xvfb xdotool x11-utils imagemagick pulseaudi
 # The benchmarks (built whenever Google Benchmark is there); clang with
 # libFuzzer and the address, undefined-behaviour and thread sanitizers;
 # valgrind's memcheck; clang-tidy and clang-format; the Debian package (CPack
-# runs dpkg-shlibdeps and file) and the validators of its desktop entry and
-# AppStream metadata.
+# runs dpkg-shlibdeps and file), the validators of its desktop entry and
+# AppStream metadata, man and groff for its manual page, and the MIME and
+# desktop databases with the two readers of them that xdg-mime asks (perl's
+# File::MimeInfo on a plain desktop, GIO's gio on GNOME).
 all_packages=(libbenchmark-dev clang libclang-rt-dev valgrind clang-tidy clang-format
-              dpkg-dev file desktop-file-utils appstream)
+              dpkg-dev file desktop-file-utils appstream man-db groff-base
+              shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin)
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")
 case "${1:-}" in
