@@ -3,7 +3,6 @@
 #include <SDL.h>
 #include <pthread.h>
 #include <sched.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -42,15 +41,6 @@ void AudioSystem::prepareProcess() {
     // through the environment) would be unloaded under them; SDL's own one
     // lives as long as the process.
     SDL_SetHintWithPriority(SDL_HINT_AUDIO_RESAMPLING_MODE, "default", SDL_HINT_OVERRIDE);
-}
-
-bool AudioSystem::raiseCallingThread(int nice) {
-#ifdef __LINUX__
-    return SDL_LinuxSetThreadPriority(static_cast<Sint64>(gettid()), nice) == 0;
-#else
-    (void)nice;
-    return false;
-#endif
 }
 
 bool AudioSystem::start() {

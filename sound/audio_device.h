@@ -23,11 +23,6 @@ class AudioSystem {
     // Process-wide settings, once, before the first engine is built.
     static void prepareProcess();
 
-    // Lowers the calling thread's nice value to `nice`, directly where the
-    // user may or through the desktop's RealtimeKit. Other threads keep
-    // theirs; threads it starts later inherit it. False where refused.
-    static bool raiseCallingThread(int nice);
-
     bool start();
     void stop();
     bool started() const { return started_; }
@@ -64,9 +59,7 @@ class AudioDevice : public OutputDevice {
     bool ranDry() override;
     bool growBuffer() override;
 
-    int sampleRate() const { return sampleRate_; }
     int bufferFrames() const override { return bufferFrames_; }
-    const std::string& error() const { return error_; }
 
     // Audio thread.
     void fill(float* out, int frames);

@@ -45,7 +45,6 @@ class DeviceKeeper {
 
     // Any thread.
     bool sounding() const { return sounding_.load(std::memory_order_acquire); }
-    std::uint64_t timesOpened() const { return opened_.load(std::memory_order_relaxed); }
 
   private:
     void run();
@@ -59,7 +58,6 @@ class DeviceKeeper {
     std::chrono::steady_clock::time_point silentSince_{};
     std::int64_t silentFrames_ = 0;
     std::atomic<bool> sounding_{false};
-    std::atomic<std::uint64_t> opened_{0};
 
     std::mutex mutex_;
     std::condition_variable wake_;
