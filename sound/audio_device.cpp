@@ -70,7 +70,7 @@ AudioDevice::AudioDevice(AudioSystem& system, Mixer& mixer, int bufferFrames)
       mixer_(mixer),
       sampleRate_(mixer.sampleRate()),
       bufferFrames_(bufferFrames),
-      dryStream_(sampleRate_) {}
+      watch_(sampleRate_) {}
 
 bool AudioDevice::open() {
     if (isOpen()) return true;
@@ -89,7 +89,7 @@ bool AudioDevice::open() {
     // server differs, so the steps stay on their frames.
     SDL_AudioSpec obtained{};
     priorityRaised_ = false;  // a new audio thread comes with the device
-    dryStream_.restart();
+    watch_.restart();
     device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device_ == 0) {
         error_ = SDL_GetError();
@@ -100,9 +100,6 @@ bool AudioDevice::open() {
         system_.stop();
         return false;
     }
-    callbacksSeen_ = callbacks_.load(std::memory_order_acquire);
-    checksWithoutCallback_ = 0;
-    lateCallbacksSeen_ = lateCallbacks_.load(std::memory_order_acquire);
     SDL_PauseAudioDevice(device_, 0);
     return true;
 }
@@ -116,20 +113,11 @@ void AudioDevice::close() {
 
 bool AudioDevice::lost() {
     if (!isOpen()) return false;
-    if (SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_PLAYING) return true;
-    // A new stream may stand still for about 2 s while the server wakes its
-    // sink; only a longer silence of the callback means the server hangs.
-    const std::uint64_t now = callbacks_.load(std::memory_order_acquire);
-    checksWithoutCallback_ = now == callbacksSeen_ ? checksWithoutCallback_ + 1 : 0;
-    callbacksSeen_ = now;
-    return checksWithoutCallback_ >= kChecksWithoutCallbackWhenLost;
+    return SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_PLAYING || watch_.stalled();
 }
 
 bool AudioDevice::ranDry() {
-    const std::uint64_t late = lateCallbacks_.load(std::memory_order_acquire);
-    const bool dry = late != lateCallbacksSeen_;
-    lateCallbacksSeen_ = late;
-    return dry;
+    return watch_.ranDry();
 }
 
 bool AudioDevice::growBuffer() {
@@ -144,13 +132,8 @@ void AudioDevice::fill(float* out, int frames) {
         priorityRaised_ = true;
     }
     const std::int64_t now = steadyNanoseconds();
-    noteCallbackAt(now, frames);
+    watch_.callback(now, frames);
     mixer_.render(out, frames, now);
-    callbacks_.fetch_add(1, std::memory_order_release);
-}
-
-void AudioDevice::noteCallbackAt(std::int64_t now, int frames) {
-    if (dryStream_.callback(now, frames)) lateCallbacks_.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace trovik

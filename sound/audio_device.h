@@ -1,10 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
-#include "sound/dry_stream_detector.h"
+#include "sound/callback_watch.h"
 #include "sound/mixer.h"
 #include "sound/output_device.h"
 
@@ -53,36 +52,24 @@ class AudioDevice : public OutputDevice {
     // Stops the audio thread; after this the mixer is no longer rendered.
     void close() override;
     bool isOpen() const override { return device_ != 0; }
-    // The server dropped the device, or no buffer was asked for in the
-    // last kChecksWithoutCallbackWhenLost calls.
+    // The server dropped the device, or its stream stalled (CallbackWatch).
     bool lost() override;
     bool ranDry() override;
     bool growBuffer() override;
 
-    int sampleRate() const { return sampleRate_; }
     int bufferFrames() const override { return bufferFrames_; }
-    const std::string& error() const { return error_; }
 
     // Audio thread.
     void fill(float* out, int frames);
 
   private:
-    void noteCallbackAt(std::int64_t nowNanoseconds, int frames);
-
     AudioSystem& system_;
     Mixer& mixer_;
     int sampleRate_;
     int bufferFrames_;
     std::uint32_t device_ = 0;
     std::string error_;
-    std::atomic<std::uint64_t> callbacks_{0};
-    // Times the stream ran dry, as the callbacks tell.
-    std::atomic<std::uint64_t> lateCallbacks_{0};
-    std::uint64_t lateCallbacksSeen_ = 0;
-    DryStreamDetector dryStream_;  // audio thread only, but for restart() in open()
-    std::uint64_t callbacksSeen_ = 0;
-    int checksWithoutCallback_ = 0;
-    static constexpr int kChecksWithoutCallbackWhenLost = 8;
+    CallbackWatch watch_;
     static constexpr int kMaxBufferFrames = 2048;
     bool priorityRaised_ = false;  // audio thread only
     bool errorTold_ = false;

@@ -46,10 +46,7 @@ void DeviceKeeper::check() {
         startSilence(now);
     }
     renderSilently(now);
-    if (device_.open()) {
-        opened_.fetch_add(1, std::memory_order_relaxed);
-        sounding_.store(true, std::memory_order_release);
-    }
+    if (device_.open()) sounding_.store(true, std::memory_order_release);
 }
 
 // A device that ran dry is opened again with twice the buffer, up to the

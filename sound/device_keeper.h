@@ -43,7 +43,6 @@ class DeviceKeeper {
 
     // Any thread.
     bool sounding() const { return sounding_.load(std::memory_order_acquire); }
-    std::uint64_t timesOpened() const { return opened_.load(std::memory_order_relaxed); }
 
   private:
     void run();
@@ -57,7 +56,6 @@ class DeviceKeeper {
     std::chrono::steady_clock::time_point silentSince_{};
     std::int64_t silentFrames_ = 0;
     std::atomic<bool> sounding_{false};
-    std::atomic<std::uint64_t> opened_{0};
 
     WorkerThread worker_;
 };

@@ -27,13 +27,6 @@ std::int64_t realTimeNow() {
 
 }  // namespace
 
-SampleCache::SampleCache(int outputRate, std::size_t budgetBytes)
-    : SampleCache(outputRate, [&] {
-          SampleCacheOptions options;
-          options.budgetBytes = budgetBytes;
-          return options;
-      }()) {}
-
 SampleCache::SampleCache(int outputRate, SampleCacheOptions options)
     : outputRate_(outputRate), options_(std::move(options)) {
     if (!options_.fileClock) options_.fileClock = realTimeNow;

@@ -43,13 +43,11 @@ struct SampleCacheOptions {
 // even when the file changed or the cache let them go meanwhile.
 class SampleCache {
   public:
-    static constexpr std::size_t kDefaultBudgetBytes = 64u << 20;
     static constexpr int kFirstChunkFrames = 8192;
     // Wider than any file system's timestamp step.
     static constexpr std::int64_t kTimestampStepNanoseconds = 2'000'000'000;
 
-    explicit SampleCache(int outputRate, std::size_t budgetBytes = kDefaultBudgetBytes);
-    SampleCache(int outputRate, SampleCacheOptions options);
+    explicit SampleCache(int outputRate, SampleCacheOptions options = {});
     ~SampleCache();
     SampleCache(const SampleCache&) = delete;
     SampleCache& operator=(const SampleCache&) = delete;

@@ -77,14 +77,6 @@ void SoundEngine::setEffectPath(const std::string& path) {
     parts_->samples.setEffectPath(path);
 }
 
-int SoundEngine::sampleRate() const {
-    return parts_->rate;
-}
-
-int SoundEngine::bufferFrames() const {
-    return parts_->bufferFrames;
-}
-
 bool SoundEngine::sounding() const {
     return parts_->keeper.sounding();
 }

@@ -43,8 +43,6 @@ class SoundEngine {
     // The effect track's file, by the bytes the file system knows it by.
     void setEffectPath(const std::string& path);
 
-    int sampleRate() const;
-    int bufferFrames() const;
     // Whether a device is open and playing right now. Any thread.
     bool sounding() const;
 

@@ -39,7 +39,6 @@ class WavDecoding {
     // Whether seek() can work at all: some codecs inside a WAV file can only
     // be read straight through.
     bool canSeek() const;
-    std::int64_t position() const { return produced_; }
 
     // Goes to output frame `frame` (at most expectedFrames()), as if that
     // many frames had been read from the start. False when the file can no

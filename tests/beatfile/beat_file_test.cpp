@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
-#include <QMessageBox>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -400,38 +399,21 @@ void answerDialog(const std::function<void(QDialog&)>& answer) {
     });
 }
 
-TEST(QtBeatFileDialogs, AskAndTellUnderTheApplicationTitleWithTheirButtonsOnly) {
+// The name comes back as typed, quotes and all; Cancel gives nothing, which
+// the commands take as "do nothing", not as the suggested name.
+TEST(QtBeatFileDialogs, ThePromptGivesTheTypedNameOrNothingOnCancel) {
     QWidget window;
     QtBeatFileDialogs dialogs(window);
     const QString typed = QString::fromUtf8("-ñandú \"1\".tbk");
     answerDialog([&typed](QDialog& dialog) {
         auto* input = qobject_cast<QInputDialog*>(&dialog);
         ASSERT_NE(input, nullptr);
-        EXPECT_EQ(input->windowTitle(), "Trovik Beat Maker");
-        EXPECT_EQ(input->labelText(), "Enter the filename.");
-        EXPECT_EQ(input->textValue(), "mybeat.tbk");
-        EXPECT_EQ(input->windowModality(), Qt::ApplicationModal);
         input->setTextValue(typed);
         input->accept();
     });
     EXPECT_EQ(dialogs.prompt("Enter the filename.", "mybeat.tbk"), typed);
     answerDialog([](QDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(dialogs.prompt("Enter the filename.", "mybeat.tbk"), QString());
-
-    bool told = false;
-    answerDialog([&told](QDialog& dialog) {
-        auto* box = qobject_cast<QMessageBox*>(&dialog);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->windowTitle(), "Trovik Beat Maker");
-        EXPECT_EQ(box->text(), "An error occured, and the file was not loaded.");
-        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
-        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
-        EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
-        told = true;
-        box->accept();
-    });
-    dialogs.messageBox("An error occured, and the file was not loaded.");
-    EXPECT_TRUE(told);
 }
 
 }  // namespace

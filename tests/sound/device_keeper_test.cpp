@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <utility>
+#include <vector>
 
+#include "sound/callback_watch.h"
 #include "tests/sound/beat_for_tests.h"
 
 namespace trovik {
@@ -13,6 +17,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::Beat;
+using testing::rampSample;
+using testing::tickFrame;
 
 constexpr int kRate = 48000;
 constexpr int kBlock = 512;
@@ -108,7 +114,6 @@ TEST_F(DeviceKeeperTest, ALostDeviceIsClosedAndReopenedOnceTheServerIsBack) {
     keeper.check();
     EXPECT_TRUE(keeper.sounding());
     EXPECT_EQ(device.opens, 2);
-    EXPECT_EQ(keeper.timesOpened(), 2u);
     EXPECT_EQ(device.closes, 1);
 }
 
@@ -168,6 +173,169 @@ TEST_F(DeviceKeeperTest, ADeviceThatRanDryGrowsItsBufferUpToTheLargest) {
         EXPECT_TRUE(keeper.sounding());
     }
     EXPECT_EQ(device.opens, 3) << "reopened for each growth, not at the largest";
+}
+
+// A sound card seen as AudioDevice sees it: each callback renders the
+// mixer and is watched by a CallbackWatch. The test says when the callbacks
+// come, on a clock of its own, and keeps the left channel.
+class WatchedCard : public OutputDevice {
+  public:
+    WatchedCard(Mixer& mixer, int bufferFrames) : mixer_(mixer), buffer_(bufferFrames) {}
+
+    int opens = 0;
+    int closes = 0;
+    int growths = 0;
+    std::vector<float> left;
+
+    bool open() override {
+        watch_.restart();
+        open_ = true;
+        ++opens;
+        return true;
+    }
+    void close() override {
+        open_ = false;
+        ++closes;
+    }
+    bool isOpen() const override { return open_; }
+    bool lost() override { return watch_.stalled(); }
+    bool ranDry() override { return watch_.ranDry(); }
+    bool growBuffer() override {
+        ++growths;
+        buffer_ *= 2;
+        return true;
+    }
+    int bufferFrames() const override { return buffer_; }
+
+    void callback(std::int64_t nowNanoseconds) {
+        std::vector<float> out(static_cast<std::size_t>(buffer_) * Sample::kChannels);
+        watch_.callback(nowNanoseconds, buffer_);
+        mixer_.render(out.data(), buffer_, nowNanoseconds);
+        for (int i = 0; i < buffer_; ++i) left.push_back(out[static_cast<std::size_t>(2 * i)]);
+    }
+
+  private:
+    Mixer& mixer_;
+    int buffer_;
+    CallbackWatch watch_{kRate};
+    bool open_ = false;
+};
+
+constexpr std::int64_t kLookNanoseconds =
+    std::chrono::duration_cast<std::chrono::nanoseconds>(DeviceKeeper::kRetryPeriod).count();
+
+// The bass, a 100-frame ramp from 1000, on every 10 ms step; the keeper
+// looks at the card every half second of the card's clock.
+class WatchedCardTest : public ::testing::Test {
+  protected:
+    static constexpr int kInterval = 10;
+    SequencerLink link;
+    TrackSlots slots;
+    Mixer mixer{link, slots, kRate};
+    std::unique_ptr<Sample> bass = rampSample(1000, 100);
+
+    WatchedCardTest() {
+        slots.offer(Track::Bass, *bass);
+        link.snapshots.write(Beat(kInterval).everyStep(Track::Bass).snapshot());
+    }
+
+    // Plays `callbacks` callbacks, the n-th at `timeOf(n)`, with a look by
+    // the keeper whenever half a second has gone by.
+    static void play(WatchedCard& card, DeviceKeeper& keeper, int callbacks,
+                     const std::function<std::int64_t(int)>& timeOf) {
+        std::int64_t nextLook = timeOf(0) + kLookNanoseconds;
+        for (int n = 0; n < callbacks && card.isOpen(); ++n) {
+            const std::int64_t now = timeOf(n);
+            for (; nextLook <= now; nextLook += kLookNanoseconds) keeper.check();
+            card.callback(now);
+        }
+    }
+
+    // The frames the bass starts on, from the card's output.
+    static std::vector<std::int64_t> hitFrames(const WatchedCard& card) {
+        std::vector<std::int64_t> hits;
+        for (std::size_t i = 0; i < card.left.size(); ++i)
+            if (card.left[i] == 1000.0f) hits.push_back(static_cast<std::int64_t>(i));
+        return hits;
+    }
+    static std::vector<std::int64_t> tickFramesBefore(std::size_t end) {
+        std::vector<std::int64_t> ticks;
+        for (int n = 1; tickFrame(n, kInterval, kRate) < static_cast<std::int64_t>(end); ++n)
+            ticks.push_back(tickFrame(n, kInterval, kRate));
+        return ticks;
+    }
+};
+
+// A card whose clock runs 1000 ppm slow (ten times what a cheap crystal is
+// off), callbacks that come late now and then or four at a time: the
+// stream never ran dry, so the buffer stays as it is, the card stays open,
+// and every step falls on its frame, at every buffer size the keeper uses.
+TEST_F(WatchedCardTest, ASlowOrLateCardKeepsItsStepsOnTheirFramesAndItsBuffer) {
+    constexpr double kSlow = 1.001;
+    constexpr std::int64_t kStart = 1'000'000'000'000;
+    for (const int buffer : {512, 1024, 2048}) {
+        const std::int64_t blockNanoseconds = std::int64_t{buffer} * 1'000'000'000 / kRate;
+        const auto slowly = [=](int n) {
+            return kStart + static_cast<std::int64_t>(n * blockNanoseconds * kSlow);
+        };
+        const std::pair<const char*, std::function<std::int64_t(int)>> paces[] = {
+            {"slow", slowly},
+            {"slow, now and then late by up to 5 ms",
+             [=](int n) { return slowly(n) + (n * 7919 % 13) * 400'000; }},
+            {"slow, four at a time", [=](int n) { return slowly(n / 4 * 4); }}};
+        for (const auto& [name, timeOf] : paces) {
+            SCOPED_TRACE(::testing::Message() << name << ", buffer " << buffer);
+            SequencerLink cardLink;
+            cardLink.snapshots.write(link.snapshots.read());
+            TrackSlots cardSlots;
+            cardSlots.offer(Track::Bass, *bass);
+            Mixer cardMixer(cardLink, cardSlots, kRate);
+            WatchedCard card(cardMixer, buffer);
+            DeviceKeeper keeper(card, cardMixer, buffer);
+            keeper.check();
+            const int callbacks = 40 * kRate / buffer;  // 40 s of sound
+            play(card, keeper, callbacks, timeOf);
+
+            EXPECT_EQ(card.growths, 0) << "the buffer grew";
+            EXPECT_EQ(card.opens, 1) << "the card was given up";
+            EXPECT_TRUE(keeper.sounding());
+            EXPECT_GE(card.left.size(), static_cast<std::size_t>(39 * kRate));
+            EXPECT_EQ(hitFrames(card), tickFramesBefore(card.left.size()));
+        }
+    }
+}
+
+// How a lost device is noticed without a word from the server: its
+// callbacks stop. A stream that stands still for up to three and a half
+// seconds (a new one whose server wakes its sink, a hiccup) is waited for;
+// one that stood still for eight looks in a row is closed and opened anew.
+TEST_F(WatchedCardTest, ACardWhoseCallbacksStopIsGivenUpAfterEightLooks) {
+    constexpr int kBuffer = 512;
+    WatchedCard card(mixer, kBuffer);
+    DeviceKeeper keeper(card, mixer, kBuffer);
+    keeper.check();
+    ASSERT_EQ(card.opens, 1);
+    // `times` looks by the keeper, half a second apart on the card's clock.
+    const auto look = [&](int times) {
+        for (int i = 0; i < times; ++i) keeper.check();
+    };
+    constexpr int kStalledLooks = CallbackWatch::kLooksWithoutCallbackWhenStalled;
+
+    look(kStalledLooks - 1);
+    EXPECT_TRUE(keeper.sounding()) << "a new stream that has not started yet";
+    for (int stall = 0; stall < 3; ++stall) {
+        card.callback(0);
+        look(1 + kStalledLooks - 1);
+    }
+    EXPECT_EQ(card.closes, 0) << "stalls that ended are no lost card";
+
+    card.callback(0);
+    look(1 + kStalledLooks);
+    EXPECT_EQ(card.closes, 1) << "eight looks without a callback";
+    EXPECT_EQ(card.opens, 2) << "opened anew at once";
+    EXPECT_TRUE(keeper.sounding());
+    look(kStalledLooks - 1);
+    EXPECT_EQ(card.closes, 1) << "the new stream starts counting afresh";
 }
 
 }  // namespace

@@ -43,8 +43,6 @@ TEST(SoundEngine, WalksTheBeatOnItsAudioThreadAndShutsDownCleanly) {
         link.snapshots.write(Beat(10).everyStep(Track::Bass).on(Track::Snare, 3).snapshot());
         SoundEngine engine(TROVIK_SAMPLE_DIR, link);
         EXPECT_TRUE(engine.sounding()) << "run " << run;
-        EXPECT_GT(engine.sampleRate(), 0);
-        EXPECT_EQ(engine.bufferFrames(), SoundEngine::kDefaultBufferFrames);
 
         const std::int16_t positionBefore = link.feedback.read().position;
         ASSERT_TRUE(stepsWalk(link, 3)) << "run " << run;
