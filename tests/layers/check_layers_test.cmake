@@ -1,4 +1,4 @@
-# Runs check_layers.cmake over the project in fixture/ and compares what it
+# Runs scripts/check_layers.cmake over the project in fixture/ and compares what it
 # reports with the faults planted there, no more and no fewer.
 #
 # usage: cmake -DWORK_DIR=<scratch folder> -P check_layers_test.cmake
@@ -24,7 +24,7 @@ endif()
 execute_process(
     COMMAND "${CMAKE_COMMAND}" -DBUILD_DIR=${WORK_DIR} -DWARNING_OPTIONS=-Wall,-Wextra
             -DSDL2_INCLUDE_DIRS=${fixture}/sdl2 -DSNDFILE_INCLUDE_DIRS=${fixture}/sndfile
-            -P "${CMAKE_CURRENT_LIST_DIR}/check_layers.cmake"
+            -P "${CMAKE_CURRENT_LIST_DIR}/../../scripts/check_layers.cmake"
     RESULT_VARIABLE failed
     OUTPUT_VARIABLE output
     ERROR_VARIABLE output)

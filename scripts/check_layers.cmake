@@ -11,7 +11,7 @@
 #
 # usage: cmake -DBUILD_DIR=<build tree> -DWARNING_OPTIONS=<options>
 #              -DSDL2_INCLUDE_DIRS=<dirs> -DSNDFILE_INCLUDE_DIRS=<dirs>
-#              -P check_layers.cmake
+#              -P scripts/check_layers.cmake
 #
 # CMake answers a File API query at a configure that finds it already
 # written. tests/CMakeLists.txt writes the query at every configure, so the
