@@ -17,6 +17,17 @@ void Mixer::render(float* out, int frames, std::int64_t nowNanoseconds) {
     out_ = nullptr;
 }
 
+std::int64_t Mixer::voiceFramesLeft() const {
+    if (voice_ == nullptr) return 0;
+    std::int64_t end = Sample::kEndUnknown;
+    if (voice_->isStreamed()) {
+        end = voice_->streamEnd();
+    } else if (voice_->isComplete()) {
+        end = voice_->frameCount();
+    }
+    return end == Sample::kEndUnknown ? end : std::max<std::int64_t>(end - voicePosition_, 0);
+}
+
 // Stop, then start: the sound playing is cut on the hit's frame.
 void Mixer::PlaySample(Track track, int frameOffset) {
     renderVoiceUntil(frameOffset);

@@ -26,6 +26,10 @@ class Mixer : private StepSounds {
 
     std::int64_t framesRendered() const { return steps_.framesWalked(); }
     int sampleRate() const { return steps_.sampleRate(); }
+    // How many frames the sound playing has still to play: 0 when none
+    // plays, Sample::kEndUnknown while its end is not known yet (a sample
+    // still being decoded, or streamed).
+    std::int64_t voiceFramesLeft() const;
 
   private:
     void PlaySample(Track track, int frameOffset) override;

@@ -2,6 +2,7 @@
 // interval.
 //
 // usage: onsets <recording.wav> [--reference sample.wav] [--interval ms] [--from seconds]
+//               [--frames]
 //
 // With a reference, a hit is where the recording repeats the first
 // millisecond of the reference sample, exact to the frame even when each one
@@ -15,7 +16,8 @@
 // error against the interval (median, 99th percentile, maximum, the worst
 // ones and where they are), the drift of the last hit from where the first
 // hit and the interval put it, the fitted drift per 60 s, and the dropouts:
-// runs of digital silence of 1 ms or more between hits.
+// runs of digital silence of 1 ms or more between hits. --frames lists
+// every hit's frame too, rounded to the nearest.
 
 #include <SDL.h>
 
@@ -92,6 +94,7 @@ int main(int argc, char** argv) {
     const char* referencePath = nullptr;
     std::optional<double> interval;
     double fromSeconds = 0;
+    bool listFrames = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--reference" && i + 1 < argc) {
@@ -100,6 +103,8 @@ int main(int argc, char** argv) {
             interval = std::atof(argv[++i]);
         } else if (arg == "--from" && i + 1 < argc) {
             fromSeconds = std::atof(argv[++i]);
+        } else if (arg == "--frames") {
+            listFrames = true;
         } else {
             recordingPath = argv[i];
         }
@@ -107,7 +112,7 @@ int main(int argc, char** argv) {
     if (recordingPath == nullptr) {
         std::fprintf(stderr,
                      "usage: %s <recording.wav> [--reference sample.wav] [--interval ms] "
-                     "[--from seconds]\n",
+                     "[--from seconds] [--frames]\n",
                      argv[0]);
         return 2;
     }
@@ -147,5 +152,10 @@ int main(int argc, char** argv) {
                 method, fromSeconds);
     report(hits, recording->rate, interval,
            trovik::onsets::dropouts(recording->left, hits, recording->rate));
+    if (listFrames) {
+        std::printf("hit frames:");
+        for (const double hit : hits) std::printf(" %.0f", hit);
+        std::printf("\n");
+    }
     return 0;
 }

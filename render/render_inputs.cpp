@@ -1,0 +1,72 @@
+#include "render/render_inputs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+
+#include "beatfile/beat_file.h"
+#include "beatfile/beat_file_storage.h"
+#include "sound/wav_decoder.h"
+
+namespace trovik::render {
+namespace {
+
+// A sound this long decoded (about 46 minutes at 48 kHz) is no drum sample.
+constexpr std::int64_t kMostDecodedBytes = std::int64_t{1} << 30;
+
+std::string kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder, not a file";
+    if (S_ISFIFO(mode)) return "a named pipe, not a file";
+    if (S_ISSOCK(mode)) return "a socket, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a file";
+    return "not a plain file";
+}
+
+std::string whyBeatFileFails(int failedGroup) {
+    if (failedGroup == 1)
+        return "not a beat file (its first line does not hold three texts and an interval "
+               "from 0 to 999)";
+    return "not a beat file (it ends inside the cells of line " + std::to_string(failedGroup) + ")";
+}
+
+}  // namespace
+
+std::string whyNotReadable(const std::string& fileName) {
+    struct stat facts {};
+    if (::stat(fileName.c_str(), &facts) != 0) return std::strerror(errno);
+    if (!S_ISREG(facts.st_mode)) return kindOf(facts.st_mode);
+    const int descriptor = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) return std::strerror(errno);
+    ::close(descriptor);
+    return {};
+}
+
+BeatToRender readBeatToRender(const std::string& fileName) {
+    if (std::string why = whyNotReadable(fileName); !why.empty()) throw RenderError{fileName, why};
+    // The same reading as Load, which checks again that it is a plain file.
+    const std::optional<QByteArray> bytes = loadBeatFileBytes(QFile::decodeName(fileName.c_str()));
+    if (!bytes) throw RenderError{fileName, "cannot be read"};
+    const BeatFileReading reading = readBeatFile(*bytes);
+    if (!reading.beat) throw RenderError{fileName, whyBeatFileFails(reading.failedGroup)};
+    if (reading.beat->interval == 0)
+        throw RenderError{fileName, "the interval is 0, so the beat never steps"};
+    return {reading.beat->interval, reading.beat->cells};
+}
+
+std::unique_ptr<Sample> decodeSampleToRender(const std::string& fileName, int rate) {
+    if (std::string why = whyNotReadable(fileName); !why.empty()) throw RenderError{fileName, why};
+    const auto decoding = WavDecoding::open(fileName, rate);
+    if (!decoding) throw RenderError{fileName, "not a WAV file this program can play"};
+    const std::int64_t bytes = decoding->expectedFrames() * Sample::kChannels * sizeof(float);
+    if (bytes > kMostDecodedBytes) throw RenderError{fileName, "too long: over 1 GiB once decoded"};
+    std::unique_ptr<Sample> sample =
+        decodeWav(fileName, rate, static_cast<std::size_t>(kMostDecodedBytes));
+    if (!sample) throw RenderError{fileName, "not a WAV file this program can play"};
+    return sample;
+}
+
+}  // namespace trovik::render
