@@ -46,6 +46,7 @@ expect_refused() {
     local named=$1 reason=$2 status=0 before after
     shift 2
     echo "an old file" >old.wav
+    : >err.txt
     before=$(ls -A | sort)
     timeout 20 "$program" --render "$@" 2>err.txt >/dev/null || status=$?
     after=$(ls -A | sort)
