@@ -82,9 +82,14 @@ const QList<QRgb>& standardSixteenColours() {
     return colours;
 }
 
-QImage monitorIconImage(int size) {
+QImage blankIconImage(int size) {
     QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
+    return image;
+}
+
+QImage monitorIconImage(int size) {
+    QImage image = blankIconImage(size);
     const MonitorLayout layout = layoutFor(size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, false);

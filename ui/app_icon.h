@@ -18,6 +18,13 @@ const QList<QRgb>& standardSixteenColours();
 // opaque and one of the sixteen colours.
 QImage monitorIconImage(int size);
 
+// The icon file managers show for a beat file, at 32 or 16 pixels: a
+// sheet with a folded corner, a name line and a beat in miniature.
+QImage beatFileIconImage(int size);
+
+// A square image to draw an icon on, fully transparent.
+QImage blankIconImage(int size);
+
 // Both sizes together, for the window and the desktop.
 QIcon applicationIcon();
 
