@@ -29,7 +29,7 @@ rate=${RATE:-48000}
 stack=${STACK:-pulse}
 # Set, even empty, so that the end-to-end session keeps the program's default.
 export TROVIK_BUFFER_FRAMES=${TROVIK_BUFFER_FRAMES-}
-source "$here/../tests/e2e/session.sh"
+source "$here/../scripts/session.sh"
 
 program="$build/trovik"
 floor="$build/tools/silence_floor"

@@ -31,7 +31,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" -j"$(nproc)" --target trovik drum_samples
 program="$build/trovik"
 
-source "$root/tests/e2e/session.sh"
+source "$root/scripts/session.sh"
 
 # Core dumps: unlimited size, into our folder where the system lets us say so.
 ulimit -c unlimited

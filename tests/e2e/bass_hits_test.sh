@@ -14,7 +14,7 @@ onsets=$2
 reference=$3
 seconds=${4:-4}
 stack=${5:-pulse}
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # SDL's PulseAudio driver tells the program the sink's rate, and the
 # program opens the device at it: the sink runs at 44.1 kHz to show that.

@@ -15,7 +15,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
 case=$2
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 beats="$e2e_dir/beats"
 mkdir -p "$beats"

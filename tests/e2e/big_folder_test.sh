@@ -18,7 +18,7 @@ program=$(realpath "$1")
 hit_grid=$2
 click_response=$3
 reference=$4
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 files=200000
 seconds=12

@@ -13,7 +13,7 @@ program=$(realpath "$1")
 onsets=$2
 make_long_wav=$3
 seconds=${4:-3}
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # As in effect_sample_test.sh: the sample sits in the first subfolder of the
 # folder the program starts in. The big file is a hole after its first

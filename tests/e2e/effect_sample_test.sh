@@ -9,7 +9,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # The program starts in a folder whose first subfolder holds the sample; the
 # other folders fill the directory list so that the current folder scrolls

@@ -25,7 +25,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
 span=${2:-10}
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # As in effect_sample_test.sh: the sample sits in the first subfolder of the
 # folder the program starts in.

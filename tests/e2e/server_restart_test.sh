@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$1
 onsets=$2
 reference=$3
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # How long after the server is back the first hit may come (the program
 # retries at least twice a second; the rest is the recorder's lost start and

@@ -3,7 +3,7 @@
 # Needs xvfb, pulseaudio and pulseaudio-utils; pipewire, wireplumber and
 # libasound2-plugins for the other sound stacks (./test.sh installs them).
 #
-#   source tests/e2e/session.sh
+#   source scripts/session.sh
 #   e2e_start_x                # exports DISPLAY
 #   e2e_start_pulse [rate]     # PulseAudio; exports PULSE_SERVER, XDG_RUNTIME_DIR, HOME
 #   e2e_start_pipewire [rate]  # or PipeWire, the program on SDL's PipeWire driver
