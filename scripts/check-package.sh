@@ -41,4 +41,4 @@ if [[ "$installed_before" != *"install ok installed"* ]]; then
     trap 'rm -rf "$contents"; "${sudo_cmd[@]}" apt-get remove -y -qq -o DPkg::Lock::Timeout=300 trovik' EXIT
 fi
 
-tests/e2e/bass_hits_test.sh /usr/bin/trovik "$build/tools/onsets" /usr/share/trovik/bass.wav 4
+tests/e2e/bass_hits_test.sh /usr/bin/trovik "$build/tools/measure/onsets" /usr/share/trovik/bass.wav 4

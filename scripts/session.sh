@@ -23,7 +23,7 @@
 # a bare SDL stream of 512 frames through PulseAudio runs dry 5 to 15 times
 # a minute (two recorders hear the same gaps), and a gap moves every later
 # hit; so the program plays through the largest buffer it grows to unless
-# TROVIK_BUFFER_FRAMES says otherwise. tools/measure_timing.sh sets it empty:
+# TROVIK_BUFFER_FRAMES says otherwise. tools/measure/measure_timing.sh sets it empty:
 # it measures the default.
 : "${TROVIK_BUFFER_FRAMES=2048}"
 export TROVIK_BUFFER_FRAMES

@@ -9,12 +9,12 @@
 # it reports crashes, sanitizer reports, core dumps and whether sound was
 # heard, and exits non-zero if anything went wrong. Not part of ./test.sh.
 #
-# usage: tools/soak.sh [minutes] [build-dir]     (30, build-soak unless given)
+# usage: tools/measure/soak.sh [minutes] [build-dir]     (30, build-soak unless given)
 # Environment: SOAK_SEED=<n> repeats a run's random choices;
 #              SOAK_OUT=<folder> keeps the logs, cores and recording there
 #              (a fresh folder under /tmp unless set).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 minutes=${1:-30}
 build=${2:-$root/build-soak}
 seed=${SOAK_SEED:-$$}

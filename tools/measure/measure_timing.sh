@@ -2,8 +2,8 @@
 # Measures the real program: start-up time, memory, CPU and the timing of
 # its hits as they come out of a null sink of a real sound server.
 #
-# usage: tools/measure_timing.sh <build-dir> [seconds] [interval-ms...]
-#   e.g. tools/measure_timing.sh build 60 150 50 20
+# usage: tools/measure/measure_timing.sh <build-dir> [seconds] [interval-ms...]
+#   e.g. tools/measure/measure_timing.sh build 60 150 50 20
 # seconds is the measured span of each recording (60 unless given); the
 # recorder starts 2 s before it, and the hits of those 2 s are left out.
 # Environment:
@@ -16,7 +16,7 @@
 #   IDLE_SECONDS=10    the span of the idle and floor CPU measurements
 #   TROVIK_BUFFER_FRAMES  passed on to the program and the floor alike
 # Besides the program's idle CPU (the empty pattern playing), it measures
-# the floor: tools/silence_floor, the same SDL stream playing silence,
+# the floor: tools/measure/silence_floor, the same SDL stream playing silence,
 # alone on the same sink right after the program's CPU measurements and
 # over the same span, and gives the ratio program / floor.
 set -euo pipefail
@@ -29,12 +29,12 @@ rate=${RATE:-48000}
 stack=${STACK:-pulse}
 # Set, even empty, so that the end-to-end session keeps the program's default.
 export TROVIK_BUFFER_FRAMES=${TROVIK_BUFFER_FRAMES-}
-source "$here/../scripts/session.sh"
+source "$here/../../scripts/session.sh"
 
 program="$build/trovik"
-floor="$build/tools/silence_floor"
+floor="$build/tools/measure/silence_floor"
 idle_seconds=${IDLE_SECONDS:-10}
-onsets="$build/tools/onsets"
+onsets="$build/tools/measure/onsets"
 reference="$build/data/bass.wav"
 hz=$(getconf CLK_TCK)
 window_title="Trovik beat maker"
