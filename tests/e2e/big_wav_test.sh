@@ -28,7 +28,7 @@ e2e_start_pulse
 e2e_start_program "$program" "$samples"
 e2e_click_cells 385 $(seq 1 16)
 e2e_pick_first_sample
-sleep 1
+e2e_wait_sound || { echo "the big WAV never sounded" >&2; exit 1; }
 e2e_record_for "$e2e_dir/out.wav" "$seconds"
 
 kill -0 "$program_pid" || { echo "the program has ended" >&2; exit 1; }

@@ -45,7 +45,7 @@ measure() {
     local ticks_before ticks_after start end
     ticks_before=$(program_ticks)
     start=$(now)
-    sleep "$span"
+    sleep "$span"  # the span measured
     ticks_after=$(program_ticks)
     end=$(now)
     awk -v ticks=$((ticks_after - ticks_before)) -v hz="$ticks_per_second" -v start="$start" \
@@ -66,12 +66,12 @@ expect_tone() {
 e2e_start_x
 e2e_start_pulse
 e2e_start_program "$program" "$samples"
-sleep 2  # past the start-up work
+e2e_wait_settled "$program_pid"
 empty=$(measure)
 
 e2e_click_cells 385 $(seq 1 16)
 e2e_pick_first_sample
-sleep 1
+e2e_wait_sound || { echo "the long WAV never sounded" >&2; exit 1; }
 expect_tone
 playing=$(measure)
 
