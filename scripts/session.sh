@@ -333,15 +333,15 @@ e2e_wait_sound() {
 # may hold spaces.
 e2e_cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{print $12 + $13}'; }
 
-# Whether process $1 has used at most 2 ticks (20 ms) of processor time over
-# the last half second or more: start-up work takes a core, a program at rest
-# a few percent of one. Called again and again by e2e_poll.
+# Whether process $1 has used at most 3 ticks (30 ms) of processor time over
+# the last half second or more: start-up work takes a core, the program at
+# rest 1 to 5 percent of one. Called again and again by e2e_poll.
 e2e_quiet_since=0 e2e_quiet_ticks=-1
 e2e_is_quiet() {
     local now ticks
     now=$(e2e_now_us)
     ticks=$(e2e_cpu_ticks "$1") && [ -n "$ticks" ] || return 1
-    if [ "$e2e_quiet_ticks" -lt 0 ] || [ $((ticks - e2e_quiet_ticks)) -gt 2 ]; then
+    if [ "$e2e_quiet_ticks" -lt 0 ] || [ $((ticks - e2e_quiet_ticks)) -gt 3 ]; then
         e2e_quiet_since=$now e2e_quiet_ticks=$ticks
         return 1
     fi
