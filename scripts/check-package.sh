@@ -95,7 +95,7 @@ fi
 # the system's databases.
 expect_beat_file_type /usr/share application/x-trovik-beat trovik.desktop
 
-tests/e2e/bass_hits_test.sh /usr/bin/trovik "$build/tools/onsets" /usr/share/trovik/bass.wav 4
+tests/e2e/bass_hits_test.sh /usr/bin/trovik "$build/tools/measure/onsets" /usr/share/trovik/bass.wav 4
 
 if [[ "$installed_before" != *"install ok installed"* ]]; then
     trap 'rm -rf "$contents"' EXIT

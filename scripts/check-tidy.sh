@@ -10,4 +10,4 @@ build=${1:-build-tidy}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DTROVIK_BUILD_TESTS=OFF >/dev/null
 run-clang-tidy -quiet -j "$(nproc)" -p "$build" \
-    "$PWD/(sound|sequencer|beatfile|browser|ui|tools)/[^/]+\.cpp$"
+    "$PWD/(sound|sequencer|beatfile|browser|ui|tools/generate|tools/measure)/[^/]+\.cpp$"

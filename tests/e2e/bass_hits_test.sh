@@ -14,7 +14,7 @@ onsets=$2
 reference=$3
 seconds=${4:-4}
 stack=${5:-pulse}
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # SDL's PulseAudio driver tells the program the sink's rate, and the
 # program opens the device at it: the sink runs at 44.1 kHz to show that.
@@ -31,7 +31,6 @@ case "$stack" in
 esac
 e2e_start_program "$program"
 e2e_click_cells 115 $(seq 1 16)
-sleep 0.3
 import -window "$window" "$e2e_dir/window.png" 2>/dev/null || true
 
 # parec can leave out up to about 2 s at the start of a recording from a

@@ -15,7 +15,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
 case=$2
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 beats="$e2e_dir/beats"
 mkdir -p "$beats"
@@ -97,9 +97,14 @@ EOF
     xdotool mousemove --window "$window" 360 38 click 1
     xdotool key ctrl+a type "copy.tbk"
     xdotool mousemove --window "$window" 566 47 click 1
-    e2e_poll test -e "$beats/copy.tbk" || true
+    saved_same() { cmp -s "$beats/mybeat.tbk" "$beats/copy.tbk"; }
+    if ! e2e_poll saved_same; then
+        [ -z "$(dialogs)" ] || { echo "an error message came up" >&2; exit 1; }
+        cmp "$beats/mybeat.tbk" "$beats/copy.tbk" || true
+        echo "Save did not write the same bytes to copy.tbk in 30 s" >&2
+        exit 1
+    fi
     [ -z "$(dialogs)" ] || { echo "an error message came up" >&2; exit 1; }
-    cmp "$beats/mybeat.tbk" "$beats/copy.tbk"
     echo "beat file of $(stat -c %s "$beats/copy.tbk") bytes loaded and saved back the same"
     echo "beat file long texts: OK"
     ;;

@@ -18,7 +18,7 @@ program=$(realpath "$1")
 hit_grid=$2
 click_response=$3
 reference=$4
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 files=200000
 seconds=12
@@ -47,9 +47,9 @@ echo "$(find "$big" -name '*.wav' | wc -l) empty WAV files made in $(($(date +%s
 e2e_start_x
 e2e_start_pulse 44100
 e2e_start_program "$program" "$work"
+# Label5: the snare track muted; taken before the cells, which wait for the window.
+xdotool mousemove --window "$window" 48 224 click 1
 e2e_click_cells 115 $(seq 1 16)
-xdotool mousemove --window "$window" 48 224 click 1 # Label5: the snare track muted
-sleep 0.5
 
 # File1 (374, 300, 100 x 45) inside its border: one colour while it lists
 # nothing, more once it lists files.
@@ -62,8 +62,8 @@ file_list_colours() {
 snare_cells=()
 for column in $(seq 1 16); do snare_cells+=("$((122 + 29 * (column - 1) + 11)),261"); done
 
-e2e_record "$e2e_dir/out.wav" &
-recorder=$!
+e2e_start_recording "$e2e_dir/out.wav"
+recorder=$e2e_recorder
 clicks_ok=1
 "$click_response" "$window" "$seconds" 200 "$limit_ms" "${snare_cells[@]}" \
     --double-click-at "$open_at" 300,324 >"$e2e_dir/clicks.txt" || clicks_ok=0

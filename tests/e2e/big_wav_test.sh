@@ -13,7 +13,7 @@ program=$(realpath "$1")
 onsets=$2
 make_long_wav=$3
 seconds=${4:-3}
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # As in effect_sample_test.sh: the sample sits in the first subfolder of the
 # folder the program starts in. The big file is a hole after its first
@@ -28,7 +28,7 @@ e2e_start_pulse
 e2e_start_program "$program" "$samples"
 e2e_click_cells 385 $(seq 1 16)
 e2e_pick_first_sample
-sleep 1
+e2e_wait_sound || { echo "the big WAV never sounded" >&2; exit 1; }
 e2e_record_for "$e2e_dir/out.wav" "$seconds"
 
 kill -0 "$program_pid" || { echo "the program has ended" >&2; exit 1; }

@@ -11,7 +11,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 fail() { echo "$*" >&2; exit 1; }
 out="$e2e_dir/out" err="$e2e_dir/err"

@@ -9,7 +9,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # The program starts in a folder whose first subfolder holds the sample; the
 # other folders fill the directory list so that the current folder scrolls
@@ -31,19 +31,8 @@ record() {
 }
 read -r before _ < <(record "$e2e_dir/before.wav" 1.5)
 
-# The lists read folders in the background, so the pick waits for each list
-# to show its entries; same places as in e2e_pick_first_sample.
-shows_entries() {
-    local darkest
-    darkest=$(import -window "$window" png:- 2>/dev/null |
-        convert - -crop "$3x$4+$1+$2" +repage -colorspace Gray -format '%[fx:minima]' info:) || return 1
-    awk -v darkest="$darkest" 'BEGIN { exit !(darkest < 0.5) }'
-}
-e2e_poll shows_entries 258 320 108 38 || { echo "Dir1 shows no subfolder" >&2; exit 1; }
-xdotool mousemove --window "$window" 300 324 click --repeat 2 --delay 80 1
-e2e_poll shows_entries 377 303 94 38 || { echo "File1 shows no file" >&2; exit 1; }
-xdotool mousemove --window "$window" 410 309 click 1
-sleep 0.2
+e2e_pick_first_sample
+e2e_wait_sound || { echo "the picked sample never sounded" >&2; exit 1; }
 read -r after pitch < <(record "$e2e_dir/after.wav" 2.5)
 
 echo "before the pick: peak $before; after it: peak $after at about $pitch Hz"

@@ -25,7 +25,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
 span=${2:-10}
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # As in effect_sample_test.sh: the sample sits in the first subfolder of the
 # folder the program starts in.
@@ -45,7 +45,7 @@ measure() {
     local ticks_before ticks_after start end
     ticks_before=$(program_ticks)
     start=$(now)
-    sleep "$span"
+    sleep "$span"  # the span measured
     ticks_after=$(program_ticks)
     end=$(now)
     awk -v ticks=$((ticks_after - ticks_before)) -v hz="$ticks_per_second" -v start="$start" \
@@ -66,12 +66,12 @@ expect_tone() {
 e2e_start_x
 e2e_start_pulse
 e2e_start_program "$program" "$samples"
-sleep 2  # past the start-up work
+e2e_wait_settled "$program_pid"
 empty=$(measure)
 
 e2e_click_cells 385 $(seq 1 16)
 e2e_pick_first_sample
-sleep 1
+e2e_wait_sound || { echo "the long WAV never sounded" >&2; exit 1; }
 expect_tone
 playing=$(measure)
 

@@ -23,7 +23,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$1
 onsets=$2
 samples=$3
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 source "$here/render_lib.sh"
 loop=$((16 * 7200))
 fail() {

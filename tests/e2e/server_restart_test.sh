@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$1
 onsets=$2
 reference=$3
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 
 # How long after the server is back the first hit may come (the program
 # retries at least twice a second; the rest is the recorder's lost start and
@@ -37,7 +37,7 @@ expect_beat() {
     local what=$1 ready=$2 file="$e2e_dir/$1.wav" report first hits length stopped
     e2e_record "$file" &
     local recorder=$!
-    sleep $((allowed + steady))
+    sleep $((allowed + steady))  # the span recorded
     kill -INT "$recorder"
     stopped=$(date +%s%N)
     wait "$recorder" || true
@@ -87,7 +87,7 @@ if [ "${before:-0}" -lt 8 ]; then
     exit 1
 fi
 e2e_stop_pulse
-sleep 1
+sleep 1  # the server stays away a second: the program's retries fail meanwhile
 e2e_pulse_daemon
 expect_beat "after the server restarted" "$(date +%s%N)"
 
@@ -96,7 +96,7 @@ kill "$program_pid"
 wait "$program_pid" 2>/dev/null || true
 e2e_stop_pulse
 start_program
-sleep 2
+sleep 2  # the program plays on without a server for a while, its retries failing
 e2e_pulse_daemon
 expect_beat "after a server appeared" "$(date +%s%N)"
 echo "server restart: OK"

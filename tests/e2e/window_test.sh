@@ -7,7 +7,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$1 check=$2 shots=$3
-source "$here/session.sh"
+source "$here/../../scripts/session.sh"
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 

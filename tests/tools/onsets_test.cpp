@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "tools/onset_analysis.h"
+#include "tools/measure/onset_analysis.h"
 
 namespace {
 

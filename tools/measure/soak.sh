@@ -9,12 +9,12 @@
 # it reports crashes, sanitizer reports, core dumps and whether sound was
 # heard, and exits non-zero if anything went wrong. Not part of ./test.sh.
 #
-# usage: tools/soak.sh [minutes] [build-dir]     (30, build-soak unless given)
+# usage: tools/measure/soak.sh [minutes] [build-dir]     (30, build-soak unless given)
 # Environment: SOAK_SEED=<n> repeats a run's random choices;
 #              SOAK_OUT=<folder> keeps the logs, cores and recording there
 #              (a fresh folder under /tmp unless set).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 minutes=${1:-30}
 build=${2:-$root/build-soak}
 seed=${SOAK_SEED:-$$}
@@ -31,7 +31,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" -j"$(nproc)" --target trovik drum_samples
 program="$build/trovik"
 
-source "$root/tests/e2e/session.sh"
+source "$root/scripts/session.sh"
 
 # Core dumps: unlimited size, into our folder where the system lets us say so.
 ulimit -c unlimited
@@ -94,6 +94,8 @@ alive() { [ -e "/proc/$1/stat" ] && [ "$(awk '{print $3}' "/proc/$1/stat")" != Z
 
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 
+dialog_gone() { ! xdotool search --onlyvisible --name '^Trovik Beat Maker$' 2>/dev/null | grep -x "$1" >/dev/null; }
+
 # Answers whatever prompt or message box Save or Load opened: Return takes
 # the prompt's file name or closes the message; now and then Escape cancels.
 answer_dialogs() {
@@ -107,10 +109,10 @@ answer_dialogs() {
             [ $((RANDOM % 5)) -eq 0 ] && key=Escape
             xdotool mousemove --window "$dialog" 5 5 windowfocus --sync "$dialog" key "$key" || true
             note "dialog $dialog: $key"
-            sleep 0.2
+            e2e_poll dialog_gone "$dialog" || { echo "dialog $dialog stayed up after $key for 30 s" >&2; return 1; }
             continue
         fi
-        # Nothing (more) to answer for a while: done.
+        # Nothing (more) to answer for a while: done. Look again in 30 ms.
         sleep 0.03
         [ $((RANDOM % 10)) -eq 0 ] && return 0
     done
@@ -189,7 +191,7 @@ while [ "$(date +%s)" -lt "$end" ]; do
     fi
     act || note "action failed"
     actions=$((actions + 1))
-    sleep "0.$((RANDOM % 9))$((RANDOM % 10))"
+    sleep "0.$((RANDOM % 9))$((RANDOM % 10))"  # a random pace, as a person's
 done
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true

@@ -1,4 +1,4 @@
-#include "tools/recording_file.h"
+#include "tools/measure/recording_file.h"
 
 #include <sndfile.h>
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/onset_analysis.h"
-#include "tools/recording_file.h"
+#include "tools/measure/onset_analysis.h"
+#include "tools/measure/recording_file.h"
 
 namespace {
 

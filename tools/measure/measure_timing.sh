@@ -2,8 +2,8 @@
 # Measures the real program: start-up time, memory, CPU and the timing of
 # its hits as they come out of a null sink of a real sound server.
 #
-# usage: tools/measure_timing.sh <build-dir> [seconds] [interval-ms...]
-#   e.g. tools/measure_timing.sh build 60 150 50 20
+# usage: tools/measure/measure_timing.sh <build-dir> [seconds] [interval-ms...]
+#   e.g. tools/measure/measure_timing.sh build 60 150 50 20
 # seconds is the measured span of each recording (60 unless given); the
 # recorder starts 2 s before it, and the hits of those 2 s are left out.
 # Environment:
@@ -16,7 +16,7 @@
 #   IDLE_SECONDS=10    the span of the idle and floor CPU measurements
 #   TROVIK_BUFFER_FRAMES  passed on to the program and the floor alike
 # Besides the program's idle CPU (the empty pattern playing), it measures
-# the floor: tools/silence_floor, the same SDL stream playing silence,
+# the floor: tools/measure/silence_floor, the same SDL stream playing silence,
 # alone on the same sink right after the program's CPU measurements and
 # over the same span, and gives the ratio program / floor.
 set -euo pipefail
@@ -29,12 +29,12 @@ rate=${RATE:-48000}
 stack=${STACK:-pulse}
 # Set, even empty, so that the end-to-end session keeps the program's default.
 export TROVIK_BUFFER_FRAMES=${TROVIK_BUFFER_FRAMES-}
-source "$here/../tests/e2e/session.sh"
+source "$here/../../scripts/session.sh"
 
 program="$build/trovik"
-floor="$build/tools/silence_floor"
+floor="$build/tools/measure/silence_floor"
 idle_seconds=${IDLE_SECONDS:-10}
-onsets="$build/tools/onsets"
+onsets="$build/tools/measure/onsets"
 reference="$build/data/bass.wav"
 hz=$(getconf CLK_TCK)
 window_title="Trovik beat maker"
@@ -45,7 +45,7 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 cpu_over() {
     local pid=$1 span=$2 before after
     before=$(cpu_ticks "$pid")
-    sleep "$span"
+    sleep "$span"  # the span measured
     after=$(cpu_ticks "$pid")
     awk -v b="$before" -v a="$after" -v hz="$hz" -v s="$span" 'BEGIN {printf "%.2f", 100 * (a - b) / hz / s}'
 }
@@ -78,22 +78,19 @@ set_interval() {
     xdotool mousemove --window "$window" 320 "$y" click --repeat "$clicks" --delay 4 1
 }
 
-# Cell tops: bass 115, snare 250, effect 385; column c at x 122 + 29 (c - 1).
+# Cell tops: bass 115, snare 250, effect 385. Returns once the window has
+# taken every click, the tempo's before them too.
 switch_cells_on() {
-    local window=$1 pattern=$2 tops=(126) column top
-    [ "$pattern" = all ] && tops=(126 261 396)
-    for top in "${tops[@]}"; do
-        for column in $(seq 1 16); do
-            xdotool mousemove --window "$window" $((122 + 29 * (column - 1) + 11)) "$top" click 1
-        done
-    done
+    local pattern=$1 tops=(115) top
+    [ "$pattern" = all ] && tops=(115 250 385)
+    for top in "${tops[@]}"; do e2e_click_cells "$top" $(seq 1 16); done
 }
 
 start_program() {
     "$program" >>"$e2e_dir/trovik.log" 2>&1 &
     pid=$!
     window=$(e2e_wait_window "$window_title")
-    sleep 0.5
+    e2e_wait_settled "$pid"
 }
 
 stop_program() {
@@ -102,17 +99,14 @@ stop_program() {
 }
 
 # The floor starts once the program's stream has left the sink, and is
-# measured once its own has come, after as long as the program was given.
-sink_inputs() { pactl list short sink-inputs 2>/dev/null; }
-sink_has_input() { [ -n "$(sink_inputs)" ]; }
-sink_is_idle() { [ -z "$(sink_inputs)" ]; }
+# measured once it is past its start-up work, as the program is.
+sink_is_idle() { ! e2e_sink_has_input; }
 measure_floor() {
     local floor_pid cpu
     e2e_poll sink_is_idle || { echo "the program's stream never left the sink" >&2; return 1; }
     "$floor" >/dev/null 2>>"$e2e_dir/silence_floor.log" &
     floor_pid=$!
-    e2e_poll sink_has_input || { echo "the floor's stream never reached the sink" >&2; kill "$floor_pid"; return 1; }
-    sleep 0.5
+    e2e_wait_settled "$floor_pid" || { kill "$floor_pid"; return 1; }
     cpu=$(cpu_over "$floor_pid" "$idle_seconds")
     kill "$floor_pid"
     wait "$floor_pid" || true
@@ -126,7 +120,7 @@ buffer_latency_ms() {
     for _ in $(seq 10); do
         look=$(pactl list sink-inputs 2>/dev/null | awk '/Buffer Latency:/ {print $3 / 1000; exit}')
         most=$(awk -v a="$most" -v b="${look:-0}" 'BEGIN {print (b > a) ? b : a}')
-        sleep 0.2
+        sleep 0.2  # the looks spread over 2 s
     done
     echo "$most"
 }
@@ -153,9 +147,8 @@ start_program
 idle=$(cpu_over "$pid" "$idle_seconds")
 echo "cpu, empty pattern at 150 ms, $idle_seconds s: $idle % of a core"
 [ "$stack" = alsa ] || echo "buffer latency of the program's stream, most of 10 looks: $(buffer_latency_ms) ms"
-switch_cells_on "$window" all
 set_interval "$window" 20
-sleep 1
+switch_cells_on all
 echo "cpu, all 48 cells at 20 ms, 10 s: $(cpu_over "$pid" 10) % of a core"
 grep -E 'VmRSS|VmHWM' "/proc/$pid/status" | tr -s ' \t' ' '
 stop_program
@@ -166,9 +159,8 @@ echo "cpu, idle program / floor: $(ratio "$idle" "$floor_cpu")"
 
 for interval in "${intervals[@]}"; do
     start_program
-    switch_cells_on "$window" "${PATTERN:-bass}"
     set_interval "$window" "$interval"
-    sleep 1
+    switch_cells_on "${PATTERN:-bass}"
     loaders=()
     if [ "${LOAD:-0}" = 1 ]; then
         for _ in 1 2; do
@@ -176,17 +168,19 @@ for interval in "${intervals[@]}"; do
             loaders+=($!)
         done
     fi
-    recorders=()
-    e2e_record "$e2e_dir/out-$interval.wav" "$rate" &
+    recordings=("$e2e_dir/out-$interval.wav") recorders=()
+    e2e_record "${recordings[0]}" "$rate" &
     recorders+=($!)
     if [ "${RECORDERS:-1}" = 2 ]; then
-        sleep 1
-        e2e_record "$e2e_dir/out-$interval-2.wav" "$rate" &
+        sleep 1  # the second recorder starts a second after the first
+        recordings+=("$e2e_dir/out-$interval-2.wav")
+        e2e_record "${recordings[1]}" "$rate" &
         recorders+=($!)
-        sleep 2
-    else
-        sleep 2
     fi
+    for recording in "${recordings[@]}"; do
+        e2e_poll e2e_recording_started "$recording" || { echo "parec recorded nothing into $recording" >&2; exit 1; }
+    done
+    sleep 2  # the lead whose hits are left out (--from)
     cpu=$(cpu_over "$pid" "$seconds")
     for r in "${recorders[@]}"; do kill -INT "$r"; done
     for r in "${recorders[@]}"; do wait "$r" || true; done

@@ -1,4 +1,4 @@
-#include "tools/onset_analysis.h"
+#include "tools/measure/onset_analysis.h"
 
 #include <algorithm>
 #include <cmath>
