@@ -65,10 +65,7 @@ echo "rendered loop: $want"
 
 e2e_start_x
 e2e_start_pulse 48000
-(cd "$e2e_dir" && exec "$program" beat.tbk) >>"$e2e_dir/trovik.log" 2>&1 &
-program_pid=$!
-e2e_pids+=("$program_pid")
-window=$(e2e_wait_window "Trovik beat maker")
+e2e_start_program "$program" "$e2e_dir" beat.tbk
 for attempt in 1 2 3; do
     # parec can leave out up to about 2 s at the start of a recording.
     e2e_record_for "$e2e_dir/live.wav" 10
