@@ -18,7 +18,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::Beat;
 using testing::rampSample;
-using testing::tickFrame;
 
 constexpr int kRate = 48000;
 constexpr int kBlock = 512;

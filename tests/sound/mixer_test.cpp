@@ -14,7 +14,6 @@ using testing::Beat;
 using testing::LoanLedger;
 using testing::rampSample;
 using testing::renderLeft;
-using testing::tickFrame;
 
 constexpr int kRate = 48000;
 

@@ -19,7 +19,6 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Beat;
 using testing::renderLeft;
-using testing::tickFrame;
 using testing::writeConstantWav;
 
 constexpr int kRate = 48000;
@@ -70,7 +69,7 @@ class TrackSamplesTest : public ::testing::Test {
         std::vector<float> left(kStepFrames);
         while (std::chrono::steady_clock::now() < deadline) {
             const auto tick = static_cast<int>(mixer.framesRendered() / kStepFrames);
-            mixer.render(out.data(), kStepFrames, steadyNow());
+            mixer.render(out.data(), kStepFrames, steadyNanoseconds());
             for (int i = 0; i < kStepFrames; ++i) left[static_cast<std::size_t>(i)] = out[2 * i];
             if (tick > 0 && heard((tick - 1) % kSteps + 1, left)) return true;
             std::this_thread::sleep_for(1ms);  // a little room for the other thread

@@ -52,7 +52,7 @@ class WindowTest : public ::testing::Test {
     QLabel* label(int n) { return find<QLabel>(QStringLiteral("Label%1").arg(n)); }
     void click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
     void walk(int milliseconds) {
-        steps.walk(milliseconds, sounds, steadyNow());
+        steps.walk(milliseconds, sounds, steadyNanoseconds());
         beat.followPosition();
     }
     QStringList captions(int first, int last) {
