@@ -75,21 +75,27 @@ class Card : public OutputDevice {
     bool open_ = false;
 };
 
-// The card, the mixer it plays and its keeper; the bass, a 100-frame ramp
-// from 1000, on every step of `intervalMs`.
-struct Rig {
+// The mixer, with the bass, a 100-frame ramp from 1000, on every step of
+// `intervalMs`.
+struct Beating {
     std::unique_ptr<Sample> bass = rampSample(1000, 100);
     SequencerLink link;
     TrackSlots slots;
     Mixer mixer{link, slots, kRate};
+
+    explicit Beating(int intervalMs) {
+        slots.offer(Track::Bass, *bass);
+        link.snapshots.write(Beat(intervalMs).everyStep(Track::Bass).snapshot());
+    }
+};
+
+// A card playing that mixer, and its keeper, built last: its silence starts then.
+struct Rig : Beating {
     Card card;
     DeviceKeeper keeper;
 
     Rig(int bufferFrames, int intervalMs)
-        : card(mixer, bufferFrames), keeper(card, mixer, bufferFrames) {
-        slots.offer(Track::Bass, *bass);
-        link.snapshots.write(Beat(intervalMs).everyStep(Track::Bass).snapshot());
-    }
+        : Beating(intervalMs), card(mixer, bufferFrames), keeper(card, mixer, bufferFrames) {}
 };
 
 std::int64_t framesIn(Clock::duration duration) {
