@@ -284,12 +284,7 @@ const std::string kNotSaved = "An error occured, and the file was not saved.";
 const std::string kNotLoaded = "An error occured, and the file was not loaded.";
 
 TEST_F(BeatFileCommandsTest, SavesTheWorkedExampleAsShown) {
-    showCaptions([](int n) {
-        return std::find(std::begin(kWorkedExampleCells), std::end(kWorkedExampleCells), n) !=
-                       std::end(kWorkedExampleCells)
-                   ? QStringLiteral("O")
-                   : QString();
-    });
+    showCaptions([](int n) { return workedExample().cells[n - kFirstCellNumber]; });
     c.Text[2]->setText(folder.filePath("worked.tbk"));
     const auto shown = state();
     save();

@@ -24,8 +24,11 @@ inline void PrintTo(const Hit& hit, std::ostream* out) {
     *out << kNames[indexOf(hit.track)] << "@" << hit.frame;
 }
 
-inline std::int64_t steadyNow() {
-    return steadyNanoseconds();
+// Tick n (1 = the first) of a grid that starts at frame `start` falls on
+// the frame nearest to n intervals later, a half frame rounding up.
+inline std::int64_t tickFrame(std::int64_t n, int intervalMs, int rate, std::int64_t start = 0) {
+    const std::int64_t thousandths = n * intervalMs * rate;
+    return start + (thousandths + 500) / 1000;
 }
 
 // Walks a step clock block by block as the audio thread does and keeps
@@ -37,7 +40,7 @@ class StepRecorder : public StepSounds {
     void walk(int frames) {
         blockStart_ = clock_.framesWalked();
         blockFrames_ = frames;
-        clock_.walk(frames, *this, steadyNow());
+        clock_.walk(frames, *this, steadyNanoseconds());
     }
 
     void walkBlocks(int count, int frames) {
@@ -59,7 +62,6 @@ class StepRecorder : public StepSounds {
     StepFeedback told() const { return link_.feedback.read(); }
     std::uint64_t ticksPlayed() const { return told().ticks; }
     std::int64_t framesWalked() const { return clock_.framesWalked(); }
-    int position() const { return clock_.position(); }
     const std::vector<Hit>& hits() const { return hits_; }
     std::vector<Hit> takeHits() { return std::exchange(hits_, {}); }
 

@@ -15,18 +15,11 @@ constexpr std::uint64_t cellBit(int commandNumber) {
 }
 constexpr std::uint64_t kAllBassCells = 0xFFFF;  // Command3 to Command18
 
-// Tick n of a grid that starts at frame `start` falls on the frame nearest
-// to n intervals later, a half frame rounding up.
-std::int64_t tickFrame(std::int64_t start, std::int64_t n, int intervalMs, int sampleRate) {
-    const std::int64_t thousandths = n * intervalMs * sampleRate;
-    return start + thousandths / 1000 + (thousandths % 1000 >= 500 ? 1 : 0);
-}
-
 std::vector<Hit> bassTicks(std::int64_t start, std::int64_t firstTick, std::int64_t lastTick,
                            int intervalMs, int sampleRate) {
     std::vector<Hit> hits;
     for (std::int64_t n = firstTick; n <= lastTick; ++n)
-        hits.push_back({Track::Bass, tickFrame(start, n, intervalMs, sampleRate)});
+        hits.push_back({Track::Bass, tickFrame(n, intervalMs, sampleRate, start)});
     return hits;
 }
 
@@ -76,10 +69,10 @@ TEST_F(StepSequencerTest, TicksFallOnTheNearestFrameWithoutDriftWhateverTheBlock
                 recorder.walkUntilTicks(kTicks, blocks);
                 // The last block may hold a few more.
                 std::int64_t played = kTicks;
-                while (tickFrame(0, played + 1, interval, rate) < recorder.framesWalked()) ++played;
+                while (tickFrame(played + 1, interval, rate) < recorder.framesWalked()) ++played;
                 EXPECT_TRUE(sameHits(recorder.hits(), bassTicks(0, 1, played, interval, rate)));
                 EXPECT_EQ(recorder.told().position, static_cast<int>(played % kSteps) + 1);
-                EXPECT_EQ(recorder.told().nextTickFrame, tickFrame(0, played + 1, interval, rate));
+                EXPECT_EQ(recorder.told().nextTickFrame, tickFrame(played + 1, interval, rate));
             }
         }
     }
@@ -100,8 +93,8 @@ TEST_F(StepSequencerTest, AWriterThatStallsOrRewritesTheSamePeriodLosesNoStep) {
 
     const std::int64_t end = recorder.framesWalked();
     std::vector<Hit> expected;
-    for (std::int64_t n = 1; tickFrame(0, n, 20, kRate) < end; ++n) {
-        const std::int64_t frame = tickFrame(0, n, 20, kRate);
+    for (std::int64_t n = 1; tickFrame(n, 20, kRate) < end; ++n) {
+        const std::int64_t frame = tickFrame(n, 20, kRate);
         expected.push_back({Track::Bass, frame});
         if (frame >= 20'000 * 480 && n % kSteps == 1) expected.push_back({Track::Effect, frame});
     }

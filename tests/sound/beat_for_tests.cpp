@@ -34,11 +34,6 @@ Beat& Beat::newGrid(std::uint32_t generation) {
     return *this;
 }
 
-std::int64_t tickFrame(int n, int intervalMs, int rate) {
-    const std::int64_t scaled = std::int64_t{n} * intervalMs * rate;
-    return (2 * scaled + 1000) / 2000;
-}
-
 std::unique_ptr<Sample> rampSample(float base, int frames) {
     std::vector<float> interleaved(static_cast<std::size_t>(frames) * Sample::kChannels);
     for (std::size_t i = 0; i < interleaved.size(); ++i)

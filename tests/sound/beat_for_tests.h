@@ -9,6 +9,7 @@
 #include "sound/mixer.h"
 #include "sound/sample.h"
 #include "sound/track_slots.h"
+#include "tests/sequencer/step_recorder.h"
 
 namespace trovik::testing {
 
@@ -27,9 +28,6 @@ class Beat {
   private:
     BeatSnapshot snapshot_;
 };
-
-// The frame of tick n (1 = the first) of a grid started on frame 0.
-std::int64_t tickFrame(int n, int intervalMs, int rate);
 
 // Frame i of a ramp holds base + i on both channels: the sample and the
 // place in it can both be read back from the output.

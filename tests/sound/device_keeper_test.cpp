@@ -18,21 +18,29 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::Beat;
 using testing::rampSample;
-using testing::tickFrame;
 
 constexpr int kRate = 48000;
 constexpr int kBlock = 512;
 
-// A device whose server comes and goes at the test's word.
-class FakeDevice : public OutputDevice {
+// A sound card seen as AudioDevice sees it: each callback renders the
+// mixer and is watched by a CallbackWatch; the test says when the
+// callbacks come, on a clock of its own, and keeps the left channel. Its
+// server comes and goes, drops it and lets it run dry at the test's word.
+class Card : public OutputDevice {
   public:
+    Card(Mixer& mixer, int bufferFrames) : mixer_(mixer), buffer_(bufferFrames) {}
+
     bool serverUp = true;
     bool dropped = false;
+    bool dry = false;
     int opens = 0;
     int closes = 0;
+    int growths = 0;
+    std::vector<float> left;
 
     bool open() override {
         if (!serverUp) return false;
+        watch_.restart();
         open_ = true;
         dropped = false;
         ++opens;
@@ -43,20 +51,51 @@ class FakeDevice : public OutputDevice {
         ++closes;
     }
     bool isOpen() const override { return open_; }
-    bool lost() override { return dropped; }
-    bool ranDry() override { return std::exchange(dry, false); }
+    bool lost() override { return dropped || watch_.stalled(); }
+    bool ranDry() override { return std::exchange(dry, false) || watch_.ranDry(); }
     bool growBuffer() override {
-        if (buffer >= 2048) return false;
-        buffer *= 2;
+        if (buffer_ >= 2048) return false;
+        ++growths;
+        buffer_ *= 2;
         return true;
     }
-    int bufferFrames() const override { return buffer; }
+    int bufferFrames() const override { return buffer_; }
 
-    bool dry = false;
-    int buffer = kBlock;
+    void callback(std::int64_t nowNanoseconds) {
+        std::vector<float> out(static_cast<std::size_t>(buffer_) * Sample::kChannels);
+        watch_.callback(nowNanoseconds, buffer_);
+        mixer_.render(out.data(), buffer_, nowNanoseconds);
+        for (int i = 0; i < buffer_; ++i) left.push_back(out[static_cast<std::size_t>(2 * i)]);
+    }
 
   private:
+    Mixer& mixer_;
+    int buffer_;
+    CallbackWatch watch_{kRate};
     bool open_ = false;
+};
+
+// The mixer, with the bass, a 100-frame ramp from 1000, on every step of
+// `intervalMs`.
+struct Beating {
+    std::unique_ptr<Sample> bass = rampSample(1000, 100);
+    SequencerLink link;
+    TrackSlots slots;
+    Mixer mixer{link, slots, kRate};
+
+    explicit Beating(int intervalMs) {
+        slots.offer(Track::Bass, *bass);
+        link.snapshots.write(Beat(intervalMs).everyStep(Track::Bass).snapshot());
+    }
+};
+
+// A card playing that mixer, and its keeper, built last: its silence starts then.
+struct Rig : Beating {
+    Card card;
+    DeviceKeeper keeper;
+
+    Rig(int bufferFrames, int intervalMs)
+        : Beating(intervalMs), card(mixer, bufferFrames), keeper(card, mixer, bufferFrames) {}
 };
 
 std::int64_t framesIn(Clock::duration duration) {
@@ -68,15 +107,13 @@ std::int64_t framesIn(Clock::duration duration) {
 // device, at a moment the test can only bracket: `before` and `after`.
 class DeviceKeeperTest : public ::testing::Test {
   protected:
-    FakeDevice device;
-    SequencerLink link;
-    TrackSlots slots;
-    Mixer mixer{link, slots, kRate};
     Clock::time_point before = Clock::now();
-    DeviceKeeper keeper{device, mixer, kBlock};
+    Rig rig{kBlock, 100};
     Clock::time_point after = Clock::now();
-
-    DeviceKeeperTest() { link.snapshots.write(Beat(100).everyStep(Track::Bass).snapshot()); }
+    Card& device = rig.card;
+    DeviceKeeper& keeper = rig.keeper;
+    Mixer& mixer = rig.mixer;
+    SequencerLink& link = rig.link;
 
     // What renderSilently(now) may have rendered in all, given the bracket.
     void expectRenderedFor(Clock::time_point now, const char* when) {
@@ -168,109 +205,47 @@ TEST_F(DeviceKeeperTest, ADeviceThatRanDryGrowsItsBufferUpToTheLargest) {
     for (const int expected : {1024, 2048, 2048}) {
         device.dry = true;
         keeper.check();
-        EXPECT_EQ(device.buffer, expected);
+        EXPECT_EQ(device.bufferFrames(), expected);
         EXPECT_TRUE(device.isOpen());
         EXPECT_TRUE(keeper.sounding());
     }
     EXPECT_EQ(device.opens, 3) << "reopened for each growth, not at the largest";
 }
 
-// A sound card seen as AudioDevice sees it: each callback renders the
-// mixer and is watched by a CallbackWatch. The test says when the callbacks
-// come, on a clock of its own, and keeps the left channel.
-class WatchedCard : public OutputDevice {
-  public:
-    WatchedCard(Mixer& mixer, int bufferFrames) : mixer_(mixer), buffer_(bufferFrames) {}
-
-    int opens = 0;
-    int closes = 0;
-    int growths = 0;
-    std::vector<float> left;
-
-    bool open() override {
-        watch_.restart();
-        open_ = true;
-        ++opens;
-        return true;
-    }
-    void close() override {
-        open_ = false;
-        ++closes;
-    }
-    bool isOpen() const override { return open_; }
-    bool lost() override { return watch_.stalled(); }
-    bool ranDry() override { return watch_.ranDry(); }
-    bool growBuffer() override {
-        ++growths;
-        buffer_ *= 2;
-        return true;
-    }
-    int bufferFrames() const override { return buffer_; }
-
-    void callback(std::int64_t nowNanoseconds) {
-        std::vector<float> out(static_cast<std::size_t>(buffer_) * Sample::kChannels);
-        watch_.callback(nowNanoseconds, buffer_);
-        mixer_.render(out.data(), buffer_, nowNanoseconds);
-        for (int i = 0; i < buffer_; ++i) left.push_back(out[static_cast<std::size_t>(2 * i)]);
-    }
-
-  private:
-    Mixer& mixer_;
-    int buffer_;
-    CallbackWatch watch_{kRate};
-    bool open_ = false;
-};
-
 constexpr std::int64_t kLookNanoseconds =
     std::chrono::duration_cast<std::chrono::nanoseconds>(DeviceKeeper::kRetryPeriod).count();
+constexpr int kInterval = 10;
 
-// The bass, a 100-frame ramp from 1000, on every 10 ms step; the keeper
-// looks at the card every half second of the card's clock.
-class WatchedCardTest : public ::testing::Test {
-  protected:
-    static constexpr int kInterval = 10;
-    SequencerLink link;
-    TrackSlots slots;
-    Mixer mixer{link, slots, kRate};
-    std::unique_ptr<Sample> bass = rampSample(1000, 100);
+// Plays `callbacks` callbacks, the n-th at `timeOf(n)`, with a look by the
+// keeper whenever half a second of the card's clock has gone by.
+void play(Rig& rig, int callbacks, const std::function<std::int64_t(int)>& timeOf) {
+    std::int64_t nextLook = timeOf(0) + kLookNanoseconds;
+    for (int n = 0; n < callbacks && rig.card.isOpen(); ++n) {
+        const std::int64_t now = timeOf(n);
+        for (; nextLook <= now; nextLook += kLookNanoseconds) rig.keeper.check();
+        rig.card.callback(now);
+    }
+}
 
-    WatchedCardTest() {
-        slots.offer(Track::Bass, *bass);
-        link.snapshots.write(Beat(kInterval).everyStep(Track::Bass).snapshot());
-    }
-
-    // Plays `callbacks` callbacks, the n-th at `timeOf(n)`, with a look by
-    // the keeper whenever half a second has gone by.
-    static void play(WatchedCard& card, DeviceKeeper& keeper, int callbacks,
-                     const std::function<std::int64_t(int)>& timeOf) {
-        std::int64_t nextLook = timeOf(0) + kLookNanoseconds;
-        for (int n = 0; n < callbacks && card.isOpen(); ++n) {
-            const std::int64_t now = timeOf(n);
-            for (; nextLook <= now; nextLook += kLookNanoseconds) keeper.check();
-            card.callback(now);
-        }
-    }
-
-    // The frames the bass starts on, from the card's output.
-    static std::vector<std::int64_t> hitFrames(const WatchedCard& card) {
-        std::vector<std::int64_t> hits;
-        for (std::size_t i = 0; i < card.left.size(); ++i)
-            if (card.left[i] == 1000.0f) hits.push_back(static_cast<std::int64_t>(i));
-        return hits;
-    }
-    static std::vector<std::int64_t> tickFramesBefore(std::size_t end) {
-        std::vector<std::int64_t> ticks;
-        for (int n = 1; tickFrame(n, kInterval, kRate) < static_cast<std::int64_t>(end); ++n)
-            ticks.push_back(tickFrame(n, kInterval, kRate));
-        return ticks;
-    }
-};
+// The frames the bass starts on, from the card's output.
+std::vector<std::int64_t> hitFrames(const Card& card) {
+    std::vector<std::int64_t> hits;
+    for (std::size_t i = 0; i < card.left.size(); ++i)
+        if (card.left[i] == 1000.0f) hits.push_back(static_cast<std::int64_t>(i));
+    return hits;
+}
+std::vector<std::int64_t> tickFramesBefore(std::size_t end) {
+    std::vector<std::int64_t> ticks;
+    for (int n = 1; tickFrame(n, kInterval, kRate) < static_cast<std::int64_t>(end); ++n)
+        ticks.push_back(tickFrame(n, kInterval, kRate));
+    return ticks;
+}
 
 // A card whose clock runs 1000 ppm slow (ten times what a cheap crystal is
 // off), callbacks that come late now and then or four at a time: the
 // stream never ran dry, so the buffer stays as it is, the card stays open,
 // and every step falls on its frame, at every buffer size the keeper uses.
-TEST_F(WatchedCardTest, ASlowOrLateCardKeepsItsStepsOnTheirFramesAndItsBuffer) {
+TEST(WatchedCard, ASlowOrLateCardKeepsItsStepsOnTheirFramesAndItsBuffer) {
     constexpr double kSlow = 1.001;
     constexpr std::int64_t kStart = 1'000'000'000'000;
     for (const int buffer : {512, 1024, 2048}) {
@@ -285,20 +260,15 @@ TEST_F(WatchedCardTest, ASlowOrLateCardKeepsItsStepsOnTheirFramesAndItsBuffer) {
             {"slow, four at a time", [=](int n) { return slowly(n / 4 * 4); }}};
         for (const auto& [name, timeOf] : paces) {
             SCOPED_TRACE(::testing::Message() << name << ", buffer " << buffer);
-            SequencerLink cardLink;
-            cardLink.snapshots.write(link.snapshots.read());
-            TrackSlots cardSlots;
-            cardSlots.offer(Track::Bass, *bass);
-            Mixer cardMixer(cardLink, cardSlots, kRate);
-            WatchedCard card(cardMixer, buffer);
-            DeviceKeeper keeper(card, cardMixer, buffer);
-            keeper.check();
+            Rig rig(buffer, kInterval);
+            Card& card = rig.card;
+            rig.keeper.check();
             const int callbacks = 40 * kRate / buffer;  // 40 s of sound
-            play(card, keeper, callbacks, timeOf);
+            play(rig, callbacks, timeOf);
 
             EXPECT_EQ(card.growths, 0) << "the buffer grew";
             EXPECT_EQ(card.opens, 1) << "the card was given up";
-            EXPECT_TRUE(keeper.sounding());
+            EXPECT_TRUE(rig.keeper.sounding());
             EXPECT_GE(card.left.size(), static_cast<std::size_t>(39 * kRate));
             EXPECT_EQ(hitFrames(card), tickFramesBefore(card.left.size()));
         }
@@ -309,10 +279,10 @@ TEST_F(WatchedCardTest, ASlowOrLateCardKeepsItsStepsOnTheirFramesAndItsBuffer) {
 // callbacks stop. A stream that stands still for up to three and a half
 // seconds (a new one whose server wakes its sink, a hiccup) is waited for;
 // one that stood still for eight looks in a row is closed and opened anew.
-TEST_F(WatchedCardTest, ACardWhoseCallbacksStopIsGivenUpAfterEightLooks) {
-    constexpr int kBuffer = 512;
-    WatchedCard card(mixer, kBuffer);
-    DeviceKeeper keeper(card, mixer, kBuffer);
+TEST(WatchedCard, ACardWhoseCallbacksStopIsGivenUpAfterEightLooks) {
+    Rig rig(kBlock, kInterval);
+    Card& card = rig.card;
+    DeviceKeeper& keeper = rig.keeper;
     keeper.check();
     ASSERT_EQ(card.opens, 1);
     // `times` looks by the keeper, half a second apart on the card's clock.

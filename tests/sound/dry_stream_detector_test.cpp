@@ -16,10 +16,10 @@ constexpr std::int64_t kBlockNanoseconds = std::int64_t{kBlock} * 1'000'000'000 
 // Feeds `callbacks` callbacks of one block each; `delayOf(n)` moves the
 // n-th off the steady pace. Counts the times the detector says "dry".
 int dryTimes(DryStreamDetector& detector, int callbacks,
-             const std::function<std::int64_t(int)>& delayOf, double clockScale = 1.0) {
+             const std::function<std::int64_t(int)>& delayOf) {
     int dry = 0;
     for (int n = 0; n < callbacks; ++n) {
-        const auto now = static_cast<std::int64_t>(n * kBlockNanoseconds * clockScale) + delayOf(n);
+        const std::int64_t now = n * kBlockNanoseconds + delayOf(n);
         if (detector.callback(now, kBlock)) ++dry;
     }
     return dry;
@@ -32,24 +32,18 @@ TEST(DryStreamDetector, AGapThatMovesEveryLaterCallbackIsToldOnce) {
     EXPECT_EQ(dryTimes(detector, 2000, [&](int n) { return n >= gapAt ? gap : 0; }), 1);
 }
 
-// None of these is a stream that ran dry: jitter, a server that takes two or
-// four buffers at a time, a card 300 ppm off the system clock, a new stream
-// that stands still for two seconds before it starts.
-TEST(DryStreamDetector, JitterBurstsDriftAndAStartingStreamAreNotDry) {
+// None of these is a stream that ran dry: a server that takes two buffers
+// at a time, a new stream that stands still for two seconds before it
+// starts. Jitter, four at a time and a card off the system clock: the
+// device keeper test, on every buffer size.
+TEST(DryStreamDetector, BurstsAndAStartingStreamAreNotDry) {
     const std::pair<const char*, std::function<std::int64_t(int)>> paces[] = {
-        {"jitter", [](int n) { return (n * 7919 % 13) * 100'000; }},
         {"two at a time", [](int n) { return n % 2 == 0 ? kBlockNanoseconds : 0; }},
-        {"four at a time", [](int n) { return (3 - n % 4) * kBlockNanoseconds; }},
         {"a slow start", [](int n) { return n >= 2 ? 2'000'000'000 : 0; }}};
     for (const auto& [name, delayOf] : paces) {
         DryStreamDetector detector(kRate);
         EXPECT_EQ(dryTimes(detector, 20000, delayOf), 0) << name;
     }
-    DryStreamDetector drifting(kRate);
-    EXPECT_EQ(dryTimes(
-                  drifting, 20000, [](int) { return 0; }, 1.0003),
-              0)
-        << "300 ppm slow";
 }
 
 TEST(DryStreamDetector, ANewStreamOwesNothingToTheOldOne) {

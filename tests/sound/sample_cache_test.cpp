@@ -138,7 +138,8 @@ TEST_F(SampleCacheTest, WhatCannotBeDecodedPlaysNothingAndKeepsTheRest) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto text = folder.path() / "text.wav";
     std::ofstream(text) << "not a sound";
-    for (const auto& bad : {fifo, text, folder.path()})
+    for (const auto& bad :
+         {std::filesystem::path(), folder.path() / "gone.wav", fifo, text, folder.path()})
         EXPECT_EQ(cache.get(bad.string()), nullptr) << bad;
     EXPECT_EQ(cache.get((folder.path() / "good.wav").string()), good);
     EXPECT_EQ(cache.samplesHeld(), 1u);

@@ -15,29 +15,55 @@ namespace {
 constexpr int kHead = 4096;
 constexpr int kRing = 1500;  // not a divisor of anything in sight, so reads wrap mid-buffer
 
-// Plays a streamed sample the way the mixer's voice does, the decoder doing
-// `decoderSteps` pieces of work of `stepFrames` frames between buffers.
-struct Player {
-    Sample& sample;
-    SampleFiller& filler;
+// A streamed sample and its decoder, played the way the mixer's voice
+// plays it, the decoder doing `decoderSteps` pieces of work of `stepFrames`
+// frames after each buffer.
+struct Stream {
+    std::unique_ptr<Sample> sample = Sample::streamed(kHead, kRing);
+    SampleFiller filler;
     int stepFrames = 700;
-    int decoderSteps = 4;
+    int decoderSteps = 1;
+    int restarts = 0;  // pieces of work that went back instead of forward
+    bool ended = false;
 
-    // Plays from frame 0 until the sound ends or `frames` have played.
-    std::vector<float> play(std::int64_t frames, bool& ended) {
+    Stream(const std::string& path, int rate) : filler(WavDecoding::open(path, rate), *sample) {}
+
+    // As the sample cache hands it to the background decoder.
+    void decodeHead() {
+        while (!filler.headDone()) filler.step(stepFrames);
+    }
+    // One piece of the decoder's work; false when it had none.
+    bool step() {
+        const std::int64_t before = sample->streamedUntil();
+        const bool worked = filler.step(stepFrames);
+        if (worked && sample->streamedUntil() <= before) ++restarts;
+        return worked;
+    }
+    // The decoder works until it has nothing to do; false when it never got there.
+    bool settle() {
+        for (int i = 0; i < 100; ++i) {
+            if (!step()) return true;
+        }
+        return false;
+    }
+    // Plays from `from` until the sound ends or `to` in buffers of `buffer`
+    // frames. A voice that waits reads again after a short read, for as
+    // long as the decoder gets on; a steady one stops at the first: every
+    // buffer is due at once, so a short read is a gap in the sound.
+    std::vector<float> play(std::int64_t from, std::int64_t to, int buffer = 256,
+                            bool waits = true) {
         std::vector<float> heard;
-        std::vector<float> buffer(256 * Sample::kChannels);
-        std::int64_t position = 0;
+        std::vector<float> out(static_cast<std::size_t>(buffer) * Sample::kChannels);
         ended = false;
-        for (int idle = 0; idle < 1000 && !ended && position < frames; ++idle) {
-            const int wanted = static_cast<int>(std::min<std::int64_t>(256, frames - position));
-            const Sample::Read read = sample.read(position, buffer.data(), wanted);
-            heard.insert(heard.end(), buffer.begin(),
-                         buffer.begin() + read.frames * Sample::kChannels);
-            position += read.frames;
+        for (int idle = 0; idle < 1000 && !ended && from < to; ++idle) {
+            const int wanted = static_cast<int>(std::min<std::int64_t>(buffer, to - from));
+            const Sample::Read read = sample->read(from, out.data(), wanted);
+            heard.insert(heard.end(), out.begin(), out.begin() + read.frames * Sample::kChannels);
+            from += read.frames;
             ended = read.ended;
+            if (read.frames < wanted && !waits) break;
             if (read.frames > 0) idle = 0;
-            for (int i = 0; i < decoderSteps; ++i) filler.step(stepFrames);
+            for (int i = 0; i < decoderSteps; ++i) step();
         }
         return heard;
     }
@@ -48,8 +74,9 @@ std::vector<float> whole(const std::string& path, int rate) {
     return {sample->frame(0), sample->frame(0) + sample->frameCount() * Sample::kChannels};
 }
 
-std::vector<float> firstFrames(const std::vector<float>& frames, std::int64_t count) {
-    return {frames.begin(), frames.begin() + count * Sample::kChannels};
+std::vector<float> framesBetween(const std::vector<float>& frames, std::int64_t from,
+                                 std::int64_t to) {
+    return {frames.begin() + from * Sample::kChannels, frames.begin() + to * Sample::kChannels};
 }
 
 // Every frame of a streamed sound, in every pass, is the frame a whole
@@ -63,22 +90,20 @@ TEST(StreamedSample, EveryStartPlaysTheWholeSoundFrameForFrame) {
         const std::string path = testing::writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16,
                                                        1, fileRate, 523.0, 0.5);
         const std::vector<float> reference = whole(path, 44100);
-        const auto sample = Sample::streamed(kHead, kRing);
-        SampleFiller filler(WavDecoding::open(path, 44100), *sample);
-        Player player{*sample, filler};
-        bool ended = false;
+        Stream stream(path, 44100);
+        stream.decoderSteps = 4;
+        constexpr std::int64_t kAll = 1 << 30;
 
-        EXPECT_EQ(player.play(1 << 30, ended), reference);
-        EXPECT_TRUE(ended);
-        EXPECT_EQ(player.play(1 << 30, ended), reference)
-            << "the second start, after the ring was passed";
-        EXPECT_EQ(player.play(1000, ended), firstFrames(reference, 1000)) << "cut inside the head";
-        EXPECT_EQ(player.play(kHead + 2000, ended), firstFrames(reference, kHead + 2000))
+        EXPECT_EQ(stream.play(0, kAll), reference);
+        EXPECT_TRUE(stream.ended);
+        EXPECT_EQ(stream.play(0, kAll), reference) << "the second start, after the ring was passed";
+        EXPECT_EQ(stream.play(0, 1000), framesBetween(reference, 0, 1000)) << "cut inside the head";
+        EXPECT_EQ(stream.play(0, kHead + 2000), framesBetween(reference, 0, kHead + 2000))
             << "cut in the ring";
-        player.decoderSteps = 1;  // a slow decoder: the voice waits for it
-        player.stepFrames = 100;
-        EXPECT_EQ(player.play(1 << 30, ended), reference);
-        EXPECT_TRUE(ended);
+        stream.decoderSteps = 1;  // a slow decoder: the voice waits for it
+        stream.stepFrames = 100;
+        EXPECT_EQ(stream.play(0, kAll), reference);
+        EXPECT_TRUE(stream.ended);
     }
 }
 
@@ -90,14 +115,11 @@ TEST(StreamedSample, AFileThatCannotSeekSoundsItsHeadAtEveryStart) {
     const std::string path =
         testing::writeToneWav(folder.path() / "adpcm.wav", SF_FORMAT_G721_32, 1, 44100, 523.0, 0.5);
     ASSERT_FALSE(WavDecoding::open(path, 44100)->canSeek());
-    const auto sample = Sample::streamed(kHead, kRing);
-    SampleFiller filler(WavDecoding::open(path, 44100), *sample);
-    Player player{*sample, filler};
-    bool ended = false;
-    const std::vector<float> first = player.play(1 << 30, ended);
-    EXPECT_TRUE(ended);
+    Stream stream(path, 44100);
+    const std::vector<float> first = stream.play(0, 1 << 30);
+    EXPECT_TRUE(stream.ended);
     EXPECT_EQ(first.size(), std::size_t{kHead} * Sample::kChannels);
-    EXPECT_EQ(player.play(1 << 30, ended), first);
+    EXPECT_EQ(stream.play(0, 1 << 30), first);
 }
 
 // However far ahead the decoder runs, it never writes over frames not yet
@@ -116,64 +138,12 @@ TEST(StreamedSample, TheRingHoldsExactlyTheFramesAheadOfThePlayer) {
     }
     EXPECT_EQ(sample->streamedUntil(), kHead + kRing) << "filled up to the ring, no further";
     EXPECT_EQ(sample->read(kHead - 100, out.data(), 4000).frames, 100 + kRing);
-    EXPECT_EQ(firstFrames(out, 100 + kRing),
-              std::vector<float>(reference.begin() + (kHead - 100) * 2,
-                                 reference.begin() + (kHead + kRing) * 2));
+    EXPECT_EQ(framesBetween(out, 0, 100 + kRing),
+              framesBetween(reference, kHead - 100, kHead + kRing));
     while (filler.step(1000)) {
     }
     EXPECT_EQ(sample->streamedUntil(), kHead + 2 * kRing) << "refilled as far as the player got";
     EXPECT_EQ(sample->read(kHead + kRing, out.data(), 1).frames, 1);
-}
-
-// A streamed sample with its head decoded, as the sample cache hands it to
-// the background decoder, and a voice that plays it at a steady pace: every
-// buffer is due at once, so a short read is a gap in the sound.
-struct SteadyStream {
-    static constexpr int kStepFrames = 700;
-
-    std::unique_ptr<Sample> sample = Sample::streamed(kHead, kRing);
-    SampleFiller filler;
-    int restarts = 0;  // pieces of work that went back instead of forward
-
-    explicit SteadyStream(const std::string& path)
-        : filler(WavDecoding::open(path, 44100), *sample) {
-        while (!filler.headDone()) filler.step(kStepFrames);
-    }
-
-    // One piece of the decoder's work; false when it had none.
-    bool step() {
-        const std::int64_t before = sample->streamedUntil();
-        const bool worked = filler.step(kStepFrames);
-        if (worked && sample->streamedUntil() <= before) ++restarts;
-        return worked;
-    }
-    // The decoder works until it has nothing to do; false when it never got there.
-    bool settle() {
-        for (int i = 0; i < 100; ++i) {
-            if (!step()) return true;
-        }
-        return false;
-    }
-    // The voice plays from `from` to `to` in buffers of `buffer` frames, the
-    // decoder doing one piece of work after each; stops at the first short read.
-    std::vector<float> play(std::int64_t from, std::int64_t to, int buffer) {
-        std::vector<float> heard;
-        std::vector<float> out(static_cast<std::size_t>(buffer) * Sample::kChannels);
-        for (std::int64_t at = from; at < to;) {
-            const int wanted = static_cast<int>(std::min<std::int64_t>(buffer, to - at));
-            const Sample::Read read = sample->read(at, out.data(), wanted);
-            heard.insert(heard.end(), out.begin(), out.begin() + read.frames * Sample::kChannels);
-            at += read.frames;
-            if (read.frames < wanted) break;
-            step();
-        }
-        return heard;
-    }
-};
-
-std::vector<float> framesBetween(const std::vector<float>& frames, std::int64_t from,
-                                 std::int64_t to) {
-    return {frames.begin() + from * Sample::kChannels, frames.begin() + to * Sample::kChannels};
 }
 
 // A pattern hits the same long sample on every step: each hit starts it in
@@ -187,7 +157,8 @@ TEST(StreamedSample, StartsInsideTheHeadRefillTheRingOnlyOnceItMovedOn) {
     const std::string path =
         testing::writeToneWav(folder.path() / "long.wav", SF_FORMAT_PCM_16, 2, 44100, 523.0, 0.5);
     const std::vector<float> reference = whole(path, 44100);
-    SteadyStream stream(path);
+    Stream stream(path, 44100);
+    stream.decodeHead();
     ASSERT_TRUE(stream.settle()) << "the decoder never rests while the voice waits at the start";
     EXPECT_EQ(stream.sample->streamedFrom(), kHead);
     EXPECT_EQ(stream.sample->streamedUntil(), kHead + kRing);
@@ -195,13 +166,13 @@ TEST(StreamedSample, StartsInsideTheHeadRefillTheRingOnlyOnceItMovedOn) {
     for (int hit = 0; hit < 20; ++hit) {
         for (int at = 0; at < 256 * (hit % 4 + 1); at += 256) {
             stream.sample->read(at, out.data(), 256);
-            EXPECT_FALSE(stream.filler.step(SteadyStream::kStepFrames))
+            EXPECT_FALSE(stream.filler.step(stream.stepFrames))
                 << "hit " << hit << ", frame " << at;
         }
     }
     EXPECT_EQ(stream.sample->streamedUntil(), kHead + kRing);
 
-    ASSERT_EQ(stream.play(0, kHead + 3 * kRing, 256).size(),
+    ASSERT_EQ(stream.play(0, kHead + 3 * kRing, 256, false).size(),
               static_cast<std::size_t>(kHead + 3 * kRing) * Sample::kChannels);
     ASSERT_GT(stream.sample->streamedFrom(), kHead);
     ASSERT_EQ(stream.restarts, 0);
@@ -213,7 +184,7 @@ TEST(StreamedSample, StartsInsideTheHeadRefillTheRingOnlyOnceItMovedOn) {
     stream.sample->read(256, out.data(), 256);
     EXPECT_FALSE(stream.step()) << "a second start in the head";
     EXPECT_EQ(stream.restarts, 1);
-    EXPECT_EQ(stream.play(512, kHead + 2 * kRing, 256),
+    EXPECT_EQ(stream.play(512, kHead + 2 * kRing, 256, false),
               framesBetween(reference, 512, kHead + 2 * kRing));
 }
 
@@ -228,9 +199,10 @@ TEST(StreamedSample, AVoiceCrossesFromHeadToRingWithoutAGap) {
     const std::int64_t pastTheRing = kHead + 3 * kRing;
     for (const int buffer : {128, 256, 300, 441, 512}) {
         SCOPED_TRACE(buffer);
-        SteadyStream stream(path);
+        Stream stream(path, 44100);
+        stream.decodeHead();
         for (const char* start : {"the first start", "a start after the ring moved on"}) {
-            const std::vector<float> heard = stream.play(0, pastTheRing, buffer);
+            const std::vector<float> heard = stream.play(0, pastTheRing, buffer, false);
             EXPECT_EQ(heard.size() / Sample::kChannels, pastTheRing) << start << " ran dry there";
             EXPECT_TRUE(heard == framesBetween(reference, 0, heard.size() / Sample::kChannels))
                 << start;
@@ -242,13 +214,10 @@ TEST(StreamedSample, AFileShorterThanItsHeadEndsWithinIt) {
     testing::TempFolder folder;
     const std::string path =
         testing::writeToneWav(folder.path() / "short.wav", SF_FORMAT_PCM_16, 1, 44100, 440.0, 0.05);
-    const auto sample = Sample::streamed(kHead, kRing);
-    SampleFiller filler(WavDecoding::open(path, 44100), *sample);
-    Player player{*sample, filler};
-    bool ended = false;
-    EXPECT_EQ(player.play(1 << 30, ended), whole(path, 44100));
-    EXPECT_TRUE(ended);
-    EXPECT_TRUE(filler.finished());
+    Stream stream(path, 44100);
+    EXPECT_EQ(stream.play(0, 1 << 30), whole(path, 44100));
+    EXPECT_TRUE(stream.ended);
+    EXPECT_TRUE(stream.filler.finished());
 }
 
 }  // namespace

@@ -31,41 +31,6 @@ bool stepsWalk(const SequencerLink& link, std::uint64_t ticks) {
     return false;
 }
 
-// With SDL's dummy driver (the tests run with SDL_AUDIODRIVER=dummy) a real
-// audio thread walks the steps, plays the shipped drums and an effect set
-// while it runs, and the engine is torn down while it sounds, with no close
-// by hand: under the sanitizers a sample freed before the audio thread
-// stopped shows here. Built twice, so SDL's audio subsystem must be given
-// back as it was taken.
-TEST(SoundEngine, WalksTheBeatOnItsAudioThreadAndShutsDownCleanly) {
-    for (int run = 0; run < 2; ++run) {
-        SequencerLink link;
-        link.snapshots.write(Beat(10).everyStep(Track::Bass).on(Track::Snare, 3).snapshot());
-        SoundEngine engine(TROVIK_SAMPLE_DIR, link);
-        EXPECT_TRUE(engine.sounding()) << "run " << run;
-
-        const std::int16_t positionBefore = link.feedback.read().position;
-        ASSERT_TRUE(stepsWalk(link, 3)) << "run " << run;
-        EXPECT_NE(link.feedback.read().position, positionBefore);
-        EXPECT_GT(link.feedback.read().framesWalked, 0);
-
-        engine.setEffectPath(std::string(TROVIK_SAMPLE_DIR) + "/snare.wav");
-        link.snapshots.write(Beat(10).everyStep(Track::Effect).newGrid(1).snapshot());
-        EXPECT_TRUE(stepsWalk(link, 3)) << "run " << run;
-    }
-}
-
-TEST(SoundEngine, TakesTheBufferSizeFromTheEnvironmentWhenItIsValid) {
-    EXPECT_EQ(SoundEngine::bufferFramesFrom(nullptr), 512);
-    EXPECT_EQ(SoundEngine::bufferFramesFrom(""), 512);
-    EXPECT_EQ(SoundEngine::bufferFramesFrom("256"), 256);
-    EXPECT_EQ(SoundEngine::bufferFramesFrom("64"), 64);
-    EXPECT_EQ(SoundEngine::bufferFramesFrom("8192"), 8192);
-    for (const char* invalid :
-         {"63", "8193", "0", "-512", "abc", "256 frames", "1e3", "99999999999999999999999"})
-        EXPECT_EQ(SoundEngine::bufferFramesFrom(invalid), 512) << '"' << invalid << '"';
-}
-
 // Sets an environment variable for the life of the object.
 struct ScopedEnvironment {
     ScopedEnvironment(const char* name, const char* value) : name(name) { setenv(name, value, 1); }
@@ -77,37 +42,64 @@ struct ScopedEnvironment {
 // would load libsamplerate with the audio subsystem and unload it when the
 // subsystem stops around a lost server, under a decoding that is still
 // converting on another thread. prepareProcess() keeps SDL's own
-// resampler, so a decoding outlives the subsystem, and the engine survives
-// being opened and closed while it decodes. It can only fail where SDL
-// loads libsamplerate itself: where it has none, or links it at start-up
-// (Debian's SDL does), unloading it is a no-op and this passes either way.
-TEST(SoundEngine, SurvivesAResamplerAskedForThroughTheEnvironment) {
-    const ScopedEnvironment resampling("SDL_AUDIO_RESAMPLING_MODE", "high");
-    SoundEngine::prepareProcess(AudioThreadPriority::Normal);
+// resampler, so a decoding outlives the subsystem. It can only fail where
+// SDL loads libsamplerate itself: where it has none, or links it at
+// start-up (Debian's SDL does), unloading it is a no-op.
+class SoundEngineTest : public ::testing::Test {
+  protected:
+    SoundEngineTest() { SoundEngine::prepareProcess(AudioThreadPriority::Normal); }
+
+    const ScopedEnvironment resampling{"SDL_AUDIO_RESAMPLING_MODE", "high"};
     testing::TempFolder folder;
     const std::string tone =
         testing::writeToneWav(folder.path() / "tone.wav", SF_FORMAT_PCM_16, 2, 44100, 440.0, 3.0);
+};
 
-    {
-        AudioSystem system;
-        ASSERT_TRUE(system.start()) << system.error();
-        const auto decoding = WavDecoding::open(tone, 48000);
-        ASSERT_NE(decoding, nullptr);
-        std::vector<float> out(4096 * Sample::kChannels);
-        EXPECT_EQ(decoding->read(out.data(), 4096), 4096);
-        system.stop();
-        std::int64_t total = 4096;
-        while (const int got = decoding->read(out.data(), 4096)) total += got;
-        EXPECT_EQ(total, decoding->expectedFrames());
-    }
+TEST_F(SoundEngineTest, ADecodingOutlivesTheAudioSubsystem) {
+    AudioSystem system;
+    ASSERT_TRUE(system.start()) << system.error();
+    const auto decoding = WavDecoding::open(tone, 48000);
+    ASSERT_NE(decoding, nullptr);
+    std::vector<float> out(4096 * Sample::kChannels);
+    EXPECT_EQ(decoding->read(out.data(), 4096), 4096);
+    system.stop();
+    std::int64_t total = 4096;
+    while (const int got = decoding->read(out.data(), 4096)) total += got;
+    EXPECT_EQ(total, decoding->expectedFrames());
+}
 
+// With SDL's dummy driver (the tests run with SDL_AUDIODRIVER=dummy) a real
+// audio thread walks the steps, plays the shipped drums and an effect set
+// while it runs, and the engine is torn down while it sounds and still
+// converts the effect, with no close by hand: under the sanitizers a sample
+// freed before the audio thread stopped shows here. Built twice, so SDL's
+// audio subsystem must be given back as it was taken.
+TEST_F(SoundEngineTest, WalksTheBeatOnItsAudioThreadAndShutsDownCleanly) {
     for (int run = 0; run < 2; ++run) {
         SequencerLink link;
-        link.snapshots.write(Beat(10).everyStep(Track::Effect).snapshot());
+        link.snapshots.write(Beat(10).everyStep(Track::Bass).on(Track::Snare, 3).snapshot());
         SoundEngine engine(TROVIK_SAMPLE_DIR, link);
+        EXPECT_TRUE(engine.sounding()) << "run " << run;
+
+        const std::int16_t positionBefore = link.feedback.read().position;
+        ASSERT_TRUE(stepsWalk(link, 3)) << "run " << run;
+        EXPECT_NE(link.feedback.read().position, positionBefore);
+        EXPECT_GT(link.feedback.read().framesWalked, 0);
+
         engine.setEffectPath(tone);
+        link.snapshots.write(Beat(10).everyStep(Track::Effect).newGrid(1).snapshot());
         EXPECT_TRUE(stepsWalk(link, 3)) << "run " << run;
     }
+}
+
+TEST(SoundEngine, TakesTheBufferSizeFromTheEnvironmentWhenItIsValid) {
+    for (const char* unset : {static_cast<const char*>(nullptr), ""})
+        EXPECT_EQ(SoundEngine::bufferFramesFrom(unset), 512);
+    for (const char* valid : {"64", "256", "8192"})
+        EXPECT_EQ(SoundEngine::bufferFramesFrom(valid), std::atoi(valid));
+    for (const char* invalid :
+         {"63", "8193", "0", "-512", "abc", "256 frames", "1e3", "99999999999999999999999"})
+        EXPECT_EQ(SoundEngine::bufferFramesFrom(invalid), 512) << '"' << invalid << '"';
 }
 
 }  // namespace

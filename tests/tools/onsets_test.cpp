@@ -28,18 +28,24 @@ std::vector<float> sampled(int rate, double seconds) {
     return out;
 }
 
-// A recording at `rate` where each hit (at a fractional frame) cuts the one
-// before, as the program's mixer does.
-std::vector<float> render(int rate, std::size_t frames, const std::vector<double>& starts) {
+// A recording where each hit (at a fraction of a frame) cuts the one
+// before, as the program's mixer does; `soundAt` gives the sound a number
+// of frames after its hit.
+template <typename Sound>
+std::vector<float> cutHits(std::size_t frames, const std::vector<double>& starts, Sound soundAt) {
     std::vector<float> out(frames, 0.0f);
     for (std::size_t h = 0; h < starts.size(); ++h) {
-        const std::size_t begin = static_cast<std::size_t>(std::ceil(starts[h]));
-        const std::size_t end =
+        const auto begin = static_cast<std::size_t>(std::ceil(starts[h]));
+        const auto end =
             h + 1 < starts.size() ? static_cast<std::size_t>(std::ceil(starts[h + 1])) : frames;
         for (std::size_t i = begin; i < end && i < frames; ++i)
-            out[i] = static_cast<float>(drum((double(i) - starts[h]) / rate));
+            out[i] = static_cast<float>(soundAt(double(i) - starts[h]));
     }
     return out;
+}
+
+std::vector<float> render(int rate, std::size_t frames, const std::vector<double>& starts) {
+    return cutHits(frames, starts, [rate](double frames) { return drum(frames / rate); });
 }
 
 TEST(OnsetsTest, ExactMatchFindsEveryCutHitOnItsFrameAndCountsTheDropout) {
@@ -144,18 +150,6 @@ std::vector<float> shippedBass(int rate) {
     return spec.freq == rate ? mono : resampled(mono, spec.freq, rate);
 }
 
-std::vector<float> cutHits(const std::vector<float>& sound, std::size_t frames,
-                           const std::vector<double>& starts) {
-    std::vector<float> out(frames, 0.0f);
-    for (std::size_t h = 0; h < starts.size(); ++h) {
-        const auto begin = static_cast<std::size_t>(starts[h]);
-        const auto end = h + 1 < starts.size() ? static_cast<std::size_t>(starts[h + 1]) : frames;
-        for (std::size_t i = begin; i < end && i < frames && i - begin < sound.size(); ++i)
-            out[i] = sound[i - begin];
-    }
-    return out;
-}
-
 TEST(OnsetsTest, CorrelationFindsHitsAtEveryPhaseOfABandLimitedResampler) {
     using Resampler = std::vector<float> (*)(const std::vector<float>&, int, int);
     const auto bass48 = shippedBass(48000), bass44 = shippedBass(44100);
@@ -171,7 +165,10 @@ TEST(OnsetsTest, CorrelationFindsHitsAtEveryPhaseOfABandLimitedResampler) {
             std::vector<double> starts;
             for (int n = 0; n < 24; ++n) starts.push_back(1000.0 + interval * n);
             const auto played =
-                cutHits(bass, static_cast<std::size_t>(starts.back()) + 4000, starts);
+                cutHits(static_cast<std::size_t>(starts.back()) + 4000, starts, [&](double after) {
+                    const auto i = static_cast<std::size_t>(after);
+                    return i < bass.size() ? bass[i] : 0.0f;
+                });
             const auto recording = resampler(played, from, to);
             const Hits hits = trovik::onsets::correlateReference(recording, to, bass, from);
             const bool steep = resampler == &steepResampled;
