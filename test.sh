@@ -29,7 +29,10 @@ if $all; then
 else
     scripts/install-deps.sh --test
 fi
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+# The benchmarks are built by the full run only: the quick loop runs no
+# benchmark.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVIK_BUILD_BENCHMARKS="$all" \
+    "${launcher[@]}" >/dev/null
 timed cmake --build build -j"$(nproc)"
 (cd build && timed env QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
     ctest --output-on-failure --timeout 600 --no-tests=error -j"$(nproc)" "$@")
