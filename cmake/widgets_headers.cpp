@@ -1,0 +1,1 @@
+// Builds the precompiled Qt Widgets headers that the window's libraries share.
