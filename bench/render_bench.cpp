@@ -4,27 +4,29 @@
 #include <fstream>
 #include <sstream>
 
+#include "beatfile/beat_file.h"
 #include "bench/bench_support.h"
 #include "render/beat_render.h"
 
 namespace trovik::bench {
 namespace {
 
-// The worked example beat: interval 150, bass steps 1, 5, 9, 13, snare 13 and 5.
-constexpr char kWorkedExample[] =
-    "\"Beat name here\",\"Author\",\"Info\",150\r\n"
-    "\"O\",\"\",\"\",\"\",\"O\",\"\",\"\",\"\"\r\n"
-    "\"O\",\"\",\"\",\"\",\"O\",\"\",\"\",\"\",\"\",\"\"\r\n"
-    "\"\",\"O\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"O\"\r\n"
-    "\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"
-    "\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n";
+// The worked example beat: interval 150, bass steps 1, 5, 9, 13, snare 13
+// and 5 (Command3, 7, 11, 15 and Command22, 30).
+QByteArray workedExample() {
+    BeatValues beat;
+    beat.interval = 150;
+    for (int command : {3, 7, 11, 15, 22, 30}) beat.cells[command - 3] = QStringLiteral("O");
+    return writeBeatFile(beat).value();
+}
 
 // `trovik --render` of the worked example, 100 loops (4 minutes of sound)
 // at 48 kHz in 16 bits, to a file in the temporary folder. The counter
 // realtime_factor is how many times faster than the sound plays.
 void Render_WorkedExample100Loops(benchmark::State& state) {
     const std::filesystem::path folder = scratchFolder();
-    std::ofstream(folder / "beat.tbk", std::ios::binary) << kWorkedExample;
+    const QByteArray beat = workedExample();
+    std::ofstream(folder / "beat.tbk", std::ios::binary).write(beat.constData(), beat.size());
     RenderRequest request;
     request.beatFile = (folder / "beat.tbk").string();
     request.outputFile = (folder / "out.wav").string();

@@ -4,14 +4,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "ui/icon_colours.h"
+
 namespace trovik {
 namespace {
 
-constexpr QRgb kBlack = 0xff000000;
-constexpr QRgb kGreen = 0xff008000;
-constexpr QRgb kSilver = 0xffc0c0c0;
-constexpr QRgb kGrey = 0xff808080;
-constexpr QRgb kWhite = 0xffffffff;
+using namespace icon_colours;
 
 // Where the parts of the monitor go at one icon size. Rectangles are inclusive
 // of their right and bottom pixel rows, as fillRect draws them.

@@ -3,18 +3,12 @@
 #include <array>
 
 #include "ui/app_icon.h"
+#include "ui/icon_colours.h"
 
 namespace trovik {
 namespace {
 
-// Colours of the sixteen the beat file icon is drawn in.
-constexpr QRgb kBlack = 0xff000000;
-constexpr QRgb kGreen = 0xff008000;
-constexpr QRgb kSilver = 0xffc0c0c0;
-constexpr QRgb kGrey = 0xff808080;
-constexpr QRgb kRed = 0xffff0000;
-constexpr QRgb kBlue = 0xff0000ff;
-constexpr QRgb kWhite = 0xffffffff;
+using namespace icon_colours;
 
 // Where the parts of the beat file icon go at one size: a sheet of paper with
 // its top right corner folded down, a line of text for the beat name, and
