@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
 namespace trovik::testing {
@@ -53,15 +52,12 @@ Wav readWav(const std::filesystem::path& path) {
     return wav;
 }
 
-QByteArray wavDataChunk(const std::filesystem::path& path) {
-    const QByteArray bytes = readFile(path);
-    for (qsizetype at = 12; at + 8 <= bytes.size();) {
-        std::uint32_t size = 0;
-        std::memcpy(&size, bytes.constData() + at + 4, 4);
-        if (bytes.mid(at, 4) == "data") return bytes.mid(at + 8, size);
-        at += 8 + size + (size & 1);
-    }
-    throw std::runtime_error("no data chunk in " + path.string());
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        names.push_back(entry.path().lexically_relative(folder).string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<float> placeHits(const std::vector<Hit>& hits, std::int64_t frames) {

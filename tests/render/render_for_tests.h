@@ -25,8 +25,8 @@ struct Wav {
     std::int64_t frames() const { return static_cast<std::int64_t>(interleaved.size() / 2); }
 };
 Wav readWav(const std::filesystem::path& path);
-// The bytes of the "data" chunk of a WAV file.
-QByteArray wavDataChunk(const std::filesystem::path& path);
+// The names in a folder and below it, relative to it, sorted.
+std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
 // A sample starting on a frame, cutting whatever played before it.
 struct Hit {
