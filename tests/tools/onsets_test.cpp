@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <vector>
 
@@ -136,17 +137,14 @@ std::vector<float> shippedBass(int rate) {
     Uint8* bytes = nullptr;
     Uint32 length = 0;
     if (SDL_LoadWAV(TROVIK_SAMPLE_DIR "/bass.wav", &spec, &bytes, &length) == nullptr) return {};
-    if (spec.format != AUDIO_S16LSB || spec.channels != 1) {  // not what the generator writes
-        SDL_FreeWAV(bytes);
-        return {};
-    }
+    const std::unique_ptr<Uint8, void (*)(Uint8*)> loaded(bytes, SDL_FreeWAV);
+    if (spec.format != AUDIO_S16LSB || spec.channels != 1) return {};  // not what we generate
     std::vector<float> mono(length / 2);
     for (std::size_t i = 0; i < mono.size(); ++i) {
         Sint16 v;
         std::memcpy(&v, bytes + 2 * i, 2);
         mono[i] = v / 32768.0f;
     }
-    SDL_FreeWAV(bytes);
     return spec.freq == rate ? mono : resampled(mono, spec.freq, rate);
 }
 
