@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Trovik beat maker and starts it.
+# Installs what is missing, builds Trovik beat maker and starts it; any
+# arguments go to the program (./run.sh mybeat.tbk, ./run.sh --help).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target trovik
-exec build/trovik
+exec build/trovik "$@"
