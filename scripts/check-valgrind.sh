@@ -36,6 +36,8 @@ for executable in "${executables[@]}"; do
                 --num-callers=40 --log-file="$log" \
                 "$executable" --gtest_brief=1 >"$build/valgrind-$name.out" 2>&1); then
         echo "  failed: see $log and $build/valgrind-$name.out" >&2
+        # Which tests failed, and why, where the run's log can be read.
+        grep -E -B3 -A3 "Failure|FAILED|terminate|Aborted" "$build/valgrind-$name.out" | head -60 >&2 || true
         failed=1
     fi
     grep -h "ERROR SUMMARY" "$log"

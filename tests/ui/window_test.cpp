@@ -208,7 +208,7 @@ TEST_F(WindowTest, EveryCaptionFitsItsControl) {
 // The focus starts on Play; Tab visits the controls in tab index order and
 // comes back round to Play.
 TEST_F(WindowTest, TabWalksTheControlsInOrderFromPlay) {
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 30000));  // returns once active
     QStringList expected{"Command1", "Command2", "VScroll1"};
     for (int n = 3; n <= 52; ++n) expected << QStringLiteral("Command%1").arg(n);
     expected += QStringList{"Text1", "Text2", "Text3", "Text4", "Drive1", "Dir1", "File1"};
