@@ -6,6 +6,7 @@
 # usage: scripts/check-sanitized.sh [build-dir]   (build-sanitized unless given)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 build=${1:-build-sanitized}
 sanitizers="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -16,4 +17,5 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
+    LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp print_suppressions=0" \
     ctest --output-on-failure --timeout 600 --no-tests=error -LE e2e

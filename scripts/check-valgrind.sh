@@ -38,6 +38,8 @@ for executable in "${executables[@]}"; do
         echo "  failed: see $log and $build/valgrind-$name.out" >&2
         # Which tests failed, and why, where the run's log can be read.
         grep -E -B3 -A3 "Failure|FAILED|terminate|Aborted" "$build/valgrind-$name.out" | head -60 >&2 || true
+        # And memcheck's first reports, past its banner.
+        sed -n '7,120p' "$log" >&2
         failed=1
     fi
     grep -h "ERROR SUMMARY" "$log"
