@@ -5,7 +5,8 @@
 # listed in the log but do not fail the run: a thread still alive at exit
 # leaves such blocks depending on how it was scheduled. Those that Qt's and
 # SDL's own threads keep are suppressed in scripts/valgrind.supp, each with
-# its reason; never suppress anything that our own code allocates.
+# its reason; never suppress anything that our own code allocates. Each log
+# ends with the suppressions that were used.
 # Valgrind runs one thread at a time; --fair-sched=yes hands the turn round
 # in order, so a thread that spins waiting for another cannot starve it.
 #
@@ -31,7 +32,7 @@ for executable in "${executables[@]}"; do
     log="$build/valgrind-$name.log"
     echo "valgrind: $name"
     if ! (cd "$build/tests" && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
-            valgrind --tool=memcheck --error-exitcode=99 --leak-check=full --fair-sched=yes \
+            valgrind --tool=memcheck --error-exitcode=99 --leak-check=full --fair-sched=yes -s \
                 --errors-for-leak-kinds=definite --suppressions="$suppressions" \
                 --num-callers=40 --log-file="$log" \
                 "$executable" --gtest_brief=1 >"$build/valgrind-$name.out" 2>&1); then
