@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Trovik beat maker and starts it; any
 # arguments go to the program (./run.sh mybeat.tbk, ./run.sh --help).
 set -euo pipefail

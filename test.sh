@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the unit and end-to-end tests.
 # Changes nothing on the machine but the packages it installs.
 #

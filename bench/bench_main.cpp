@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks run inside a QApplication, on the offscreen platform, because
 // the browser benchmarks work on real widgets.
 #include <benchmark/benchmark.h>

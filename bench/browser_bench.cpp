@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the sample browser takes to show a very large sample folder, how
 // long of that the user-interface thread is held, and what a tick of its sync
 // timer costs when nothing changed.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks what a user installs. Packs a built tree as a Debian package,
 # validates the desktop entry, the icons, the AppStream metadata and the
 # manual page it ships, checks on its files that a file manager takes a .tbk

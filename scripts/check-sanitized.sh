@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds everything with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer, runs every test but the end-to-end ones, and
 # fuzzes the beat file reader for TROVIK_FUZZ_SECONDS (60 unless set).

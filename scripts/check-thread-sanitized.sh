@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the sound and sequencer tests with clang under ThreadSanitizer and
 # runs them: the mixer's two-thread stress test, the engine with a real audio
 # thread, the device keeper and the decoder thread. Any data race fails the run.

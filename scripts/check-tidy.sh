@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs clang-tidy with the checks in .clang-tidy over the program's sources
 # (the libraries, the executable and the build tools; not the tests) and
 # fails on any warning. Only configures its build folder: nothing is compiled.
@@ -13,4 +14,4 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=cl
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DTROVIK_BUILD_TESTS=OFF \
     -DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON >/dev/null
 run-clang-tidy -quiet -j "$(nproc)" -p "$build" \
-    "$PWD/(sound|sequencer|beatfile|browser|render|ui|tools/generate|tools/measure)/[^/]+\.cpp$"
+    "$PWD/(app|lockfree|sound|sequencer|beatfile|browser|render|ui|tools/generate|tools/measure)/[^/]+\.cpp$"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every unit test executable of a built tree once under valgrind's
 # memcheck (all of its tests in one process) and fails on any invalid access,
 # use of an uninitialised value, bad free or definite leak. Possible leaks are

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the layering of the build from CMake's own account of it (the File
 # API codemodel of a configured build tree):
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by end-to-end tests and measurement scripts: starts a private X
 # server and a private sound server with a null sink, and stops them on exit.
 # Needs xvfb, pulseaudio and pulseaudio-utils; pipewire, wireplumber and

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 
 #include "sequencer/beat_snapshot.h"
-#include "sequencer/seq_lock.h"
-#include "sequencer/triple_buffer.h"
+#include "lockfree/seq_lock.h"
+#include "lockfree/triple_buffer.h"
 
 namespace trovik {
 

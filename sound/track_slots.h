@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <array>
@@ -5,7 +6,7 @@
 
 #include "sequencer/track.h"
 #include "sound/sample.h"
-#include "sound/spsc_queue.h"
+#include "lockfree/spsc_queue.h"
 
 namespace trovik {
 

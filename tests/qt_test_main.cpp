@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest entry for tests that need a QApplication (widgets, timers).
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer entry: any bytes must read as a beat or as a failure naming a
 // group, never crash; a beat that reads must write and read back the same.
 #include <cstdint>

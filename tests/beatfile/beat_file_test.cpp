@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The beat file: the .tbk bytes in and out, the storage under a full disk,
 // in a folder that takes no new files and given names that are no plain
 // files, and Save and Load on the window's controls, with the dialogs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The effect sample browser: the path rules, the choice of volumes, the
 // lists reading folders off the user-interface thread, the three lists and
 // Label7 worked with the mouse, and the effect track playing what they chose.

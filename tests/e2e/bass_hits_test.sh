@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: the real program in a real X server, with a real sound server.
 # Switches all 16 bass cells on with the mouse, records what comes out and
 # checks that a bass hit sounds on every step at the start-up interval.

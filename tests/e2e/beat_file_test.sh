@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: Load and Save in the real program in a real X server, worked
 # with the mouse and keyboard through their dialogs.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: a folder of 200,000 WAV files opened in the directory list
 # while the bass plays. The beat must go on untouched, every hit on its
 # frame of the 150 ms grid, and the window must answer every click within

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: the real program picks a WAV of 1.9 GB (16-bit mono, a second
 # of tone at its start, silence after it) as the effect sample, with all 16
 # effect cells on. The tone's pitch, 887.3 Hz, never repeats its waveform on

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: the program's command line, as a shell and a file manager use it.
 #
 #   --help and --version answer on standard output with status 0; a mistake

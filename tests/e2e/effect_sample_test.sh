@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: the real program in a real X server, with a real sound server.
 # Switches every other effect cell on, then picks a WAV with the mouse in the
 # sample browser (opens its folder in the directory list, clicks it in the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: a long effect sample costs no more processor time than an
 # empty pattern. The real program picks a 5-minute stereo WAV (53 MB, too
 # large to hold, so it is streamed) with all 16 effect cells on: every hit

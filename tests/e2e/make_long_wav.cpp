@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a 16-bit mono WAV of any size up to the format's limit at once: a
 // tone at its start, then silence left as a hole in the file.
 //

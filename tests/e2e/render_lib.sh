@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the render end-to-end tests: the worked example beat and a
 # look inside WAV files, with nothing but the shell and coreutils.
 

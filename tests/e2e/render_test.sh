@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: `trovik --render` of the worked example. Every bass and snare
 # hit on its exact frame, the file exactly 64 steps long; one loop four
 # times over equals four loops byte for byte; bad input ends with status 1,

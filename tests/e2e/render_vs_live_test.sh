@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: the worked example played live (`trovik beat.tbk` opens the
 # window with it loaded and playing) and rendered at the sink's rate put
 # their hits at the same frame offsets from the first bass hit.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: the sound server goes away and comes back, and the beat sounds
 # again without anyone touching the program.
 #  1. The beat plays (all 16 bass cells on); the PulseAudio server is killed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks a screenshot of the main window's client area as the window opens:
 // it is 606 x 429, every step cell covers the square painted for it exactly
 // and is off, and each track switch shows a blue "O" (the track sounds).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: the real program in a real X server, checked from a screenshot
 # of its window as it opens, which stays in the given folder. What clicks on
 # the controls do is checked by the window unit test.

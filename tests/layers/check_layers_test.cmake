@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs scripts/check_layers.cmake over the project in fixture/ and compares what it
 # reports with the faults planted there, no more and no fewer.
 #

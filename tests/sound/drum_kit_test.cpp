@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the shipped drums are found, from the folder the executable is in.
 #include "sound/drum_kit.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When the stream ran dry, told from the times of the callbacks alone.
 #include "sound/dry_stream_detector.h"
 

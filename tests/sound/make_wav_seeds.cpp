@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpus of the WAV decoder's fuzz test: a short tone in
 // each kind of WAV the program plays, and a few damaged ones.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer entry: any bytes either are refused or decode, through a small
 // streamed sample, to no more frames than the header promised, and a second
 // start plays exactly what the first one did.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window offscreen: its frame and artwork, what clicks on its
 // controls do, the selector, the keyboard focus and what a screen reader is told.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synthesises the two drum samples the program ships: a bass drum (a falling
 // sine sweep under an exponential envelope) and a snare drum (band-limited
 // noise over a short tone). Both are 16-bit 44.1 kHz mono WAV files.

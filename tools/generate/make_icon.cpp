@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the application icon to files for packaging: trovik-16.png,
 // trovik-32.png and trovik.ico (both sizes, 16 colours with a transparency
 // mask, as Windows resource compilers expect), and trovik-64.png and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast a window answers clicks: clicks points of the window in turn,
 // one every period, through the X server's XTEST extension (as a real mouse
 // would), and after each click polls the pixels around the point until they

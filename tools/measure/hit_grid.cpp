@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks that a recording's hits sit on a grid of one fixed interval: every
 // step from --from to the end of the recording has exactly one hit, each
 // within the tolerance of its place on the grid. The grid's phase is the

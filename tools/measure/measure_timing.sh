@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures the real program: start-up time, memory, CPU and the timing of
 # its hits as they come out of a null sink of a real sound server.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/measure/onset_analysis.h"
 
 #include <algorithm>

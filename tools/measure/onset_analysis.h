@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding drum hits in a recording of the program's output and judging
 // their spacing against the step interval. Used by the onsets tool.
 #pragma once

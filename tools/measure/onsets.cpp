@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finds the hits in a recording and compares their spacing with a set
 // interval.
 //

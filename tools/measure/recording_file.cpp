@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/measure/recording_file.h"
 
 #include <sndfile.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor under the program's CPU use: an SDL output stream opened the way
 // the program opens its own (the sound server's rate, 32-bit float stereo,
 // the buffer from TROVIK_BUFFER_FRAMES, the same hints, a real-time audio

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soak run: the real program built with AddressSanitizer and
 # UndefinedBehaviorSanitizer, worked at random with the mouse and keyboard
 # under Xvfb for a long time while a PulseAudio null sink records what it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How late a thread wakes on this machine: sleeps to every whole millisecond
 // for a while and reports how far behind each wake-up came. What a busy
 // machine (or the host of a virtual one) does to every thread, whatever the

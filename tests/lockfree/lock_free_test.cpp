@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A writer thread and reader threads hammer the two hand-over structures;
 // every field of a value carries the same counter, so a value pieced
 // together from two writes shows. ThreadSanitizer runs these too
@@ -10,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "sequencer/seq_lock.h"
-#include "sequencer/triple_buffer.h"
+#include "lockfree/seq_lock.h"
+#include "lockfree/triple_buffer.h"
 
 namespace trovik {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <unistd.h>
 
 #include <QApplication>
@@ -16,7 +17,7 @@
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
 #include "ui/app_identity.h"
-#include "ui/command_line.h"
+#include "app/command_line.h"
 #include "ui/form1.h"
 
 namespace {

@@ -1,4 +1,5 @@
-#include "ui/command_line.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/command_line.h"
 
 #include <gtest/gtest.h>
 
