@@ -11,13 +11,13 @@
 
 #include "beatfile/beat_file.h"
 #include "beatfile/beat_file_storage.h"
+#include "sound/sample_cache.h"
 #include "sound/wav_decoder.h"
 
 namespace trovik::render {
 namespace {
 
-// A sound this long decoded (about 46 minutes at 48 kHz) is no drum sample.
-constexpr std::int64_t kMostDecodedBytes = std::int64_t{1} << 30;
+constexpr int kFillChunkFrames = 16384;
 
 std::string kindOf(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder, not a file";
@@ -52,22 +52,30 @@ BeatToRender readBeatToRender(const std::string& fileName) {
     const std::optional<QByteArray> bytes = loadBeatFileBytes(QFile::decodeName(fileName.c_str()));
     if (!bytes) throw RenderError{fileName, "cannot be read"};
     const BeatFileReading reading = readBeatFile(*bytes);
+    if (!reading.beat && bytes->size() >= kLongestBeatFile)
+        throw RenderError{fileName, "not a beat file within its first 16 MiB, all that is read"};
     if (!reading.beat) throw RenderError{fileName, whyBeatFileFails(reading.failedGroup)};
     if (reading.beat->interval == 0)
         throw RenderError{fileName, "the interval is 0, so the beat never steps"};
     return {reading.beat->interval, reading.beat->cells};
 }
 
-std::unique_ptr<Sample> decodeSampleToRender(const std::string& fileName, int rate) {
+SampleToRender::SampleToRender(const std::string& fileName, int rate) {
     if (std::string why = whyNotReadable(fileName); !why.empty()) throw RenderError{fileName, why};
-    const auto decoding = WavDecoding::open(fileName, rate);
+    std::unique_ptr<WavDecoding> decoding = WavDecoding::open(fileName, rate);
     if (!decoding) throw RenderError{fileName, "not a WAV file this program can play"};
-    const std::int64_t bytes = decoding->expectedFrames() * Sample::kChannels * sizeof(float);
-    if (bytes > kMostDecodedBytes) throw RenderError{fileName, "too long: over 1 GiB once decoded"};
-    std::unique_ptr<Sample> sample =
-        decodeWav(fileName, rate, static_cast<std::size_t>(kMostDecodedBytes));
-    if (!sample) throw RenderError{fileName, "not a WAV file this program can play"};
-    return sample;
+    frames_ = decoding->expectedFrames();
+    sample_ = newSampleFor(frames_, SampleCacheOptions{});
+    filler_ = std::make_unique<SampleFiller>(std::move(decoding), *sample_);
+    while (!filler_->headDone()) filler_->step(kFillChunkFrames);
+    if (!sample_->isStreamed()) frames_ = sample_->frameCount();
+}
+
+SampleToRender::~SampleToRender() = default;
+
+void SampleToRender::fill() {
+    while (filler_->step(kFillChunkFrames)) {
+    }
 }
 
 }  // namespace trovik::render

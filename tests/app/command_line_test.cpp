@@ -3,25 +3,27 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 namespace trovik {
 namespace {
 
 using Action = CommandLine::Action;
 
-CommandLine parse(QStringList arguments) {
-    arguments.prepend(QStringLiteral("trovik"));
-    return parseCommandLine(arguments);
+CommandLine parse(const QStringList& arguments) {
+    std::vector<std::string> bytes{"trovik"};
+    for (const QString& argument : arguments) bytes.push_back(argument.toStdString());
+    return parseCommandLine(bytes);
 }
 
 TEST(CommandLine, OpensTheWindowWithTheBeatFileGivenAsItIsGiven) {
     EXPECT_EQ(parse({}).action, Action::OpenWindow);
-    EXPECT_TRUE(parse({}).beatFile.isEmpty());
+    EXPECT_TRUE(parse({}).beatFile.empty());
     const CommandLine line = parse({QStringLiteral("beats/my beat.tbk")});
     EXPECT_EQ(line.action, Action::OpenWindow);
-    EXPECT_EQ(line.beatFile, QStringLiteral("beats/my beat.tbk"));
+    EXPECT_EQ(line.beatFile, "beats/my beat.tbk");
     // After "--" a name that looks like an option is a file.
-    EXPECT_EQ(parse({QStringLiteral("--"), QStringLiteral("--tail")}).beatFile,
-              QStringLiteral("--tail"));
+    EXPECT_EQ(parse({QStringLiteral("--"), QStringLiteral("--tail")}).beatFile, "--tail");
 }
 
 TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
