@@ -8,6 +8,7 @@
 #include <QFile>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "beatfile/beat_file.h"
 #include "beatfile/beat_file_storage.h"
@@ -34,6 +35,23 @@ std::string whyBeatFileFails(int failedGroup) {
     return "not a beat file (it ends inside the cells of line " + std::to_string(failedGroup) + ")";
 }
 
+// As much of the file as Load reads. Opened by its bytes: Qt would take the
+// name for text in the locale's encoding, which not every name is.
+std::optional<QByteArray> beatFileBytes(const std::string& fileName) {
+    const int descriptor = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat facts {};
+    if (descriptor < 0) return std::nullopt;
+    QFile file;
+    if (::fstat(descriptor, &facts) != 0 || !S_ISREG(facts.st_mode) ||
+        !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return std::nullopt;
+    }
+    QByteArray bytes = file.read(kLongestBeatFile);
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
+}
+
 }  // namespace
 
 std::string whyNotReadable(const std::string& fileName) {
@@ -48,8 +66,7 @@ std::string whyNotReadable(const std::string& fileName) {
 
 BeatToRender readBeatToRender(const std::string& fileName) {
     if (std::string why = whyNotReadable(fileName); !why.empty()) throw RenderError{fileName, why};
-    // The same reading as Load, which checks again that it is a plain file.
-    const std::optional<QByteArray> bytes = loadBeatFileBytes(QFile::decodeName(fileName.c_str()));
+    const std::optional<QByteArray> bytes = beatFileBytes(fileName);
     if (!bytes) throw RenderError{fileName, "cannot be read"};
     const BeatFileReading reading = readBeatFile(*bytes);
     if (!reading.beat && bytes->size() >= kLongestBeatFile)

@@ -26,6 +26,18 @@ TEST(CommandLine, OpensTheWindowWithTheBeatFileGivenAsItIsGiven) {
     EXPECT_EQ(parse({QStringLiteral("--"), QStringLiteral("--tail")}).beatFile, "--tail");
 }
 
+// In a UTF-8 locale "lat\xE9.tbk" is no text, and still a file's name.
+TEST(CommandLine, FileNamesAreKeptByteForByte) {
+    const CommandLine window = parseCommandLine({"trovik", "lat\xE9.tbk"});
+    EXPECT_EQ(window.beatFile, "lat\xE9.tbk");
+    const CommandLine line = parseCommandLine(
+        {"trovik", "--render", "b\xE9.tbk", "-o", "o\xFF.wav", "--effect=fx\xC3\xA9.wav"});
+    ASSERT_EQ(line.action, Action::Render);
+    EXPECT_EQ(line.render.beatFile, "b\xE9.tbk");
+    EXPECT_EQ(line.render.outputFile, "o\xFF.wav");
+    EXPECT_EQ(line.render.effectFile, "fx\xC3\xA9.wav");
+}
+
 TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
     EXPECT_EQ(parse({QStringLiteral("--help")}).action, Action::ShowHelp);
     EXPECT_EQ(parse({QStringLiteral("-h"), QStringLiteral("a.tbk")}).action, Action::ShowHelp);
@@ -84,6 +96,8 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatWasWrong) {
         {{QStringLiteral("--tail"), in}, "--tail needs --render"},
         {{render, in, o, out, QStringLiteral("--loops"), QStringLiteral("two")}, "'two'"},
         {{render, in, o, out, QStringLiteral("--rate"), QStringLiteral("44.1k")}, "'44.1k'"},
+        {{render, in, o, out, QStringLiteral("--loops"), QStringLiteral("0")}, "--loops takes"},
+        {{render, in, o, out, QStringLiteral("--rate"), QStringLiteral("192001")}, "--rate takes"},
         {{render, in, o, out, QStringLiteral("--mute"), QStringLiteral("bass,hihat")}, "'hihat'"},
     };
     for (const auto& c : cases) {
