@@ -60,14 +60,28 @@ void reportMissingDisplay(QtMsgType type, const QMessageLogContext&, const QStri
 // A name Qt can open, for a file named by bytes. Qt knows file names only
 // as text in the locale's encoding, and a name that is not (lat\xE9.tbk in
 // a UTF-8 locale) does not come back from it as the same bytes: that file is
-// opened here and handed over by its descriptor.
-QString openableName(const std::string& bytes) {
-    const QString name = QFile::decodeName(QByteArray::fromStdString(bytes));
-    if (QFile::encodeName(name).toStdString() == bytes) return name;
-    const int descriptor = ::open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (descriptor < 0) return name;  // fails to load as it would have
-    return QStringLiteral("/proc/self/fd/%1").arg(descriptor);
-}
+// opened here and handed over by its descriptor, for as long as this lives.
+class OpenableName {
+  public:
+    explicit OpenableName(const std::string& bytes)
+        : text_(QFile::decodeName(QByteArray::fromStdString(bytes))) {
+        if (QFile::encodeName(text_).toStdString() == bytes) return;
+        descriptor_ = ::open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        // Without it the name fails to load as it would have.
+        if (descriptor_ >= 0) text_ = QStringLiteral("/proc/self/fd/%1").arg(descriptor_);
+    }
+    ~OpenableName() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    OpenableName(const OpenableName&) = delete;
+    OpenableName& operator=(const OpenableName&) = delete;
+
+    const QString& text() const { return text_; }
+
+  private:
+    QString text_;
+    int descriptor_ = -1;
+};
 
 int openWindow(char** argv, const std::string& beatFile) {
     // Qt reads only the program's name: the arguments are ours and read already.
@@ -97,7 +111,7 @@ int openWindow(char** argv, const std::string& beatFile) {
 
     trovik::Form1 form(beat);
     form.showCentred();
-    if (!beatFile.empty()) form.loadBeatFile(openableName(beatFile));
+    if (!beatFile.empty()) form.loadBeatFile(OpenableName(beatFile).text());
     return QApplication::exec();
 }
 

@@ -194,7 +194,8 @@ void WavOutput::openTarget() {
             if (descriptor_ < 0) fail(systemError("cannot be written"));
             return;
         }
-        if (!S_ISREG(facts.st_mode)) fail("exists and is not a plain file, a device or a pipe");
+        if (!S_ISREG(facts.st_mode))
+            fail("exists and is no plain file, character device or named pipe");
     }
     target_ = finalTarget(fileName_);
     if (target_.empty()) fail(systemError("cannot be written"));

@@ -4,16 +4,23 @@
 #
 #   --help and --version answer on standard output with status 0, or 1 with
 #   one line when they cannot write it; a mistake gets one line naming it
-#   and a pointer to --help on standard error, and status 2. Without a display the
+#   and a pointer to --help on standard error, and status 2 (run as root,
+#   these are tried again as an unprivileged user). Without a display the
 #   window says so in one line and ends with status 1, not an abort. Started
-#   with a beat file (named relative to its working folder), the window holds
-#   that beat: a save right after start writes the very same bytes.
+#   with a beat file (named relative to its working folder, its name no
+#   UTF-8), the window holds that beat: a save right after start writes the
+#   very same bytes.
 #
-# usage: command_line_test.sh <trovik-executable>
+# usage: command_line_test.sh <trovik-executable> [usage-only]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
-source "$here/../../scripts/session.sh"
+if [ "${2:-}" = usage-only ]; then
+    e2e_dir=$(mktemp -d -t trovik-usage.XXXXXX)
+    trap 'rm -rf "$e2e_dir"' EXIT
+else
+    source "$here/../../scripts/session.sh"
+fi
 
 fail() { echo "$*" >&2; exit 1; }
 out="$e2e_dir/out" err="$e2e_dir/err"
@@ -52,7 +59,11 @@ for asked in --help --version; do
     [ "$(trap '' XFSZ && ulimit -f 0 && run "$program" "$asked")" = 1 ] ||
         fail "$asked that cannot write: not status 1"
 done
-echo "help, version and usage errors: OK"
+echo "help, version and usage errors as $(id -un): OK"
+[ "${2:-}" != usage-only ] || exit 0
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$0" "$program" usage-only
+fi
 
 # No display at all, and a display that is not there.
 mkdir "$e2e_dir/cores"
