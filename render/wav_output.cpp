@@ -56,7 +56,8 @@ std::string finalTarget(std::string name) {
         const ssize_t length = ::readlink(name.c_str(), target.data(), target.size());
         if (length < 0) return {};
         target.resize(static_cast<std::size_t>(length));
-        name = target.starts_with('/') ? target : folderOf(name) + "/" + target;
+        name = target.starts_with('/') ? target
+                                       : (std::filesystem::path(folderOf(name)) / target).string();
     }
     errno = ELOOP;
     return {};
