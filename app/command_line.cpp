@@ -3,9 +3,10 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QFile>
 #include <algorithm>
+#include <limits>
 #include <optional>
+#include <tuple>
 
 namespace trovik {
 
@@ -26,10 +27,12 @@ struct Options {
                                              "without a window."),
                               QStringLiteral("beat")};
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                              QStringLiteral("The WAV file the render writes."),
+                              QStringLiteral("The WAV file the render writes; - for standard "
+                                             "output."),
                               QStringLiteral("file")};
     QCommandLineOption loops{QStringLiteral("loops"),
-                             QStringLiteral("How many times the 16 steps play (default 1)."),
+                             QStringLiteral("How many times the 16 steps play, 1 or more "
+                                            "(default 1)."),
                              QStringLiteral("n")};
     QCommandLineOption tail{QStringLiteral("tail"),
                             QStringLiteral("Goes on until the last hit has rung out.")};
@@ -76,15 +79,27 @@ CommandLine usageError(const QString& error) {
     return line;
 }
 
-// The bytes the file system knows the file by.
-std::string fileName(const QString& argument) {
-    return QFile::encodeName(argument).toStdString();
+// The arguments are parsed as Latin-1, one character a byte, so that every
+// value comes back as the very bytes given.
+std::string bytesOf(const QString& argument) {
+    return argument.toLatin1().toStdString();
 }
 
-std::optional<long long> wholeNumber(const QString& text) {
+// A text made of arguments, for the user to read in the locale's encoding.
+QString readable(const QString& text) {
+    return QString::fromLocal8Bit(text.toLatin1());
+}
+
+struct Range {
+    long long lowest, highest;
+    const char* saying;
+};
+
+std::optional<long long> wholeNumberIn(const QString& text, const Range& range) {
     bool ok = false;
     const long long value = text.toLongLong(&ok);
-    return ok ? std::optional<long long>(value) : std::nullopt;
+    if (!ok || value < range.lowest || value > range.highest) return std::nullopt;
+    return value;
 }
 
 // "--mute bass,effect": empty names are passed over, an unknown one is an error.
@@ -92,7 +107,8 @@ std::optional<QString> readMutes(const QString& list, std::array<bool, kTrackCou
     for (const QString& name : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const auto* found = std::find(std::begin(kTrackNames), std::end(kTrackNames), name);
         if (found == std::end(kTrackNames)) {
-            return QStringLiteral("--mute: unknown track '%1' (bass, snare or effect)").arg(name);
+            return QStringLiteral("--mute: unknown track '%1' (bass, snare or effect)")
+                .arg(readable(name));
         }
         muted[static_cast<std::size_t>(found - std::begin(kTrackNames))] = true;
     }
@@ -108,18 +124,22 @@ CommandLine readRender(const QCommandLineParser& parser, const Options& o) {
     if (!parser.isSet(o.output)) return usageError(QStringLiteral("--render needs --output"));
     CommandLine line = only(CommandLine::Action::Render);
     RenderRequest& r = line.render;
-    r.beatFile = fileName(parser.value(o.render));
-    r.outputFile = fileName(parser.value(o.output));
-    r.effectFile = fileName(parser.value(o.effect));
+    r.beatFile = bytesOf(parser.value(o.render));
+    r.outputFile = bytesOf(parser.value(o.output));
+    r.effectFile = bytesOf(parser.value(o.effect));
     r.tail = parser.isSet(o.tail);
     r.floatSamples = parser.isSet(o.floatSamples);
-    for (const auto& [option, target] : {std::pair{&o.loops, &r.loops}, {&o.rate, &r.sampleRate}}) {
+    const Range loops{1, std::numeric_limits<long long>::max(), "a whole number of 1 or more"};
+    const Range rates{kLowestRenderRate, kHighestRenderRate, "a whole number from 8000 to 192000"};
+    for (const auto& [option, range, target] :
+         {std::tuple{&o.loops, &loops, &r.loops}, {&o.rate, &rates, &r.sampleRate}}) {
         if (!parser.isSet(*option)) continue;
         const QString text = parser.value(*option);
-        const std::optional<long long> value = wholeNumber(text);
+        const std::optional<long long> value = wholeNumberIn(text, *range);
         if (!value) {
-            return usageError(QStringLiteral("--%1: '%2' is not a whole number")
-                                  .arg(option->names().constLast(), text));
+            return usageError(QStringLiteral("--%1 takes %2, not '%3'")
+                                  .arg(option->names().constLast(), QLatin1String(range->saying),
+                                       readable(text)));
         }
         *target = *value;
     }
@@ -132,11 +152,14 @@ CommandLine readRender(const QCommandLineParser& parser, const Options& o) {
 
 }  // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments) {
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    QStringList latin1;
+    for (const std::string& argument : arguments)
+        latin1 << QString::fromLatin1(argument.data(), static_cast<qsizetype>(argument.size()));
     const Options o;
     QCommandLineParser parser;
     o.addTo(parser);
-    if (!parser.parse(arguments)) return usageError(parser.errorText());
+    if (!parser.parse(latin1)) return usageError(readable(parser.errorText()));
     if (parser.isSet(o.help)) return only(CommandLine::Action::ShowHelp);
     if (parser.isSet(o.version)) return only(CommandLine::Action::ShowVersion);
     if (parser.isSet(o.render)) return readRender(parser, o);
@@ -149,7 +172,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) return usageError(QStringLiteral("one beat file at most"));
     CommandLine line;
-    if (!files.isEmpty()) line.beatFile = files.constFirst();
+    if (!files.isEmpty()) line.beatFile = bytesOf(files.constFirst());
     return line;
 }
 
@@ -157,7 +180,30 @@ QString helpText() {
     const Options o;
     QCommandLineParser parser;
     o.addTo(parser);
-    return parser.helpText();
+    // Qt's usage line names the program as it was typed, and shows one form.
+    QString text = parser.helpText();
+    text.remove(0, text.indexOf(QLatin1Char('\n')) + 1);
+    return QStringLiteral(
+               "Usage: trovik [OPTION]... [BEAT.tbk]\n"
+               "  or:  trovik --render BEAT.tbk --output FILE [OPTION]...\n") +
+           text +
+           QStringLiteral(
+               "\n"
+               "Environment:\n"
+               "  TROVIK_AUDIO           The sound output: jack, pulse or sdl; unset, the\n"
+               "                         first that answers of JACK, PulseAudio, SDL.\n"
+               "  TROVIK_BUFFER_FRAMES   The sound output's buffer in frames, 64 to 8192.\n"
+               "  SDL_AUDIODRIVER        The driver SDL plays through.\n"
+               "  DISPLAY, QT_QPA_PLATFORM  The display the window opens on.\n");
+}
+
+QString versionText(const QString& version) {
+    return QStringLiteral("trovik %1\n").arg(version) +
+           QStringLiteral(
+               "License GPL-3.0-or-later: GNU GPL version 3 or later "
+               "<https://gnu.org/licenses/gpl.html>.\n"
+               "This is free software: you are free to change and redistribute it.\n"
+               "There is NO WARRANTY, to the extent permitted by law.\n");
 }
 
 }  // namespace trovik

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
+#include <string>
+#include <vector>
 
 #include "render/beat_render.h"
 
@@ -12,17 +13,21 @@ namespace trovik {
 struct CommandLine {
     enum class Action { OpenWindow, Render, ShowHelp, ShowVersion, UsageError };
     Action action = Action::OpenWindow;
-    QString beatFile;      // OpenWindow: the beat to load, or empty
+    std::string beatFile;  // OpenWindow: the beat to load, or empty; bytes as given
     RenderRequest render;  // Render: all but the data folder
     QString error;         // UsageError: what was wrong, in one line
 };
 
-// Reads the arguments, the program's own name first. Never exits and needs
-// no application object.
-CommandLine parseCommandLine(const QStringList& arguments);
+// Reads the arguments, the program's own name first, as the bytes they are:
+// a file name is kept byte for byte, whatever the locale makes of it.
+// Never exits and needs no application object.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-// The usage text of --help. Names the program as the running application
-// was started, so one must exist.
+// The usage text of --help. Qt wants the running application object for
+// it, so one must exist.
 QString helpText();
+
+// The first line of --version, and the licence after it.
+QString versionText(const QString& version);
 
 }  // namespace trovik

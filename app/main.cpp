@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QString>
-#include <QStringList>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "render/beat_render.h"
 #include "sequencer/beat_model.h"
 #include "sequencer/sequencer_link.h"
@@ -17,7 +23,6 @@
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
 #include "ui/app_identity.h"
-#include "app/command_line.h"
 #include "ui/form1.h"
 
 namespace {
@@ -25,10 +30,8 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
-QStringList argumentsOf(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    return arguments;
+std::vector<std::string> argumentsOf(int argc, char** argv) {
+    return {argv, argv + argc};
 }
 
 std::filesystem::path dataFolder() {
@@ -54,7 +57,33 @@ void reportMissingDisplay(QtMsgType type, const QMessageLogContext&, const QStri
     std::_Exit(kFailure);
 }
 
-int openWindow(char** argv, const QString& beatFile) {
+// A name Qt can open, for a file named by bytes. Qt knows file names only
+// as text in the locale's encoding, and a name that is not (lat\xE9.tbk in
+// a UTF-8 locale) does not come back from it as the same bytes: that file is
+// opened here and handed over by its descriptor, for as long as this lives.
+class OpenableName {
+  public:
+    explicit OpenableName(const std::string& bytes)
+        : text_(QFile::decodeName(QByteArray::fromStdString(bytes))) {
+        if (QFile::encodeName(text_).toStdString() == bytes) return;
+        descriptor_ = ::open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        // Without it the name fails to load as it would have.
+        if (descriptor_ >= 0) text_ = QStringLiteral("/proc/self/fd/%1").arg(descriptor_);
+    }
+    ~OpenableName() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    OpenableName(const OpenableName&) = delete;
+    OpenableName& operator=(const OpenableName&) = delete;
+
+    const QString& text() const { return text_; }
+
+  private:
+    QString text_;
+    int descriptor_ = -1;
+};
+
+int openWindow(char** argv, const std::string& beatFile) {
     // Qt reads only the program's name: the arguments are ours and read already.
     int qtArgc = 1;
     qInstallMessageHandler(reportMissingDisplay);
@@ -82,7 +111,7 @@ int openWindow(char** argv, const QString& beatFile) {
 
     trovik::Form1 form(beat);
     form.showCentred();
-    if (!beatFile.isEmpty()) form.loadBeatFile(beatFile);
+    if (!beatFile.empty()) form.loadBeatFile(OpenableName(beatFile).text());
     return QApplication::exec();
 }
 
@@ -92,25 +121,58 @@ int render(int argc, char** argv, trovik::RenderRequest request) {
     return trovik::renderBeat(request, std::cerr, isatty(STDERR_FILENO) ? &std::cerr : nullptr);
 }
 
-int showUsage(int argc, char** argv, std::FILE* stream, const QString& error) {
+// Everything written to standard output must have reached it.
+int finishStandardOutput() {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || std::fclose(stdout) != 0) {
+        std::fprintf(stderr, "trovik: write error: %s\n", std::strerror(errno));
+        return kFailure;
+    }
+    return EXIT_SUCCESS;
+}
+
+int showHelp(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (!error.isEmpty()) std::fprintf(stream, "trovik: %s\n", qPrintable(error));
-    std::fputs(qPrintable(trovik::helpText()), stream);
-    return error.isEmpty() ? EXIT_SUCCESS : kUsageError;
+    std::fputs(trovik::helpText().toLocal8Bit().constData(), stdout);
+    return finishStandardOutput();
+}
+
+int showVersion() {
+    std::fputs(trovik::versionText(trovik::kVersionText).toLocal8Bit().constData(), stdout);
+    return finishStandardOutput();
+}
+
+int showUsageError(const QString& error) {
+    std::fprintf(stderr, "trovik: %s\nTry 'trovik --help' for more information.\n",
+                 error.toLocal8Bit().constData());
+    return kUsageError;
+}
+
+// A closed standard output or error is held by /dev/null opened read-only,
+// so that no file the program opens later takes its number, and every write
+// to it still fails.
+void holdClosedStandardStreams() {
+    for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(stream, F_GETFD) != -1 || errno != EBADF) continue;
+        const int placeholder = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (placeholder >= 0 && placeholder != stream) {
+            ::dup2(placeholder, stream);
+            ::close(placeholder);
+        }
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    holdClosedStandardStreams();
     const trovik::CommandLine line = trovik::parseCommandLine(argumentsOf(argc, argv));
     switch (line.action) {
         case trovik::CommandLine::Action::ShowHelp:
-            return showUsage(argc, argv, stdout, {});
+            return showHelp(argc, argv);
         case trovik::CommandLine::Action::ShowVersion:
-            std::printf("trovik %s\n", qPrintable(trovik::kVersionText));
-            return EXIT_SUCCESS;
+            return showVersion();
         case trovik::CommandLine::Action::UsageError:
-            return showUsage(argc, argv, stderr, line.error);
+            return showUsageError(line.error);
         case trovik::CommandLine::Action::Render:
             return render(argc, argv, line.render);
         case trovik::CommandLine::Action::OpenWindow:

@@ -76,9 +76,6 @@ bool saveBeatFileBytes(const QString& fileName, const QByteArray& bytes) {
 std::optional<QByteArray> loadBeatFileBytes(const QString& fileName) {
     QFile file;
     if (!openPlainFile(file, onDisk(fileName), QIODevice::ReadOnly)) return std::nullopt;
-    // Only the start of the file is ever looked at, so a huge file (a wrong
-    // pick) costs a bounded read.
-    constexpr qint64 kLongestBeatFile = 16 << 20;
     QByteArray bytes = file.read(kLongestBeatFile);
     if (file.error() != QFileDevice::NoError) return std::nullopt;
     return bytes;

@@ -14,8 +14,13 @@ namespace trovik {
 // and left as it is.
 bool saveBeatFileBytes(const QString& fileName, const QByteArray& bytes);
 
-// The whole content of the file, or nothing when it cannot be read or is not
-// a plain file. Never waits: a named pipe is refused, not read.
+// Only the start of a file is ever looked at, so a huge file (a wrong pick)
+// costs a bounded read.
+constexpr qint64 kLongestBeatFile = 16 << 20;
+
+// The content of the file up to kLongestBeatFile bytes, or nothing when it
+// cannot be read or is not a plain file. Never waits: a named pipe is
+// refused, not read.
 std::optional<QByteArray> loadBeatFileBytes(const QString& fileName);
 
 }  // namespace trovik

@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/beat_render.h"
 
-#include <algorithm>
+#include <sys/stat.h>
+
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "render/looped_beat.h"
 #include "render/progress_line.h"
 #include "render/render_inputs.h"
 #include "render/wav_output.h"
 #include "sound/drum_kit.h"
-#include "sound/wav_decoder.h"
+#include "sound/track_slots.h"
 
 namespace trovik {
 namespace {
@@ -18,30 +20,32 @@ namespace {
 using render::BeatToRender;
 using render::LoopedBeat;
 using render::RenderError;
+using render::SampleToRender;
 
-constexpr long long kLowestRate = 8000;
-constexpr long long kHighestRate = 192000;
 // The WAV format counts its bytes in 32 bits; the header chunks take the rest.
 constexpr long double kMostDataBytes = 4294967295.0L - 4096;
-// The steady loop starts on the first step of the second pass.
-constexpr std::uint64_t kFirstSteadyTick = kSteps + 1;
 
 struct Samples {
-    std::unique_ptr<Sample> bass, snare, effect;
+    std::unique_ptr<SampleToRender> bass, snare, effect;
+    std::string bassFile, snareFile;
 
-    std::array<const Sample*, kTrackCount> byTrack() const {
-        return {bass.get(), snare.get(), effect ? effect.get() : &TrackSlots::silence()};
+    std::array<render::TrackSound, kTrackCount> byTrack() const {
+        static const render::TrackSound kSilence{&TrackSlots::silence(), 0};
+        return {soundOf(*bass), soundOf(*snare), effect ? soundOf(*effect) : kSilence};
     }
-    std::int64_t longestFrames() const {
-        std::int64_t longest = 0;
-        for (const Sample* sample : byTrack())
-            longest = std::max<std::int64_t>(longest, sample->frameCount());
-        return longest;
+    void fill() const {
+        for (SampleToRender* sample : {bass.get(), snare.get(), effect.get()})
+            if (sample != nullptr) sample->fill();
+    }
+
+  private:
+    static render::TrackSound soundOf(const SampleToRender& sample) {
+        return {&sample.sample(), sample.frames()};
     }
 };
 
 void checkRequest(const RenderRequest& request) {
-    if (request.sampleRate < kLowestRate || request.sampleRate > kHighestRate)
+    if (request.sampleRate < kLowestRenderRate || request.sampleRate > kHighestRenderRate)
         throw RenderError{request.outputFile,
                           "the sample rate must be from 8000 to 192000 Hz, not " +
                               std::to_string(request.sampleRate)};
@@ -50,29 +54,46 @@ void checkRequest(const RenderRequest& request) {
                           "the loop count must be 1 or more, not " + std::to_string(request.loops)};
 }
 
-Samples decodeSamples(const RenderRequest& request) {
+Samples openSamples(const RenderRequest& request) {
     const DrumKit kit(request.dataFolder);
     const int rate = static_cast<int>(request.sampleRate);
     Samples samples;
-    samples.bass = render::decodeSampleToRender(kit.resolve(kBassSampleName), rate);
-    samples.snare = render::decodeSampleToRender(kit.resolve(kSnareSampleName), rate);
+    samples.bassFile = kit.resolve(kBassSampleName);
+    samples.snareFile = kit.resolve(kSnareSampleName);
+    samples.bass = std::make_unique<SampleToRender>(samples.bassFile, rate);
+    samples.snare = std::make_unique<SampleToRender>(samples.snareFile, rate);
     if (!request.effectFile.empty())
-        samples.effect = render::decodeSampleToRender(request.effectFile, rate);
+        samples.effect = std::make_unique<SampleToRender>(request.effectFile, rate);
     return samples;
 }
 
-// At most this many frames go to the file: the steady loops, plus the
-// longest sample ringing out after them.
-long double mostFrames(const RenderRequest& request, const BeatToRender& beat,
-                       const Samples& samples) {
-    const long double steps = static_cast<long double>(kSteps) * request.loops;
-    const long double loops = steps * beat.interval * request.sampleRate / 1000 + 1;
-    return loops + (request.tail ? samples.longestFrames() : 0);
+std::optional<std::pair<dev_t, ino_t>> identityOf(const std::string& fileName) {
+    struct stat facts {};
+    if (::stat(fileName.c_str(), &facts) != 0) return std::nullopt;
+    return std::pair{facts.st_dev, facts.st_ino};
 }
 
-void checkSize(const RenderRequest& request, const BeatToRender& beat, const Samples& samples) {
+// Writing the output must not destroy what the render reads, under any of
+// its names.
+void refuseInputAsOutput(const RenderRequest& request, const Samples& samples) {
+    if (request.outputFile == render::kStandardOutput) return;
+    const auto output = identityOf(request.outputFile);
+    if (!output) return;
+    const std::pair<const std::string*, const char*> inputs[] = {
+        {&request.beatFile, "the beat file"},
+        {&request.effectFile, "the effect file"},
+        {&samples.bassFile, "the bass sample"},
+        {&samples.snareFile, "the snare sample"}};
+    for (const auto& [fileName, what] : inputs) {
+        if (!fileName->empty() && identityOf(*fileName) == output)
+            throw RenderError{request.outputFile,
+                              std::string("is ") + what + ", which the render reads"};
+    }
+}
+
+void checkSize(const RenderRequest& request, long double frames) {
     const int bytesPerFrame = Sample::kChannels * (request.floatSamples ? 4 : 2);
-    if (mostFrames(request, beat, samples) * bytesPerFrame > kMostDataBytes)
+    if (frames * bytesPerFrame > kMostDataBytes)
         throw RenderError{request.outputFile,
                           std::to_string(request.loops) + " loops make a WAV file over 4 GiB"};
 }
@@ -80,24 +101,28 @@ void checkSize(const RenderRequest& request, const BeatToRender& beat, const Sam
 void renderChecked(const RenderRequest& request, std::ostream* progressOut) {
     checkRequest(request);
     const BeatToRender beat = render::readBeatToRender(request.beatFile);
-    const Samples samples = decodeSamples(request);
-    checkSize(request, beat, samples);
+    const Samples samples = openSamples(request);
+    refuseInputAsOutput(request, samples);
+    // A rough bound first, so that no count below can overflow.
+    checkSize(request, static_cast<long double>(kSteps) * request.loops * beat.interval *
+                           request.sampleRate / 1000);
 
     const int rate = static_cast<int>(request.sampleRate);
-    LoopedBeat looped(beat, request.muted, samples.byTrack(), rate);
-    render::WavOutput output(request.outputFile, rate, request.floatSamples);
-    looped.playUntilTick(kFirstSteadyTick, [](const float*, int) {});
+    LoopedBeat looped(
+        beat, request.muted, samples.byTrack(), rate, [&samples] { samples.fill(); },
+        static_cast<std::uint64_t>(request.loops));
+    const std::int64_t frames = looped.loopFrames() + (request.tail ? looped.tailFrames() : 0);
+    checkSize(request, static_cast<long double>(frames));
+    render::WavOutput output(request.outputFile, rate, request.floatSamples, frames);
 
     render::ProgressLine progress(progressOut, request.outputFile);
-    const std::int64_t start = looped.framesPlayed();
-    const long double expected = mostFrames(request, beat, samples);
-    const auto write = [&](const float* interleaved, int frames) {
-        output.write(interleaved, frames);
-        progress.update(static_cast<double>((looped.framesPlayed() - start) / expected));
+    std::int64_t written = 0;
+    const auto write = [&](const float* interleaved, int count) {
+        output.write(interleaved, count);
+        written += count;
+        progress.update(static_cast<double>(written) / static_cast<double>(frames));
     };
-    const auto steps =
-        static_cast<std::uint64_t>(kSteps) * static_cast<std::uint64_t>(request.loops);
-    looped.playUntilTick(kFirstSteadyTick + steps, write);
+    looped.playLoops(write);
     if (request.tail) looped.ringOut(write);
     output.commit();
 }
@@ -109,7 +134,7 @@ int renderBeat(const RenderRequest& request, std::ostream& errors, std::ostream*
         renderChecked(request, progress);
         return 0;
     } catch (const RenderError& error) {
-        errors << "trovik: " << error.file << ": " << error.reason << '\n';
+        errors << "trovik: " << error.file() << ": " << error.what() << '\n';
     } catch (const std::exception& error) {
         errors << "trovik: " << request.outputFile << ": not rendered (" << error.what() << ")\n";
     }

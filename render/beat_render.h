@@ -10,6 +10,9 @@
 
 namespace trovik {
 
+constexpr long long kLowestRenderRate = 8000;
+constexpr long long kHighestRenderRate = 192000;
+
 // What `trovik --render` is asked to do.
 struct RenderRequest {
     std::string beatFile;    // as given on the command line (relative: working folder)

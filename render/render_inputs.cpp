@@ -8,16 +8,17 @@
 #include <QFile>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "beatfile/beat_file.h"
 #include "beatfile/beat_file_storage.h"
+#include "sound/sample_cache.h"
 #include "sound/wav_decoder.h"
 
 namespace trovik::render {
 namespace {
 
-// A sound this long decoded (about 46 minutes at 48 kHz) is no drum sample.
-constexpr std::int64_t kMostDecodedBytes = std::int64_t{1} << 30;
+constexpr int kFillChunkFrames = 16384;
 
 std::string kindOf(mode_t mode) {
     if (S_ISDIR(mode)) return "a folder, not a file";
@@ -34,6 +35,23 @@ std::string whyBeatFileFails(int failedGroup) {
     return "not a beat file (it ends inside the cells of line " + std::to_string(failedGroup) + ")";
 }
 
+// As much of the file as Load reads. Opened by its bytes: Qt would take the
+// name for text in the locale's encoding, which not every name is.
+std::optional<QByteArray> beatFileBytes(const std::string& fileName) {
+    const int descriptor = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat facts {};
+    if (descriptor < 0) return std::nullopt;
+    QFile file;
+    if (::fstat(descriptor, &facts) != 0 || !S_ISREG(facts.st_mode) ||
+        !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return std::nullopt;
+    }
+    QByteArray bytes = file.read(kLongestBeatFile);
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
+}
+
 }  // namespace
 
 std::string whyNotReadable(const std::string& fileName) {
@@ -48,26 +66,33 @@ std::string whyNotReadable(const std::string& fileName) {
 
 BeatToRender readBeatToRender(const std::string& fileName) {
     if (std::string why = whyNotReadable(fileName); !why.empty()) throw RenderError{fileName, why};
-    // The same reading as Load, which checks again that it is a plain file.
-    const std::optional<QByteArray> bytes = loadBeatFileBytes(QFile::decodeName(fileName.c_str()));
+    const std::optional<QByteArray> bytes = beatFileBytes(fileName);
     if (!bytes) throw RenderError{fileName, "cannot be read"};
     const BeatFileReading reading = readBeatFile(*bytes);
+    if (!reading.beat && bytes->size() >= kLongestBeatFile)
+        throw RenderError{fileName, "not a beat file within its first 16 MiB, all that is read"};
     if (!reading.beat) throw RenderError{fileName, whyBeatFileFails(reading.failedGroup)};
     if (reading.beat->interval == 0)
         throw RenderError{fileName, "the interval is 0, so the beat never steps"};
     return {reading.beat->interval, reading.beat->cells};
 }
 
-std::unique_ptr<Sample> decodeSampleToRender(const std::string& fileName, int rate) {
+SampleToRender::SampleToRender(const std::string& fileName, int rate) {
     if (std::string why = whyNotReadable(fileName); !why.empty()) throw RenderError{fileName, why};
-    const auto decoding = WavDecoding::open(fileName, rate);
+    std::unique_ptr<WavDecoding> decoding = WavDecoding::open(fileName, rate);
     if (!decoding) throw RenderError{fileName, "not a WAV file this program can play"};
-    const std::int64_t bytes = decoding->expectedFrames() * Sample::kChannels * sizeof(float);
-    if (bytes > kMostDecodedBytes) throw RenderError{fileName, "too long: over 1 GiB once decoded"};
-    std::unique_ptr<Sample> sample =
-        decodeWav(fileName, rate, static_cast<std::size_t>(kMostDecodedBytes));
-    if (!sample) throw RenderError{fileName, "not a WAV file this program can play"};
-    return sample;
+    frames_ = decoding->expectedFrames();
+    sample_ = newSampleFor(frames_, SampleCacheOptions{});
+    filler_ = std::make_unique<SampleFiller>(std::move(decoding), *sample_);
+    while (!filler_->headDone()) filler_->step(kFillChunkFrames);
+    if (!sample_->isStreamed()) frames_ = sample_->frameCount();
+}
+
+SampleToRender::~SampleToRender() = default;
+
+void SampleToRender::fill() {
+    while (filler_->step(kFillChunkFrames)) {
+    }
 }
 
 }  // namespace trovik::render

@@ -41,10 +41,7 @@ void StepSequencer::takeSnapshot() {
 }
 
 std::int64_t StepSequencer::tickFrame(std::int64_t index) const {
-    // Rounded to the nearest frame, so the ticks stay whole periods apart on
-    // average at any rate and never drift.
-    const std::int64_t scaled = index * period_ * sampleRate_;
-    return gridStart_ + (2 * scaled + 1000) / 2000;
+    return gridStart_ + gridFrame(index, period_, sampleRate_);
 }
 
 void StepSequencer::Timer1_Timer(int frameOffset, StepSounds& sounds) {

@@ -35,6 +35,14 @@ class StepSequencer {
     // time, told back to the model with the position.
     void walk(int frames, StepSounds& sounds, std::int64_t nowNanoseconds);
 
+    // The frame of tick `index` of a grid that starts on frame 0.
+    static std::int64_t gridFrame(std::int64_t index, int periodMs, int sampleRate) {
+        // Rounded to the nearest frame, so the ticks stay whole periods apart
+        // on average at any rate and never drift.
+        const std::int64_t scaled = index * periodMs * sampleRate;
+        return (2 * scaled + 1000) / 2000;
+    }
+
     int position() const { return position_; }
     std::int64_t framesWalked() const { return walked_; }
     int sampleRate() const { return sampleRate_; }

@@ -29,6 +29,12 @@ std::int64_t Mixer::voiceFramesLeft() const {
     return end == Sample::kEndUnknown ? end : std::max<std::int64_t>(end - voicePosition_, 0);
 }
 
+void Mixer::continueVoice(Track track, std::int64_t position) {
+    letVoiceGo();
+    voice_ = current_[static_cast<std::size_t>(indexOf(track))];
+    voicePosition_ = position;
+}
+
 // Stop, then start: the sound playing is cut on the hit's frame.
 void Mixer::PlaySample(Track track, int frameOffset) {
     renderVoiceUntil(frameOffset);

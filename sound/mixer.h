@@ -31,6 +31,9 @@ class Mixer : private StepSounds {
     // plays, Sample::kEndUnknown while its end is not known yet (a sample
     // still being decoded, or streamed).
     std::int64_t voiceFramesLeft() const;
+    // Between blocks: the sound playing becomes `track`'s sample from frame
+    // `position` on, as if a hit had started it that many frames ago.
+    void continueVoice(Track track, std::int64_t position);
 
   private:
     void PlaySample(Track track, int frameOffset) override;

@@ -67,18 +67,19 @@ const Sample* SampleCache::lookUp(const std::string& path) {
     return decodeAndKeep(path, stamp);
 }
 
-std::unique_ptr<Sample> SampleCache::newSampleFor(std::int64_t frames) const {
+std::unique_ptr<Sample> newSampleFor(std::int64_t frames, const SampleCacheOptions& options) {
     const auto wholeFrames =
-        static_cast<std::int64_t>(options_.wholeSampleBytes / (Sample::kChannels * sizeof(float)));
+        static_cast<std::int64_t>(options.wholeSampleBytes / (Sample::kChannels * sizeof(float)));
     if (frames <= wholeFrames) return std::make_unique<Sample>(static_cast<int>(frames));
-    return Sample::streamed(options_.streamHeadFrames, options_.streamRingFrames);
+    return Sample::streamed(options.streamHeadFrames, options.streamRingFrames);
 }
 
 const Sample* SampleCache::decodeAndKeep(const std::string& path, const FileStamp& stamp) {
     const bool settled =
         options_.fileClock() - stamp.changedNanoseconds > kTimestampStepNanoseconds;
     std::unique_ptr<WavDecoding> decoding = WavDecoding::open(path, outputRate_);
-    std::unique_ptr<Sample> owned = decoding ? newSampleFor(decoding->expectedFrames()) : nullptr;
+    std::unique_ptr<Sample> owned =
+        decoding ? newSampleFor(decoding->expectedFrames(), options_) : nullptr;
     std::unique_ptr<SampleFiller> filler =
         owned ? std::make_unique<SampleFiller>(std::move(decoding), *owned) : nullptr;
     // Room first, so that running out of memory leaves the cache as it was.

@@ -27,6 +27,10 @@ struct SampleCacheOptions {
     std::function<std::int64_t()> fileClock;
 };
 
+// Room for a sound of `frames` frames: held whole when it is small enough,
+// otherwise streamed through a head and a ring of the sizes `options` give.
+std::unique_ptr<Sample> newSampleFor(std::int64_t frames, const SampleCacheOptions& options);
+
 // Decoded samples by file, so that a hit on a file played before costs a
 // stat() instead of a decode. A file is decoded again as soon as it changes
 // on disk, so every call still plays what the file holds at that moment:
@@ -95,7 +99,6 @@ class SampleCache {
     static bool stampOf(const std::string& path, FileStamp& stamp);
     const Sample* lookUp(const std::string& path);
     const Sample* decodeAndKeep(const std::string& path, const FileStamp& stamp);
-    std::unique_ptr<Sample> newSampleFor(std::int64_t frames) const;
     void forget(const std::string& path);
     void release(const Sample* sample);
     void keepWithinBudget();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace trovik {
 namespace {
@@ -80,6 +81,80 @@ sf_count_t memoryTell(void* user) {
     return static_cast<MemoryBytes*>(user)->position;
 }
 
+// SDL's resampler goes over its last few hundred input frames again each
+// time it is given more, at the output rate: at a ratio of 48,000 (a file
+// that declares 1 Hz) that is hundreds of megabytes at a time. A steeper
+// conversion goes through rates in between, no step steeper than this.
+constexpr std::int64_t kSteepestStep = 256;
+constexpr int kBetweenStepsSamples = 1024;  // a piece passed on: 512 stereo frames
+
+// SDL's converters, one after the other, from the file's rate and channels
+// to stereo at the output rate.
+class ConverterChain {
+  public:
+    ConverterChain() = default;
+    ~ConverterChain() { clear(); }
+    ConverterChain(const ConverterChain&) = delete;
+    ConverterChain& operator=(const ConverterChain&) = delete;
+
+    bool start(int channels, int sourceRate, int outputRate) {
+        clear();
+        between_.resize(kBetweenStepsSamples);
+        int from = sourceRate;
+        for (;;) {
+            const int to = static_cast<int>(
+                std::min<std::int64_t>(outputRate, std::int64_t{from} * kSteepestStep));
+            SDL_AudioStream* step = SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(channels),
+                                                       from, AUDIO_F32SYS, Sample::kChannels, to);
+            if (step == nullptr) return false;
+            steps_.push_back(step);
+            if (to == outputRate) return true;
+            from = to;
+            channels = Sample::kChannels;
+        }
+    }
+    bool put(const float* samples, int bytes) {
+        return SDL_AudioStreamPut(steps_.front(), samples, bytes) == 0;
+    }
+    // At the end: everything given goes through every step.
+    bool flush() {
+        for (std::size_t step = 0; step < steps_.size(); ++step) {
+            if (SDL_AudioStreamFlush(steps_[step]) != 0) return false;
+            while (step + 1 < steps_.size() && ready(step) > 0) {
+                if (!passPiece(step)) return false;
+            }
+        }
+        return true;
+    }
+    int available() { return ready(steps_.size() - 1); }
+    int get(float* out, int bytes) { return SDL_AudioStreamGet(steps_.back(), out, bytes); }
+
+  private:
+    // The bytes step `step` has ready, passing on from the steps before it a
+    // piece at a time until it has some, so that no step ever holds more
+    // than a piece's worth of the next one's work.
+    int ready(std::size_t step) {
+        for (;;) {
+            const int have = SDL_AudioStreamAvailable(steps_[step]);
+            if (have > 0 || step == 0) return have;
+            if (ready(step - 1) <= 0 || !passPiece(step - 1)) return 0;
+        }
+    }
+    bool passPiece(std::size_t step) {
+        const int bytes = std::min(SDL_AudioStreamAvailable(steps_[step]),
+                                   static_cast<int>(between_.size() * sizeof(float)));
+        const int got = SDL_AudioStreamGet(steps_[step], between_.data(), bytes);
+        return got > 0 && SDL_AudioStreamPut(steps_[step + 1], between_.data(), got) == 0;
+    }
+    void clear() {
+        for (SDL_AudioStream* step : steps_) SDL_FreeAudioStream(step);
+        steps_.clear();
+    }
+
+    std::vector<SDL_AudioStream*> steps_;
+    std::vector<float> between_;
+};
+
 }  // namespace
 
 struct WavDecoding::File {
@@ -87,10 +162,9 @@ struct WavDecoding::File {
     SF_INFO info{};
     MemoryBytes bytes;
     SF_VIRTUAL_IO io{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
-    SDL_AudioStream* converter = nullptr;
+    ConverterChain converter;
 
     ~File() {
-        if (converter != nullptr) SDL_FreeAudioStream(converter);
         if (handle != nullptr) sf_close(handle);
     }
 };
@@ -155,12 +229,8 @@ WavDecoding::WavDecoding(std::unique_ptr<File> file, int outputRate)
 WavDecoding::~WavDecoding() = default;
 
 bool WavDecoding::startConverter() {
-    if (file_->converter != nullptr) SDL_FreeAudioStream(file_->converter);
     const int kept = std::min(file_->info.channels, Sample::kChannels);
-    file_->converter =
-        SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(kept), file_->info.samplerate,
-                           AUDIO_F32SYS, Sample::kChannels, outputRate_);
-    return file_->converter != nullptr;
+    return file_->converter.start(kept, file_->info.samplerate, outputRate_);
 }
 
 int WavDecoding::read(float* out, int frames) {
@@ -199,9 +269,9 @@ int WavDecoding::readSameRate(float* out, int frames) {
 
 int WavDecoding::takeConverted(float* out, int frames) {
     constexpr int kFrameBytes = Sample::kChannels * sizeof(float);
-    const int wanted = std::min(SDL_AudioStreamAvailable(file_->converter) / kFrameBytes, frames);
+    const int wanted = std::min(file_->converter.available() / kFrameBytes, frames);
     if (wanted <= 0) return 0;
-    const int got = SDL_AudioStreamGet(file_->converter, out, wanted * kFrameBytes);
+    const int got = file_->converter.get(out, wanted * kFrameBytes);
     return std::max(got, 0) / kFrameBytes;
 }
 
@@ -231,10 +301,10 @@ bool WavDecoding::feedConverter() {
         std::fill_n(kept_.get(), static_cast<std::size_t>(frames) * kept, 0.0f);
     }
     const auto bytes = static_cast<int>(static_cast<std::size_t>(frames) * kept * sizeof(float));
-    if (SDL_AudioStreamPut(file_->converter, kept_.get(), bytes) != 0) return false;
+    if (!file_->converter.put(kept_.get(), bytes)) return false;
     if (sourceDone_ && tailLeft_ == 0) {
         flushed_ = true;
-        if (SDL_AudioStreamFlush(file_->converter) != 0) return false;
+        if (!file_->converter.flush()) return false;
     }
     return true;
 }

@@ -3,25 +3,39 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 namespace trovik {
 namespace {
 
 using Action = CommandLine::Action;
 
-CommandLine parse(QStringList arguments) {
-    arguments.prepend(QStringLiteral("trovik"));
-    return parseCommandLine(arguments);
+CommandLine parse(const QStringList& arguments) {
+    std::vector<std::string> bytes{"trovik"};
+    for (const QString& argument : arguments) bytes.push_back(argument.toStdString());
+    return parseCommandLine(bytes);
 }
 
 TEST(CommandLine, OpensTheWindowWithTheBeatFileGivenAsItIsGiven) {
     EXPECT_EQ(parse({}).action, Action::OpenWindow);
-    EXPECT_TRUE(parse({}).beatFile.isEmpty());
+    EXPECT_TRUE(parse({}).beatFile.empty());
     const CommandLine line = parse({QStringLiteral("beats/my beat.tbk")});
     EXPECT_EQ(line.action, Action::OpenWindow);
-    EXPECT_EQ(line.beatFile, QStringLiteral("beats/my beat.tbk"));
+    EXPECT_EQ(line.beatFile, "beats/my beat.tbk");
     // After "--" a name that looks like an option is a file.
-    EXPECT_EQ(parse({QStringLiteral("--"), QStringLiteral("--tail")}).beatFile,
-              QStringLiteral("--tail"));
+    EXPECT_EQ(parse({QStringLiteral("--"), QStringLiteral("--tail")}).beatFile, "--tail");
+}
+
+// In a UTF-8 locale "lat\xE9.tbk" is no text, and still a file's name.
+TEST(CommandLine, FileNamesAreKeptByteForByte) {
+    const CommandLine window = parseCommandLine({"trovik", "lat\xE9.tbk"});
+    EXPECT_EQ(window.beatFile, "lat\xE9.tbk");
+    const CommandLine line = parseCommandLine(
+        {"trovik", "--render", "b\xE9.tbk", "-o", "o\xFF.wav", "--effect=fx\xC3\xA9.wav"});
+    ASSERT_EQ(line.action, Action::Render);
+    EXPECT_EQ(line.render.beatFile, "b\xE9.tbk");
+    EXPECT_EQ(line.render.outputFile, "o\xFF.wav");
+    EXPECT_EQ(line.render.effectFile, "fx\xC3\xA9.wav");
 }
 
 TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
@@ -82,6 +96,8 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatWasWrong) {
         {{QStringLiteral("--tail"), in}, "--tail needs --render"},
         {{render, in, o, out, QStringLiteral("--loops"), QStringLiteral("two")}, "'two'"},
         {{render, in, o, out, QStringLiteral("--rate"), QStringLiteral("44.1k")}, "'44.1k'"},
+        {{render, in, o, out, QStringLiteral("--loops"), QStringLiteral("0")}, "--loops takes"},
+        {{render, in, o, out, QStringLiteral("--rate"), QStringLiteral("192001")}, "--rate takes"},
         {{render, in, o, out, QStringLiteral("--mute"), QStringLiteral("bass,hihat")}, "'hihat'"},
     };
     for (const auto& c : cases) {

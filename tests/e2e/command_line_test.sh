@@ -2,17 +2,25 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # End to end: the program's command line, as a shell and a file manager use it.
 #
-#   --help and --version answer on standard output with status 0; a mistake
-#   gets the usage on standard error and status 2. Without a display the
+#   --help and --version answer on standard output with status 0, or 1 with
+#   one line when they cannot write it; a mistake gets one line naming it
+#   and a pointer to --help on standard error, and status 2 (run as root,
+#   these are tried again as an unprivileged user). Without a display the
 #   window says so in one line and ends with status 1, not an abort. Started
-#   with a beat file (named relative to its working folder), the window holds
-#   that beat: a save right after start writes the very same bytes.
+#   with a beat file (named relative to its working folder, its name no
+#   UTF-8), the window holds that beat: a save right after start writes the
+#   very same bytes.
 #
-# usage: command_line_test.sh <trovik-executable>
+# usage: command_line_test.sh <trovik-executable> [usage-only]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "$1")
-source "$here/../../scripts/session.sh"
+if [ "${2:-}" = usage-only ]; then
+    e2e_dir=$(mktemp -d -t trovik-usage.XXXXXX)
+    trap 'rm -rf "$e2e_dir"' EXIT
+else
+    source "$here/../../scripts/session.sh"
+fi
 
 fail() { echo "$*" >&2; exit 1; }
 out="$e2e_dir/out" err="$e2e_dir/err"
@@ -24,16 +32,38 @@ run() {
 
 [ "$(run "$program" --help)" = 0 ] || fail "--help failed"
 grep -q -- '--render <beat>' "$out" || fail "--help does not show --render"
+grep -qx 'Usage: trovik \[OPTION\]... \[BEAT.tbk\]' "$out" || fail "--help: $(head -2 "$out")"
+grep -qx '  or:  trovik --render BEAT.tbk --output FILE \[OPTION\]...' "$out" ||
+    fail "--help does not show the render's form"
 [ ! -s "$err" ] || fail "--help wrote to standard error"
 [ "$(run "$program" --version)" = 0 ] || fail "--version failed"
-grep -Eqx 'trovik [0-9]+\.[0-9]{2}\.[0-9]{4}' "$out" || fail "--version printed: $(cat "$out")"
-for mistake in "--bogus" "--render" "--loops 2" "a.tbk b.tbk"; do
+grep -Eqx 'trovik [0-9]+\.[0-9]{2}\.[0-9]{4}' <(head -1 "$out") || fail "--version printed: $(cat "$out")"
+grep -q '^License GPL-3.0-or-later' "$out" || fail "--version names no licence"
+for mistake in "--bogus" "--render" "--loops 2" "a.tbk b.tbk" "--render b -o o --loops 0" \
+    "--render b -o o --loops -1" "--render b -o o --loops abc" "--render b -o o --rate 7999" \
+    "--render b -o o --rate 192001"; do
     # shellcheck disable=SC2086  # the words of each mistake are its arguments
     [ "$(run "$program" $mistake)" = 2 ] || fail "'$mistake' did not end with status 2"
     [ ! -s "$out" ] || fail "'$mistake' wrote to standard output"
-    grep -q '^Usage: ' "$err" || fail "'$mistake' did not show the usage"
+    [ "$(sed -n '$=' "$err")" = 2 ] || fail "'$mistake' said: $(cat "$err")"
+    grep -q "^trovik: " "$err" || fail "'$mistake' said: $(cat "$err")"
+    [ "$(tail -1 "$err")" = "Try 'trovik --help' for more information." ] ||
+        fail "'$mistake' did not point to --help"
 done
-echo "help, version and usage errors: OK"
+for asked in --help --version; do
+    status=0
+    "$program" "$asked" >&- 2>"$err" || status=$?
+    [ "$status" = 1 ] || fail "$asked to a closed output: status $status"
+    [ "$(sed -n '$=' "$err")" = 1 ] || fail "$asked to a closed output said: $(cat "$err")"
+    # A file that may not grow: the write fails (with the signal it would send ignored).
+    [ "$(trap '' XFSZ && ulimit -f 0 && run "$program" "$asked")" = 1 ] ||
+        fail "$asked that cannot write: not status 1"
+done
+echo "help, version and usage errors as $(id -un): OK"
+[ "${2:-}" != usage-only ] || exit 0
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$0" "$program" usage-only
+fi
 
 # No display at all, and a display that is not there.
 mkdir "$e2e_dir/cores"
@@ -58,8 +88,10 @@ printf '%s\r\n' '"Opened, from the shell","Me","Info",230' \
     '"O","","","","O","","",""' '"O","","","","O","","","","",""' \
     '"","O","","","","","","","","O"' '"","","","","","","","","",""' \
     '"","","","","O","","","","","X"' >"$beats/sub/start.tbk"
+# Its name is no UTF-8, and is opened byte for byte all the same.
+cp "$beats/sub/start.tbk" "$beats/sub/start"$'\xe9'".tbk"
 e2e_start_x
-SDL_AUDIODRIVER=dummy e2e_start_program "$program" "$beats" sub/start.tbk
+LC_ALL=C.UTF-8 SDL_AUDIODRIVER=dummy e2e_start_program "$program" "$beats" "sub/start"$'\xe9'".tbk"
 # Text2 (299, 28, 124 x 20): the file name to save to, then Save (545, 28, 42 x 39).
 xdotool windowfocus --sync "$window"
 xdotool mousemove --window "$window" 360 38 click 1

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <numeric>
 #include <sstream>
 
+#include "render/looped_beat.h"
+#include "sound/track_slots.h"
 #include "sound/wav_decoder.h"
 #include "tests/render/render_for_tests.h"
 #include "tests/sound/test_wavs.h"
@@ -72,18 +75,18 @@ TEST_F(BeatRenderTest, WorkedExamplePutsEveryHitOnItsFrameForExactlySixtyFourSte
     EXPECT_EQ(wav.interleaved, placeHits(workedExampleHits(-1, 3), wav.frames()));
 }
 
-TEST_F(BeatRenderTest, SixteenBitOutputHoldsTheSameSoundToItsRounding) {
+// Each sample rounded to the nearest step, not floored; the drums come out
+// of the resampler a little over full scale here and there.
+TEST_F(BeatRenderTest, SixteenBitOutputIsTheSoundRoundedToTheNearestStep) {
     RenderRequest asked = request(4);
     asked.floatSamples = false;
     const testing::Wav wav = render(asked);
     EXPECT_EQ(wav.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     ASSERT_EQ(wav.frames(), 64 * kStep);
-    const std::vector<float> expected = placeHits(workedExampleHits(-1, 3), wav.frames());
-    // The drums come out of the resampler a little over full scale here and there.
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        ASSERT_NEAR(wav.interleaved[i], std::clamp(expected[i], -1.0f, 32767.0f / 32768),
-                    2.0 / 32768)
-            << "at sample " << i;
+    std::vector<float> expected = placeHits(workedExampleHits(-1, 3), wav.frames());
+    for (float& sample : expected)
+        sample = std::clamp(std::nearbyint(sample * 32768), -32768.0f, 32767.0f) / 32768;
+    EXPECT_EQ(wav.interleaved, expected);
 }
 
 // The file loops without a seam: one loop four times over is four loops.
@@ -139,23 +142,27 @@ TEST_F(BeatRenderTest, MutedTracksStaySilentAsWithTheirSwitchOff) {
 }
 
 // At 44.1 kHz a step of 151 ms is 6659.1 frames: every hit falls on its own
-// rounded frame of the grid, counted from tick 17.
+// rounded frame of the grid, counted from tick 17. Step 1 is empty, so the
+// file starts with its last hit playing on from where the file ends.
 TEST_F(BeatRenderTest, StepsOfFractionalFramesFallOnTheGridsRoundedFrames) {
     constexpr int kRate441 = 44100;
     constexpr int kInterval = 151;
     constexpr int kLoops = 3;
     const auto bass441 = decodeWav(TROVIK_SAMPLE_DIR "/bass.wav", kRate441);
-    std::vector<int> everyBassStep(16);
-    std::iota(everyBassStep.begin(), everyBassStep.end(), 3);
-    RenderRequest asked = request(kLoops, testing::beatFileBytes(kInterval, everyBassStep));
+    std::vector<int> bassSteps2To16(15);
+    std::iota(bassSteps2To16.begin(), bassSteps2To16.end(), 4);
+    RenderRequest asked = request(kLoops, testing::beatFileBytes(kInterval, bassSteps2To16));
     asked.sampleRate = kRate441;
     const testing::Wav wav = render(asked);
     EXPECT_EQ(wav.rate, kRate441);
     const std::int64_t start = gridFrame(17, kInterval, kRate441);
     ASSERT_EQ(wav.frames(), gridFrame(16 * kLoops + 17, kInterval, kRate441) - start);
-    std::vector<Hit> hits;
-    for (int tick = 16; tick < 16 * kLoops + 17; ++tick)
-        hits.push_back({gridFrame(tick, kInterval, kRate441) - start, bass441.get()});
+    const std::int64_t end = gridFrame(16 * kLoops + 17, kInterval, kRate441);
+    std::vector<Hit> hits{{gridFrame(16 * kLoops + 16, kInterval, kRate441) - end, bass441.get()}};
+    for (int tick = 18; tick < 16 * kLoops + 17; ++tick) {
+        if (tick % 16 != 1)
+            hits.push_back({gridFrame(tick, kInterval, kRate441) - start, bass441.get()});
+    }
     EXPECT_EQ(wav.interleaved, placeHits(hits, wav.frames()));
 }
 
@@ -180,6 +187,89 @@ TEST_F(BeatRenderTest, OversClipInSixteenBitsAndStayInFloat) {
     const testing::Wav clipped = render(asked);
     EXPECT_EQ(clipped.interleaved[0], 32767.0f / 32768);
     EXPECT_EQ(clipped.interleaved[2], -1.0f);
+}
+
+// The effect declares 1 Hz, so each of its frames lasts a second at 48 kHz:
+// decoded whole it would fill 1.1 GB. Streamed, through the ring and back to the head on the next
+// hit, it renders as its straight decoding in bounded memory.
+TEST_F(BeatRenderTest, AnEffectTooLongToHoldIsStreamedExactly) {
+    const std::filesystem::path effect = folder.path() / "1 Hz.wav";
+    SF_INFO info{};
+    info.samplerate = 1;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(effect.c_str(), SFM_WRITE, &info);
+    std::vector<float> ramp(3000);
+    for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<float>(i % 7) / 8;
+    sf_writef_float(file, ramp.data(), static_cast<sf_count_t>(ramp.size()));
+    sf_close(file);
+
+    RenderRequest asked = request(2, testing::beatFileBytes(999, {35}));  // effect step 1
+    asked.effectFile = effect.string();
+    const testing::Wav wav = render(asked);
+    constexpr int kLoopFrames = 16 * 999 * 48;
+    ASSERT_EQ(wav.frames(), 2 * kLoopFrames);
+    std::vector<float> expected(std::size_t{kLoopFrames} * 2);
+    ASSERT_EQ(WavDecoding::open(effect.string(), kRate)->read(expected.data(), kLoopFrames),
+              kLoopFrames);
+    EXPECT_GT(*std::max_element(expected.begin(), expected.end()), 0.5f) << "the ramp sounds";
+    expected.insert(expected.end(), expected.begin(), expected.end());
+    EXPECT_EQ(wav.interleaved, expected);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss, 100 << 10) << "kB at the most";
+}
+
+// A link is written through: the file it leads to is replaced, in its own
+// folder, and the link stays a link.
+TEST_F(BeatRenderTest, WritesThroughALinkToTheFileItLeadsTo) {
+    const std::vector<float> plain = render(request(1)).interleaved;
+    std::filesystem::create_directory(folder.path() / "sub");
+    testing::writeFile(folder.path() / "sub/t.wav", "old");
+    const std::filesystem::path link = folder.path() / "link.wav";
+    std::filesystem::create_symlink("sub/t.wav", link);
+    RenderRequest asked = request(1);
+    asked.outputFile = link.string();
+    render(asked);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readWav(folder.path() / "sub/t.wav").interleaved, plain);
+    EXPECT_EQ(testing::namesIn(folder.path()),
+              (std::vector<std::string>{"beat.tbk", "link.wav", "out.wav", "sub", "sub/t.wav"}));
+}
+
+// A file of N loops played over and over has no seam: at any rate, interval
+// and loop count, what rings in at its start is its last hit (the bass on
+// step 16) playing on from where the file ends. Only the first block of
+// each file is made.
+TEST(LoopedBeatSeam, TheStartContinuesTheLastHitFromWhereTheFileEnds) {
+    struct FirstBlockTaken {};
+    for (const auto& [rate, intervalStep] :
+         {std::pair{44100, 1}, {22050, 7}, {88200, 11}, {48000, 13}, {8000, 17}, {192000, 19}}) {
+        const auto bass = decodeWav(TROVIK_SAMPLE_DIR "/bass.wav", rate);
+        const render::TrackSound silent{&TrackSlots::silence(), 0};
+        render::BeatToRender beat;
+        beat.captions[18 - kFirstCellNumber] = QStringLiteral("O");
+        for (beat.interval = 1; beat.interval <= 999; beat.interval += intervalStep) {
+            for (int loops = 1; loops <= 4; ++loops) {
+                render::LoopedBeat looped(beat, {},
+                                          {{{bass.get(), bass->frameCount()}, silent, silent}},
+                                          rate, {}, static_cast<std::uint64_t>(loops));
+                std::vector<float> start;
+                try {
+                    looped.playLoops([&](const float* block, int frames) {
+                        start.assign(block, block + 2 * frames);
+                        throw FirstBlockTaken{};
+                    });
+                } catch (const FirstBlockTaken&) {
+                }
+                const std::int64_t end = gridFrame(16 * loops + 17, beat.interval, rate);
+                const std::int64_t lastHit = gridFrame(16 * loops + 16, beat.interval, rate);
+                ASSERT_FALSE(start.empty());
+                ASSERT_EQ(start, placeHits({{lastHit - end, bass.get()}}, std::ssize(start) / 2))
+                    << rate << " Hz, " << beat.interval << " ms, " << loops << " loops";
+            }
+        }
+    }
 }
 
 // The file stands under the user's umask like any new file, and no

@@ -76,8 +76,22 @@ const BadInput kBadInputs[] = {
      "a folder, not a file"},
     {"OutputEndsInASlash", [](Scene& s) { s.request.outputFile = s.in("d/"); }, "d/",
      "names a folder, not a file"},
-    {"OutputIsAPipe", [](Scene& s) { s.request.outputFile = s.fifo("p"); }, "p",
-     "exists and is not a plain file"},
+    {"OutputIsTheBeatThroughALink",
+     [](Scene& s) {
+         std::filesystem::create_symlink("beat.tbk", s.in("o.wav"));
+         s.request.outputFile = s.in("o.wav");
+     },
+     "o.wav", "is the beat file, which the render reads"},
+    {"OutputIsTheEffectByAnotherPath",
+     [](Scene& s) {
+         std::filesystem::copy_file(TROVIK_SAMPLE_DIR "/snare.wav", s.in("fx.wav"));
+         s.request.effectFile = s.in("fx.wav");
+         s.request.outputFile = s.in("./fx.wav");
+     },
+     "./fx.wav", "is the effect file"},
+    {"BeatLongerThanLoadReads",
+     [](Scene& s) { s.file("beat.tbk", "\"" + QByteArray(17 << 20, 'x')); }, "beat.tbk",
+     "not a beat file within its first 16 MiB"},
     {"NoLoops", [](Scene& s) { s.request.loops = 0; }, "out.wav", "must be 1 or more, not 0"},
     // 16 steps of 150 ms at 48 kHz in 16 bits: 460,800 bytes a loop.
     {"LoopsOver4GiB", [](Scene& s) { s.request.loops = 9321; }, "out.wav",
