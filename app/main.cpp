@@ -7,8 +7,10 @@
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
+#include "app/command_line.h"
 #include "render/beat_render.h"
 #include "sequencer/beat_model.h"
 #include "sequencer/sequencer_link.h"
@@ -17,7 +19,6 @@
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
 #include "ui/app_identity.h"
-#include "app/command_line.h"
 #include "ui/form1.h"
 
 namespace {
@@ -77,8 +78,9 @@ int openWindow(char** argv, const QString& beatFile) {
     // the small buffer into a dropout.
     trovik::SoundEngine::prepareProcess(trovik::AudioThreadPriority::RealTime);
     trovik::SoundEngine sound(dataFolder(), link);
-    QObject::connect(&beat, &trovik::BeatModel::effectPathChanged, &beat,
-                     [&sound, &beat] { sound.setEffectPath(beat.effectFileName()); });
+    QObject::connect(
+        &beat, &trovik::BeatModel::effectPathChanged, &beat,
+        [&sound](const QString& path) { sound.setEffectPath(trovik::fileSystemName(path)); });
 
     trovik::Form1 form(beat);
     form.showCentred();
