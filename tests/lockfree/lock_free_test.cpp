@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -46,7 +47,13 @@ template <typename ReadFn>
 void readUntilLast(ReadFn read, int& torn, int& backwards, std::atomic<int>& readersStarted) {
     readersStarted.fetch_add(1, std::memory_order_relaxed);
     std::int64_t last = 0;
+    // A writer that never gets its last value through fails the test here.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (last != static_cast<std::int64_t>(kWrites)) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "the last value never showed; " << last << " did";
+            return;
+        }
         const std::int64_t now = read();
         if (now < 0) {
             ++torn;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 #include <utility>
@@ -40,9 +41,7 @@ class BeatModelTest : public ::testing::Test {
 
     // Walks whole blocks until the step clock has played `ticks` steps in all.
     void walkUntilTicks(std::uint64_t ticks) { clock.walkUntilTicks(ticks, {kBlock}); }
-    void walkUntilPosition(int position) {
-        while (clock.told().position != position) clock.walk(kBlock);
-    }
+    void walkUntilPosition(int position) { clock.walkUntilPosition(position, kBlock); }
 };
 
 // --- Cells and switches ---
@@ -330,7 +329,14 @@ TEST(BeatModelThreads, AStepClockOnItsOwnThreadPlaysEveryStepWhileTheBeatChanges
         hits = clock.takeHits();
         ticks = clock.ticksPlayed();
     });
-    while (blocksWalked.load() < 10) std::this_thread::yield();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (blocksWalked.load() < 10 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    if (blocksWalked.load() < 10) {
+        done.store(true);
+        audio.join();
+        FAIL() << "the step clock's thread never walked";
+    }
 
     int badPositions = 0;
     for (int round = 0; round < 3'000; ++round) {
