@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -330,10 +331,10 @@ TEST_F(BeatFileCommandsTest, SavesTheWorkedExampleAsShown) {
     EXPECT_EQ(state(), shown);
 }
 
-// Load gives back what Save wrote: odd texts and captions, under names used
-// as typed, with whatever characters the file system takes, naming the file
-// by the bytes the file system knows it by. A relative name is taken from
-// the working folder, even one that Qt would take for a resource.
+// Load gives back what Save wrote: odd texts and captions, texts of 100,000
+// characters (far beyond a line edit's usual limit), under names used as typed, with whatever
+// characters the file system takes, naming the file by the bytes the file system knows it by. A
+// relative name is taken from the working folder, even one that Qt would take for a resource.
 TEST_F(BeatFileCommandsTest, SaveAndLoadGiveBackWhatWasSavedUnderAnyName) {
     const QStringList names{":round.tbk",
                             QString::fromUtf8("ñandú ∑ 鼓 🥁.tbk"),
@@ -342,12 +343,14 @@ TEST_F(BeatFileCommandsTest, SaveAndLoadGiveBackWhatWasSavedUnderAnyName) {
                             "say \"hi\", it's.tbk",
                             "<b>kick<b>.tbk",
                             "back\\slash.tbk"};
-    const QString captions[] = {"O", "", "007", ",", "two words", "#NULL#", "a\r\nb", QChar(0x81)};
+    const QString captions[] = {
+        "O", "", "007", ",", "two words", "#NULL#", "a\r\nb", QChar(0x81), QString(40'000, u'O')};
     const QString startedIn = QDir::currentPath();
     const auto goBack = qScopeGuard([&startedIn] { QDir::setCurrent(startedIn); });
     QDir::setCurrent(folder.path());
     for (const QString& name : names) {
         c.Text[1]->setText(QString::fromUtf8("Niño, 2 € ‰ Ÿ ") + QString::number(name.size()));
+        c.Text[3]->setText(QString(100'000, u'\t'));
         c.Text[4]->setText(" 007, spaced ");
         beat.setInterval(999);
         showCaptions([&](int n) { return captions[(n + name.size()) % std::size(captions)]; });
