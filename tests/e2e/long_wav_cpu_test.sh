@@ -9,8 +9,9 @@
 #   1. the empty pattern;
 #   2. all 16 effect cells on, the long WAV picked;
 #   3. the cells off again, the last hit playing on through the file.
-# Passes when span 2 lies within 2 points of a core of span 1, and span 3
-# within 1 point.
+# Passes when span 2 lies within 2 points of a core of span 1, span 3
+# within 1 point, and the program's peak resident memory stays under 100 MB
+# (the sound decoded whole would take 106 MB).
 #
 # Why the bounds do not fail by chance on a busy 2-core machine: the figures
 # are the program's own processor time, not the machine's, so other work does
@@ -82,9 +83,11 @@ switched_off=$(measure)
 expect_tone
 
 kill -0 "$program_pid" || { echo "the program has ended" >&2; exit 1; }
+peak_kb=$(awk '/^VmHWM:/ {print $2}' "/proc/$program_pid/status")
 echo "processor time, percent of one core: empty pattern $empty;" \
-    "16 hits on the long WAV $playing; cells off again $switched_off"
-awk -v empty="$empty" -v playing="$playing" -v off="$switched_off" 'BEGIN {
+    "16 hits on the long WAV $playing; cells off again $switched_off; peak memory $peak_kb kB"
+awk -v empty="$empty" -v playing="$playing" -v off="$switched_off" -v peak="$peak_kb" 'BEGIN {
+    if (peak >= 102400) { print "peak resident memory " peak " kB, not under 100 MB: the WAV was held whole" > "/dev/stderr"; exit 1 }
     if (playing > empty + 2) { print "playing the long WAV costs more than 2 points over the empty pattern" > "/dev/stderr"; exit 1 }
     if (off > empty + 1) { print "after the cells are off, more than 1 point over the empty pattern" > "/dev/stderr"; exit 1 }
 }'
