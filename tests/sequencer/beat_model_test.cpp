@@ -67,29 +67,6 @@ TEST_F(BeatModelTest, AnOtherCaptionCountsAsOnButAClickLeavesIt) {
                                               {Track::Bass, tickFrame(7, 20, kRate, start)}}));
 }
 
-TEST_F(BeatModelTest, AMutedTrackKeepsItsCellsEditableAndSilentUntilSwitchedBack) {
-    std::vector<Track> switched;
-    QObject::connect(&model, &BeatModel::switchChanged,
-                     [&](Track track) { switched.push_back(track); });
-    model.StepCell_Click(34);  // snare step 1
-    model.TrackSwitch_Click(Track::Snare);
-    EXPECT_FALSE(model.sounds(Track::Snare));
-    model.StepCell_Click(34);
-    EXPECT_EQ(model.caption(34), "");
-    model.StepCell_Click(34);
-    EXPECT_EQ(model.caption(34), "O") << "a muted track's cells still toggle";
-
-    walkUntilTicks(17);
-    EXPECT_TRUE(clock.hits().empty());
-
-    model.TrackSwitch_Click(Track::Snare);
-    EXPECT_TRUE(model.sounds(Track::Snare));
-    EXPECT_EQ(model.caption(34), "O") << "switching leaves the cells alone";
-    EXPECT_EQ(switched, (std::vector<Track>{Track::Snare, Track::Snare}));
-    walkUntilTicks(33);
-    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Snare, tickFrame(33, 150, kRate)}}));
-}
-
 // Command3 to Command18 are bass steps 1 to 16, Command19 to Command34
 // snare steps 16 to 1, Command35 to Command50 effect steps 1 to 16: each
 // cell must sound on its own step of its own track.
