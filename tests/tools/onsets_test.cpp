@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <memory>
 #include <vector>
 
 #include "tools/measure/onset_analysis.h"
+#include "tools/measure/recording_file.h"
 
 namespace {
 
@@ -20,13 +19,6 @@ double drum(double t) {
     const double f0 = 45.0, f1 = 110.0, fall = 28.0;
     const double phase = 2 * M_PI * (f0 * t + f1 * (1 - std::exp(-t * fall)) / fall);
     return 0.9 * (std::sin(phase) * std::exp(-t * 7.5) + 0.35 * std::exp(-t * 900.0));
-}
-
-std::vector<float> sampled(int rate, double seconds) {
-    std::vector<float> out(static_cast<std::size_t>(rate * seconds));
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<float>(drum(double(i) / rate));
-    return out;
 }
 
 // A recording where each hit (at a fraction of a frame) cuts the one
@@ -55,7 +47,8 @@ TEST(OnsetsTest, ExactMatchFindsEveryCutHitOnItsFrameAndCountsTheDropout) {
     auto recording = render(rate, 12000, starts);
     // The server ran dry for 2 ms inside the fourth hit.
     for (std::size_t i = 5000; i < 5088; ++i) recording[i] = 0.0f;
-    const Hits hits = trovik::onsets::matchReference(recording, sampled(rate, 0.45), rate);
+    const Hits hits =
+        trovik::onsets::matchReference(recording, render(rate, rate * 45 / 100, {0}), rate);
     EXPECT_EQ(hits, Hits(starts.begin(), starts.end()));
     EXPECT_EQ(trovik::onsets::dropouts(recording, hits, rate), 1);
 }
@@ -78,19 +71,9 @@ std::vector<float> resampled(const std::vector<float>& in, int from, int to) {
 }
 
 std::vector<float> shippedBass(int rate) {
-    SDL_AudioSpec spec{};
-    Uint8* bytes = nullptr;
-    Uint32 length = 0;
-    if (SDL_LoadWAV(TROVIK_SAMPLE_DIR "/bass.wav", &spec, &bytes, &length) == nullptr) return {};
-    const std::unique_ptr<Uint8, void (*)(Uint8*)> loaded(bytes, SDL_FreeWAV);
-    if (spec.format != AUDIO_S16LSB || spec.channels != 1) return {};  // not what we generate
-    std::vector<float> mono(length / 2);
-    for (std::size_t i = 0; i < mono.size(); ++i) {
-        Sint16 v;
-        std::memcpy(&v, bytes + 2 * i, 2);
-        mono[i] = v / 32768.0f;
-    }
-    return spec.freq == rate ? mono : resampled(mono, spec.freq, rate);
+    const auto bass = trovik::onsets::readLeftChannel(TROVIK_SAMPLE_DIR "/bass.wav");
+    if (!bass) return {};
+    return bass->rate == rate ? bass->left : resampled(bass->left, bass->rate, rate);
 }
 
 TEST(OnsetsTest, CorrelationFindsHitsAtEveryPhaseOfABandLimitedResampler) {
