@@ -267,6 +267,9 @@ struct WorkingDirectory {
     QString previous = QDir::currentPath();
 };
 
+const char* const kOddNames[] = {"b>.wav", "-dash.wav", " say \"hi\", it's .wav",
+                                 "ñandú ∑ 鼓 🥁.wav"};
+
 // The lists, started on a sample folder as on a program started there,
 // reading the real disk.
 class SampleBrowserTest : public ::testing::Test {
@@ -282,11 +285,17 @@ class SampleBrowserTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(eventually([this] { return settled() && File1->Path() == root; }));
     }
+    // Beside the samples, files with names as the file system has them
+    // (markup, quotes, blanks, a leading dash, any script) in the folder
+    // "<b>kick<", made before the lists first read the folder.
     static QString makeTree(const QString& root) {
-        for (const char* name : {"sounds", "dir.wav"}) QDir(root).mkdir(name);
+        for (const char* name : {"sounds", "dir.wav", "<b>kick<"}) QDir(root).mkdir(name);
         for (const char* name : {"Kick.WAV", "snare.wav", "zap.Wav", ".hidden.wav", "a.txt",
                                  "b.wav.bak", "sounds/B.wav", "sounds/a.wav"})
             QFile(QDir(root).filePath(name)).open(QIODevice::WriteOnly);
+        for (const char* name : kOddNames)
+            QFile(QDir(root).filePath("<b>kick</" + QString::fromUtf8(name)))
+                .open(QIODevice::WriteOnly);
         return root;
     }
     QString at(const QString& name) const { return joinPath(root, name); }
@@ -376,28 +385,7 @@ class EffectSampleTest : public SampleBrowserTest {
     bool formSettled() {
         return trovik::settled(form.sampleBrowser(), *controls.Dir1, *controls.File1);
     }
-    void pick(const QString& folder, const QString& name) {
-        userOpens(*controls.Dir1, folder);
-        ASSERT_TRUE(eventually([&] { return formSettled() && controls.File1->Path() == folder; }));
-        userClicks(*controls.File1, name);
-    }
 
-    // Files with names as the file system has them, made before the lists
-    // first read the folder: markup, quotes, blanks, a leading dash, any
-    // script. The first is b>.wav in the folder "<b>kick<".
-    std::vector<std::pair<QString, QString>> makeOddNames() const {
-        QDir(root).mkdir("<b>kick<");
-        const std::vector<std::pair<QString, QString>> picks{
-            {at("<b>kick<"), "b>.wav"},
-            {root, "-dash.wav"},
-            {root, " say \"hi\", it's .wav"},
-            {root, QString::fromUtf8("ñandú ∑ 鼓 🥁.wav")}};
-        for (const auto& [folder, name] : picks)
-            QFile(joinPath(folder, name)).open(QIODevice::WriteOnly);
-        return picks;
-    }
-
-    const std::vector<std::pair<QString, QString>> oddNames = makeOddNames();
     SequencerLink link;
     BeatModel beat{link};
     Form1 form{beat};
@@ -408,9 +396,12 @@ class EffectSampleTest : public SampleBrowserTest {
 // any script. The model keeps the path, Label7 shows it as it is, not as
 // markup, and the effect track is handed the bytes that name the file.
 TEST_F(EffectSampleTest, AnyNameReachesTheEffectTrackAsTheBytesThatNameTheFile) {
-    for (const auto& [folder, name] : oddNames) {
-        pick(folder, name);
-        const QString path = joinPath(folder, name);
+    const QString folder = at("<b>kick<");
+    userOpens(*controls.Dir1, folder);
+    ASSERT_TRUE(eventually([&] { return formSettled() && controls.File1->Path() == folder; }));
+    for (const char* name : kOddNames) {
+        userClicks(*controls.File1, QString::fromUtf8(name));
+        const QString path = joinPath(folder, QString::fromUtf8(name));
         EXPECT_EQ(controls.Label7->text(), path);
         EXPECT_GE(controls.Label7->sizeHint().width(),
                   controls.Label7->fontMetrics().horizontalAdvance(path))
