@@ -7,6 +7,7 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
@@ -75,6 +76,46 @@ TEST(WindowPlacement, TheFramedWindowIsCentredOnTheScreen) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE(std::abs(frame.center().x() - screen.center().x()), 1);
     EXPECT_LE(std::abs(frame.center().y() - screen.center().y()), 1);
+}
+
+// The window as it opens, as drawn: 606 x 429, every step cell off and
+// covering the square painted for it exactly (shifted by a pixel, it would
+// hide one side of the outline and leave white showing on the other), and
+// each track switch a blue "O".
+TEST_F(WindowTest, EveryCellCoversItsPaintedSquareAndEverySwitchShowsBlue) {
+    const QImage shot = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), QSize(606, 429));
+    const auto count = [&shot](const QRect& area, auto wanted) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += wanted(shot.pixel(x, y) & 0xffffff);
+        return n;
+    };
+    // The outermost pixels of `r` but for its corners, which a button style may round off.
+    const auto edges = [&count](const QRect& r, auto wanted) {
+        return count({r.left() + 1, r.top(), r.width() - 2, 1}, wanted) +
+               count({r.left() + 1, r.bottom(), r.width() - 2, 1}, wanted) +
+               count({r.left(), r.top() + 1, 1, r.height() - 2}, wanted) +
+               count({r.right(), r.top() + 1, 1, r.height() - 2}, wanted);
+    };
+    const auto blue = [](QRgb c) { return c == 0x0000ff; };
+    for (const auto& [switchTop, cellTop] : {std::pair{72, 115}, {208, 250}, {344, 385}}) {
+        // Inside the switch, clear of the painted outline that its last row may touch.
+        const QRect o = QRect(32, switchTop, 33, 33).adjusted(3, 3, -3, -3);
+        EXPECT_GT(count(o, blue), 40) << "switch at " << switchTop;
+        EXPECT_EQ(count(o, [](QRgb c) { return c == 0; }), 0) << "switch at " << switchTop;
+        for (int left = 122; left < 122 + 16 * 29; left += 29) {
+            const QRect cell(left, cellTop, 22, 22);
+            EXPECT_EQ(edges(cell.adjusted(-1, -1, 1, 1), blue), 88) << left << "," << cellTop;
+            EXPECT_EQ(edges(cell, [](QRgb c) { return c != 0x0000ff && c != 0xffffff; }), 80)
+                << "the painted square shows inside the cell at " << left << "," << cellTop;
+            EXPECT_LE(count(cell.adjusted(5, 4, -5, -4),
+                            [](QRgb c) { return qRed(c) < 90 && qGreen(c) < 90 && qBlue(c) < 90; }),
+                      12)
+                << "the cell at " << left << "," << cellTop << " is on";
+        }
+    }
 }
 
 // A click on a caption other than "O" leaves it: the beat model test.
