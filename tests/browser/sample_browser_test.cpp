@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
-#include <set>
 
 #include "browser/path_rules.h"
 #include "browser/volumes.h"
@@ -71,73 +71,68 @@ bool eventually(Done done) {
 
 // Stands in for the disk: lists the folders of `tree` (any other cannot be
 // read) and holds each reading at a gate until the test lets that folder
-// through. It records every reading and whether it was told to stop; a
-// list that read on the calling thread would wait at the gate for the test,
-// which waits for it: the bound turns that into a failure. Everything is
-// let through when it goes, so that no worker is left waiting.
+// through. It notes of each folder when a reading started and returned and
+// whether it was told to stop; a list that read on the calling thread would
+// wait at the gate for the test, which waits for it: the bound turns that
+// into a failure. Everything is let through when it goes, so that no
+// worker is left waiting.
 class GatedDisk {
   public:
-    explicit GatedDisk(std::map<QString, QStringList> tree) { state_->tree = std::move(tree); }
+    explicit GatedDisk(const std::map<QString, QStringList>& tree) {
+        for (const auto& [folder, names] : tree) state_->folders[folder].names = names;
+    }
     ~GatedDisk() {
-        const std::lock_guard lock(state_->mutex);
-        state_->everything = true;
-        state_->changed.notify_all();
+        change([](State& state) { state.everything = true; });
     }
 
     DirectoryReader::ReadNames reader() const {
         return [state = state_](const QString& folder, std::stop_token stop) {
             std::unique_lock lock(state->mutex);
-            state->readings.push_back({folder, stop, false});
-            const std::size_t mine = state->readings.size() - 1;
+            Folder& read = state->folders[folder];
+            read.started = true;
+            read.stop = stop;
             state->changed.notify_all();
-            state->changed.wait_for(lock, std::chrono::milliseconds(kFaultBoundMs), [&] {
-                return state->everything || state->open.contains(folder);
-            });
-            state->readings[mine].returned = true;
+            state->changed.wait_for(lock, std::chrono::milliseconds(kFaultBoundMs),
+                                    [&] { return state->everything || read.open; });
+            read.returned = true;
             state->changed.notify_all();
-            const auto found = state->tree.find(folder);
-            return found == state->tree.end() ? std::nullopt : std::optional(found->second);
+            return read.names;
         };
     }
     void letThrough(const QString& folder) {
-        const std::lock_guard lock(state_->mutex);
-        state_->open.insert(folder);
-        state_->changed.notify_all();
+        change([&](State& state) { state.folders[folder].open = true; });
     }
     // Waits, without running the event loop, until a reading of `folder`
     // has started, or returned.
-    bool waitUntilStarted(const QString& folder) { return waitFor(folder, false); }
-    bool waitUntilReturned(const QString& folder) { return waitFor(folder, true); }
+    bool waitUntilStarted(const QString& folder) { return waitFor(folder, &Folder::started); }
+    bool waitUntilReturned(const QString& folder) { return waitFor(folder, &Folder::returned); }
     bool lastReadingToldToStop(const QString& folder) const {
         const std::lock_guard lock(state_->mutex);
-        const std::vector<Reading>& readings = state_->readings;
-        const auto last = std::find_if(readings.rbegin(), readings.rend(),
-                                       [&](const Reading& r) { return r.folder == folder; });
-        return last != readings.rend() && last->stop.stop_requested();
+        return state_->folders[folder].stop.stop_requested();
     }
 
   private:
-    struct Reading {
-        QString folder;
+    struct Folder {
+        std::optional<QStringList> names;
         std::stop_token stop;
-        bool returned;
+        bool open = false, started = false, returned = false;
     };
     struct State {
-        mutable std::mutex mutex;
+        std::mutex mutex;
         std::condition_variable changed;
-        std::map<QString, QStringList> tree;
-        std::set<QString> open;
+        std::map<QString, Folder> folders;
         bool everything = false;
-        std::vector<Reading> readings;
     };
 
-    bool waitFor(const QString& folder, bool returned) {
+    void change(const std::function<void(State&)>& what) {
+        const std::lock_guard lock(state_->mutex);
+        what(*state_);
+        state_->changed.notify_all();
+    }
+    bool waitFor(const QString& folder, bool Folder::*happened) {
         std::unique_lock lock(state_->mutex);
-        return state_->changed.wait_for(lock, std::chrono::milliseconds(kFaultBoundMs), [&] {
-            return std::ranges::any_of(state_->readings, [&](const Reading& r) {
-                return r.folder == folder && (r.returned || !returned);
-            });
-        });
+        return state_->changed.wait_for(lock, std::chrono::milliseconds(kFaultBoundMs),
+                                        [&] { return state_->folders[folder].*happened; });
     }
 
     std::shared_ptr<State> state_ = std::make_shared<State>();
