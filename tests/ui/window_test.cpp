@@ -37,10 +37,7 @@ class WindowTest : public ::testing::Test {
     BeatModel beat{link};
     Form1 form{beat};
     // The step clock the audio thread walks in the program, walked here by hand.
-    StepSequencer steps{link, kRate};
-    struct NoSounds : StepSounds {
-        void PlaySample(Track, int) override {}
-    } sounds;
+    StepRecorder steps{link, kRate};
 
     void SetUp() override { form.show(); }
 
@@ -54,7 +51,7 @@ class WindowTest : public ::testing::Test {
     QLabel* label(int n) { return find<QLabel>(QStringLiteral("Label%1").arg(n)); }
     void click(QWidget* control) { QTest::mouseClick(control, Qt::LeftButton); }
     void walk(int milliseconds) {
-        steps.walk(milliseconds, sounds, steadyNanoseconds());
+        steps.walk(milliseconds);
         beat.followPosition();
     }
     QStringList captions(int first, int last) {
