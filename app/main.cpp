@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -106,8 +107,9 @@ int openWindow(char** argv, const std::string& beatFile) {
     // the small buffer into a dropout.
     trovik::SoundEngine::prepareProcess(trovik::AudioThreadPriority::RealTime);
     trovik::SoundEngine sound(dataFolder(), link);
-    QObject::connect(&beat, &trovik::BeatModel::effectPathChanged, &beat,
-                     [&sound, &beat] { sound.setEffectPath(beat.effectFileName()); });
+    QObject::connect(
+        &beat, &trovik::BeatModel::effectPathChanged, &beat,
+        [&sound](const QString& path) { sound.setEffectPath(trovik::fileSystemName(path)); });
 
     trovik::Form1 form(beat);
     form.showCentred();

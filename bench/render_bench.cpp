@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "beatfile/beat_file.h"
-#include "bench/bench_support.h"
 #include "render/beat_render.h"
+#include "tests/sound/test_wavs.h"
 
 namespace trovik::bench {
 namespace {
@@ -25,7 +25,8 @@ QByteArray workedExample() {
 // at 48 kHz in 16 bits, to a file in the temporary folder. The counter
 // realtime_factor is how many times faster than the sound plays.
 void Render_WorkedExample100Loops(benchmark::State& state) {
-    const std::filesystem::path folder = scratchFolder();
+    const testing::TempFolder temp;
+    const std::filesystem::path& folder = temp.path();
     const QByteArray beat = workedExample();
     std::ofstream(folder / "beat.tbk", std::ios::binary).write(beat.constData(), beat.size());
     RenderRequest request;
@@ -40,7 +41,6 @@ void Render_WorkedExample100Loops(benchmark::State& state) {
     }
     state.counters["realtime_factor"] = benchmark::Counter(
         soundSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(Render_WorkedExample100Loops)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -30,7 +30,7 @@ void SampleBrowser::Timer4_Timer() {
 void SampleBrowser::File1_Click() {
     const int index = c_.File1.ListIndex();
     if (index < 0) return;
-    c_.Label7.setText(joinPath(c_.Dir1.Path(), c_.File1.List(index)));
+    emit samplePicked(joinPath(c_.Dir1.Path(), c_.File1.List(index)));
 }
 
 }  // namespace trovik

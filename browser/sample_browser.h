@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QLabel>
+#include <QObject>
+#include <QString>
 #include <QTimer>
 
 #include "browser/dir_list_box.h"
@@ -10,16 +11,17 @@
 
 namespace trovik {
 
-// The effect sample browser: the drive, directory and file lists, and the
-// label that holds the effect track's sample path. The controls must outlive
-// it.
-class SampleBrowser {
+// The effect sample browser: the drive, directory and file lists. It says
+// which file the user picked; it keeps no path of its own. The controls must
+// outlive it.
+class SampleBrowser : public QObject {
+    Q_OBJECT
+
   public:
     struct Controls {
         DriveListBox& Drive1;
         DirListBox& Dir1;
         FileListBox& File1;
-        QLabel& Label7;  // the effect sample path
     };
 
     explicit SampleBrowser(Controls controls);
@@ -35,6 +37,10 @@ class SampleBrowser {
     // within one tick of a change without anything being polled.
     QTimer& Timer4() { return timer4_; }
     const QTimer& Timer4() const { return timer4_; }
+
+  signals:
+    // The full path of the file clicked in File1.
+    void samplePicked(const QString& path);
 
   private:
     Controls c_;

@@ -15,8 +15,10 @@ class SpscQueue {
     static_assert((Capacity & (Capacity - 1)) == 0, "capacity must be a power of two");
 
   public:
-    // Producer side. Returns false when the queue is full.
-    bool push(const T& item) {
+    static constexpr std::size_t kCapacity = Capacity;
+
+    // Producer side. Returns false when the queue is full: the item is not in it.
+    [[nodiscard]] bool push(const T& item) {
         const std::size_t tail = tail_.load(std::memory_order_relaxed);
         if (tail - head_.load(std::memory_order_acquire) == Capacity) return false;
         slots_[tail & (Capacity - 1)] = item;

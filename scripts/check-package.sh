@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Checks what a user installs. Packs a built tree as a Debian package,
-# validates the desktop entry, the icons, the AppStream metadata and the
-# manual page it ships, checks on its files that a file manager takes a .tbk
+# validates the desktop entry, the icons, the AppStream metadata (with its
+# project licence), the copyright file and the manual page it ships, checks on its files that a file manager takes a .tbk
 # file for a beat file and opens it with the program, installs it into this
 # machine with apt-get, which pulls in its run-time libraries, and checks that
 # the installed program plays the bass sample it ships and that the system's
@@ -26,6 +26,19 @@ trap 'rm -rf "$contents"' EXIT
 dpkg-deb --extract "$package" "$contents"
 desktop-file-validate "$contents/usr/share/applications/trovik.desktop"
 appstreamcli validate --no-net --pedantic "$contents"/usr/share/metainfo/*.metainfo.xml
+if ! grep -q '<project_license>GPL-3.0-or-later</project_license>' \
+    "$contents"/usr/share/metainfo/*.metainfo.xml; then
+    echo "the AppStream metadata names no project licence GPL-3.0-or-later" >&2
+    exit 1
+fi
+# The licence in Debian's machine-readable copyright format: its header, and
+# every License field it uses with its text.
+copyright="$contents/usr/share/doc/trovik/copyright"
+if ! head -1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    ! grep -qx 'License: GPL-3+' "$copyright"; then
+    echo "the package has no machine-readable copyright file naming GPL-3+" >&2
+    exit 1
+fi
 for size in 16 32 64 128; do
     for icon in apps/trovik.png mimetypes/application-x-trovik-beat.png; do
         icon="$contents/usr/share/icons/hicolor/${size}x${size}/$icon"

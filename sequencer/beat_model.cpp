@@ -103,10 +103,6 @@ std::optional<std::chrono::nanoseconds> BeatModel::untilNextStep() const {
     return std::chrono::nanoseconds(due - steadyNanoseconds());
 }
 
-std::string BeatModel::effectFileName() const {
-    return QFile::encodeName(effectPath_).toStdString();
-}
-
 void BeatModel::setEffectPath(const QString& path) {
     if (path == effectPath_) return;
     effectPath_ = path;
@@ -157,6 +153,10 @@ QString barText(int position) {
 
 QString tempoText(int interval) {
     return QStringLiteral("Tempo:") + signedNumber(1000 - interval);
+}
+
+std::string fileSystemName(const QString& path) {
+    return QFile::encodeName(path).toStdString();
 }
 
 }  // namespace trovik

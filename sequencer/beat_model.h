@@ -71,10 +71,9 @@ class BeatModel : public QObject {
     // it stands still or nothing walks it.
     std::optional<std::chrono::nanoseconds> untilNextStep() const;
 
-    // The effect track's sample, as the user picked it.
+    // The effect track's sample, as the user picked it; the one place that
+    // keeps it. Every change is told through effectPathChanged.
     const QString& effectPath() const { return effectPath_; }
-    // The bytes the file system knows that file by, whatever its name holds.
-    std::string effectFileName() const;
     void setEffectPath(const QString& path);
 
   signals:
@@ -104,5 +103,8 @@ class BeatModel : public QObject {
 // The bar and tempo displays: "Bar- 7", "Tempo: 850" (1000 minus the interval).
 QString barText(int position);
 QString tempoText(int interval);
+
+// The bytes the file system knows a file by, whatever its name holds.
+std::string fileSystemName(const QString& path);
 
 }  // namespace trovik

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <cstdint>
 
-#include "sequencer/beat_snapshot.h"
 #include "lockfree/seq_lock.h"
 #include "lockfree/triple_buffer.h"
+#include "sequencer/beat_snapshot.h"
 
 namespace trovik {
 

@@ -15,7 +15,7 @@ namespace trovik {
 // Fills samples on a thread of its own: it finishes decoding the part of a
 // sound held in memory, so that a long file starts playing after its first
 // chunk instead of after all of it, and keeps the ring of every streamed
-// sample filled ahead of where it plays. Used from the user-interface
+// sample filled ahead of where it plays. Used from the track samples
 // thread; the audio thread never touches it.
 class BackgroundDecoder {
   public:

@@ -4,9 +4,9 @@
 #include <array>
 #include <atomic>
 
+#include "lockfree/spsc_queue.h"
 #include "sequencer/track.h"
 #include "sound/sample.h"
-#include "lockfree/spsc_queue.h"
 
 namespace trovik {
 
@@ -37,9 +37,21 @@ class TrackSlots {
     const Sample* take(Track track) {
         return slot(track).exchange(nullptr, std::memory_order_acq_rel);
     }
-    // Room for every loan that can be out at once: one waiting and one taken
-    // per track, and one more playing on after its track took another.
-    void release(const Sample* sample) { released_.push(sample); }
+    // A loan the audio thread lets go of. The queue never fills while the
+    // owner takes back everything released before each round of offers (see
+    // kMostReleasedBetweenTakes); a loan it has no room for is counted, never
+    // silently lost.
+    void release(const Sample* sample) {
+        if (!released_.push(sample)) dropped_.fetch_add(1, std::memory_order_relaxed);
+    }
+    // Loans the release queue had no room for; each is a sample never freed.
+    int droppedReleases() const { return dropped_.load(std::memory_order_relaxed); }
+
+    // Between two takes of everything released, the audio thread lets go of
+    // at most what it held at the first (one taken per track, and one more
+    // its voice plays on) and what it takes meanwhile (at most one per track,
+    // as each track is offered once a round).
+    static constexpr int kMostReleasedBetweenTakes = 2 * kTrackCount + 1;
 
   private:
     std::atomic<const Sample*>& slot(Track track) {
@@ -48,6 +60,8 @@ class TrackSlots {
 
     std::array<std::atomic<const Sample*>, kTrackCount> offered_{};
     SpscQueue<const Sample*, 16> released_;
+    static_assert(decltype(released_)::kCapacity >= std::size_t{kMostReleasedBetweenTakes});
+    std::atomic<int> dropped_{0};
 };
 
 }  // namespace trovik

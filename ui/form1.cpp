@@ -55,7 +55,7 @@ Form1::Form1(BeatModel& beat, QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       c_(createFormControls(*this)),
       beat_(beat),
-      sampleBrowser_({*c_.Drive1, *c_.Dir1, *c_.File1, *c_.Label7}),
+      sampleBrowser_({*c_.Drive1, *c_.Dir1, *c_.File1}),
       beatFileDialogs_(*this),
       beatFiles_({*c_.Text[1], *c_.Text[2], *c_.Text[3], *c_.Text[4], beat_}, beatFileDialogs_) {
     setObjectName(QStringLiteral("Form1"));
@@ -97,10 +97,8 @@ void Form1::wireEvents() {
     connect(c_.Command[52], &QPushButton::clicked, this, [this] { beatFiles_.Command52_Click(); });
     connect(&timer2_, &QTimer::timeout, this, [this] { followSteps(); });
     connect(c_.Drive1, &DriveListBox::Change, this, [this] { sampleBrowser_.Drive1_Change(); });
-    connect(c_.File1, &FileListBox::Click, this, [this] {
-        sampleBrowser_.File1_Click();
-        beat_.setEffectPath(c_.Label7->text());
-    });
+    connect(c_.File1, &FileListBox::Click, this, [this] { sampleBrowser_.File1_Click(); });
+    connect(&sampleBrowser_, &SampleBrowser::samplePicked, &beat_, &BeatModel::setEffectPath);
 }
 
 // The controls show what the model holds: every change of the model, by a
@@ -117,6 +115,8 @@ void Form1::bindModel() {
         Timer2_Timer();
     });
     connect(&beat_, &BeatModel::positionChanged, this, [this] { Timer2_Timer(); });
+    c_.Label7->setText(beat_.effectPath());
+    connect(&beat_, &BeatModel::effectPathChanged, c_.Label7, &QLabel::setText);
 }
 
 void Form1::Timer2_Timer() {

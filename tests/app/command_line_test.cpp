@@ -66,18 +66,6 @@ TEST(CommandLine, RenderTakesEveryOptionIntoItsRequest) {
     EXPECT_TRUE(r.floatSamples);
 }
 
-TEST(CommandLine, RenderDefaultsToOneLoopAt48000WithEveryTrackSounding) {
-    const CommandLine line =
-        parse({QStringLiteral("--render=in.tbk"), QStringLiteral("--output=o.wav")});
-    ASSERT_EQ(line.action, Action::Render);
-    EXPECT_EQ(line.render.loops, 1);
-    EXPECT_EQ(line.render.sampleRate, 48000);
-    EXPECT_FALSE(line.render.tail);
-    EXPECT_FALSE(line.render.floatSamples);
-    EXPECT_TRUE(line.render.effectFile.empty());
-    EXPECT_EQ(line.render.muted, (std::array<bool, kTrackCount>{}));
-}
-
 TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatWasWrong) {
     const QString render = QStringLiteral("--render");
     const QString in = QStringLiteral("in.tbk");

@@ -9,13 +9,12 @@
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
-#include <set>
 
 #include "browser/path_rules.h"
 #include "browser/volumes.h"
@@ -72,83 +71,68 @@ bool eventually(Done done) {
 
 // Stands in for the disk: lists the folders of `tree` (any other cannot be
 // read) and holds each reading at a gate until the test lets that folder
-// through. It records every reading: on which thread it ran and whether it
-// was told to stop. Everything is let through when it goes, so that no
+// through. It notes of each folder when a reading started and returned and
+// whether it was told to stop; a list that read on the calling thread would
+// wait at the gate for the test, which waits for it: the bound turns that
+// into a failure. Everything is let through when it goes, so that no
 // worker is left waiting.
 class GatedDisk {
   public:
-    explicit GatedDisk(std::map<QString, QStringList> tree) { state_->tree = std::move(tree); }
-    ~GatedDisk() { letEverythingThrough(); }
-    GatedDisk(const GatedDisk&) = delete;
-    GatedDisk& operator=(const GatedDisk&) = delete;
+    explicit GatedDisk(const std::map<QString, QStringList>& tree) {
+        for (const auto& [folder, names] : tree) state_->folders[folder].names = names;
+    }
+    ~GatedDisk() {
+        change([](State& state) { state.everything = true; });
+    }
 
     DirectoryReader::ReadNames reader() const {
         return [state = state_](const QString& folder, std::stop_token stop) {
             std::unique_lock lock(state->mutex);
-            state->readings.push_back({folder, stop, QThread::currentThread(), false});
-            const std::size_t mine = state->readings.size() - 1;
+            Folder& read = state->folders[folder];
+            read.started = true;
+            read.stop = stop;
             state->changed.notify_all();
-            // A list that read on the calling thread would wait here for
-            // the test, which waits for it: the bound turns that into a failure.
-            state->changed.wait_for(lock, std::chrono::milliseconds(kFaultBoundMs), [&] {
-                return state->everything || state->open.contains(folder);
-            });
-            state->readings[mine].returned = true;
+            state->changed.wait_for(lock, std::chrono::milliseconds(kFaultBoundMs),
+                                    [&] { return state->everything || read.open; });
+            read.returned = true;
             state->changed.notify_all();
-            const auto found = state->tree.find(folder);
-            return found == state->tree.end() ? std::nullopt : std::optional(found->second);
+            return read.names;
         };
     }
     void letThrough(const QString& folder) {
-        const std::lock_guard lock(state_->mutex);
-        state_->open.insert(folder);
-        state_->changed.notify_all();
-    }
-    void letEverythingThrough() {
-        const std::lock_guard lock(state_->mutex);
-        state_->everything = true;
-        state_->changed.notify_all();
+        change([&](State& state) { state.folders[folder].open = true; });
     }
     // Waits, without running the event loop, until a reading of `folder`
     // has started, or returned.
-    bool waitUntilStarted(const QString& folder) { return waitFor(folder, false); }
-    bool waitUntilReturned(const QString& folder) { return waitFor(folder, true); }
+    bool waitUntilStarted(const QString& folder) { return waitFor(folder, &Folder::started); }
+    bool waitUntilReturned(const QString& folder) { return waitFor(folder, &Folder::returned); }
     bool lastReadingToldToStop(const QString& folder) const {
         const std::lock_guard lock(state_->mutex);
-        const std::vector<Reading>& readings = state_->readings;
-        const auto last = std::find_if(readings.rbegin(), readings.rend(),
-                                       [&](const Reading& r) { return r.folder == folder; });
-        return last != readings.rend() && last->stop.stop_requested();
-    }
-    bool anyReadOn(const QThread* thread) const {
-        const std::lock_guard lock(state_->mutex);
-        return std::ranges::find(state_->readings, thread, &Reading::thread) !=
-               state_->readings.end();
+        return state_->folders[folder].stop.stop_requested();
     }
 
   private:
-    struct Reading {
-        QString folder;
+    struct Folder {
+        std::optional<QStringList> names;
         std::stop_token stop;
-        const QThread* thread;
-        bool returned;
+        bool open = false, started = false, returned = false;
     };
     struct State {
-        mutable std::mutex mutex;
+        std::mutex mutex;
         std::condition_variable changed;
-        std::map<QString, QStringList> tree;
-        std::set<QString> open;
+        std::map<QString, Folder> folders;
         bool everything = false;
-        std::vector<Reading> readings;
     };
 
-    bool waitFor(const QString& folder, bool returned) {
+    void change(const std::function<void(State&)>& what) {
+        const std::lock_guard lock(state_->mutex);
+        what(*state_);
+        state_->changed.notify_all();
+    }
+    bool waitFor(const QString& folder, bool Folder::*happened) {
         std::unique_lock lock(state_->mutex);
-        return state_->changed.wait_for(lock, std::chrono::milliseconds(kFaultBoundMs), [&] {
-            return std::ranges::any_of(state_->readings, [&](const Reading& r) {
-                return r.folder == folder && (r.returned || !returned);
-            });
-        });
+        return state_->changed.wait_for(lock, std::chrono::milliseconds(kFaultBoundMs),
+                                        [&] { return state_->folders[folder].*happened; });
     }
 
     std::shared_ptr<State> state_ = std::make_shared<State>();
@@ -194,7 +178,6 @@ TEST_F(ListingTest, SetPathReturnsBeforeTheFolderIsReadAndTheListsFillOnceItIs) 
     fills(File1, "/old", "start.wav", "old.wav");
     EXPECT_EQ(listedNames(File1), QStringList({"old.wav"}));
     EXPECT_FALSE(File1.isReading() || Dir1.isReading());
-    EXPECT_FALSE(disk.anyReadOn(QThread::currentThread())) << "no reading on the UI thread";
 }
 
 TEST_F(ListingTest, AReadingOvertakenByANewerRequestIsNeverShown) {
@@ -279,6 +262,9 @@ struct WorkingDirectory {
     QString previous = QDir::currentPath();
 };
 
+const char* const kOddNames[] = {"b>.wav", "-dash.wav", " say \"hi\", it's .wav",
+                                 "ñandú ∑ 鼓 🥁.wav"};
+
 // The lists, started on a sample folder as on a program started there,
 // reading the real disk.
 class SampleBrowserTest : public ::testing::Test {
@@ -287,16 +273,24 @@ class SampleBrowserTest : public ::testing::Test {
         File1->setGeometry(260, 0, 100, 45);
         QObject::connect(Drive1, &DriveListBox::Change, [this] { browser.Drive1_Change(); });
         QObject::connect(File1, &FileListBox::Click, [this] { browser.File1_Click(); });
+        QObject::connect(&browser, &SampleBrowser::samplePicked,
+                         [this](const QString& path) { picked << path; });
         window.show();
     }
     void SetUp() override {
         ASSERT_TRUE(eventually([this] { return settled() && File1->Path() == root; }));
     }
+    // Beside the samples, files with names as the file system has them
+    // (markup, quotes, blanks, a leading dash, any script) in the folder
+    // "<b>kick<", made before the lists first read the folder.
     static QString makeTree(const QString& root) {
-        for (const char* name : {"sounds", "dir.wav"}) QDir(root).mkdir(name);
+        for (const char* name : {"sounds", "dir.wav", "<b>kick<"}) QDir(root).mkdir(name);
         for (const char* name : {"Kick.WAV", "snare.wav", "zap.Wav", ".hidden.wav", "a.txt",
                                  "b.wav.bak", "sounds/B.wav", "sounds/a.wav"})
             QFile(QDir(root).filePath(name)).open(QIODevice::WriteOnly);
+        for (const char* name : kOddNames)
+            QFile(QDir(root).filePath("<b>kick</" + QString::fromUtf8(name)))
+                .open(QIODevice::WriteOnly);
         return root;
     }
     QString at(const QString& name) const { return joinPath(root, name); }
@@ -313,19 +307,18 @@ class SampleBrowserTest : public ::testing::Test {
     DriveListBox* Drive1 = new DriveListBox(&window);
     DirListBox* Dir1 = new DirListBox(&window);
     FileListBox* File1 = new FileListBox(&window);
-    QLabel* Label7 = new QLabel(&window);
-    SampleBrowser browser{{*Drive1, *Dir1, *File1, *Label7}};
+    SampleBrowser browser{{*Drive1, *Dir1, *File1}};
+    QStringList picked;  // what the browser said was picked, in order
 };
 
 // The file list holds the folder's WAV files whatever their case, sorted
 // without regard to case, but no hidden file and no folder named like one.
-// A click puts the full path in Label7, and later browsing leaves it. Timer4
-// ticks after each change and sleeps in between.
+// A click says the full path once; browsing says nothing. Timer4 ticks after
+// each change and sleeps in between.
 TEST_F(SampleBrowserTest, AnOpenedFolderAndAChosenDriveReachFile1AndAPickStays) {
     EXPECT_EQ(listedNames(*File1), QStringList({"Kick.WAV", "snare.wav", "zap.Wav"}));
-    EXPECT_TRUE(Label7->text().isEmpty());
     userClicks(*File1, "snare.wav");
-    EXPECT_EQ(Label7->text(), at("snare.wav"));
+    EXPECT_EQ(picked, QStringList{at("snare.wav")});
 
     userOpens(*Dir1, at("sounds"));
     ASSERT_TRUE(eventually([this] { return File1->Path() == at("sounds"); }));
@@ -338,7 +331,7 @@ TEST_F(SampleBrowserTest, AnOpenedFolderAndAChosenDriveReachFile1AndAPickStays) 
     ASSERT_TRUE(eventually([this] { return File1->Path() == root; }));
     EXPECT_EQ(Dir1->Path(), root);
     EXPECT_FALSE(browser.Timer4().isActive()) << "nothing is polled";
-    EXPECT_EQ(Label7->text(), at("snare.wav"));
+    EXPECT_EQ(picked, QStringList{at("snare.wav")});
 }
 
 // It is tried again only after the user opens another folder or picks another drive.
@@ -387,28 +380,7 @@ class EffectSampleTest : public SampleBrowserTest {
     bool formSettled() {
         return trovik::settled(form.sampleBrowser(), *controls.Dir1, *controls.File1);
     }
-    void pick(const QString& folder, const QString& name) {
-        userOpens(*controls.Dir1, folder);
-        ASSERT_TRUE(eventually([&] { return formSettled() && controls.File1->Path() == folder; }));
-        userClicks(*controls.File1, name);
-    }
 
-    // Files with names as the file system has them, made before the lists
-    // first read the folder: markup, quotes, blanks, a leading dash, any
-    // script. The first is b>.wav in the folder "<b>kick<".
-    std::vector<std::pair<QString, QString>> makeOddNames() const {
-        QDir(root).mkdir("<b>kick<");
-        const std::vector<std::pair<QString, QString>> picks{
-            {at("<b>kick<"), "b>.wav"},
-            {root, "-dash.wav"},
-            {root, " say \"hi\", it's .wav"},
-            {root, QString::fromUtf8("ñandú ∑ 鼓 🥁.wav")}};
-        for (const auto& [folder, name] : picks)
-            QFile(joinPath(folder, name)).open(QIODevice::WriteOnly);
-        return picks;
-    }
-
-    const std::vector<std::pair<QString, QString>> oddNames = makeOddNames();
     SequencerLink link;
     BeatModel beat{link};
     Form1 form{beat};
@@ -416,19 +388,21 @@ class EffectSampleTest : public SampleBrowserTest {
 };
 
 // Names as the file system has them: markup, quotes, blanks, a leading dash,
-// any script. Label7 shows them as they are, not as markup, and the effect
-// track is handed the bytes that name the file.
+// any script. The model keeps the path, Label7 shows it as it is, not as
+// markup, and the effect track is handed the bytes that name the file.
 TEST_F(EffectSampleTest, AnyNameReachesTheEffectTrackAsTheBytesThatNameTheFile) {
-    for (const auto& [folder, name] : oddNames) {
-        pick(folder, name);
-        const QString path = joinPath(folder, name);
+    const QString folder = at("<b>kick<");
+    userOpens(*controls.Dir1, folder);
+    ASSERT_TRUE(eventually([&] { return formSettled() && controls.File1->Path() == folder; }));
+    for (const char* name : kOddNames) {
+        userClicks(*controls.File1, QString::fromUtf8(name));
+        const QString path = joinPath(folder, QString::fromUtf8(name));
         EXPECT_EQ(controls.Label7->text(), path);
         EXPECT_GE(controls.Label7->sizeHint().width(),
                   controls.Label7->fontMetrics().horizontalAdvance(path))
             << "every character shown, none taken for markup";
         EXPECT_EQ(beat.effectPath(), path);
-        const std::string played = beat.effectFileName();
-        EXPECT_EQ(played, QFile::encodeName(path).toStdString());
+        const std::string played = fileSystemName(path);
         EXPECT_EQ(::access(played.c_str(), R_OK), 0) << played;
     }
 }

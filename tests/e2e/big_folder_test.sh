@@ -71,36 +71,22 @@ clicks_ok=1
 kill -INT "$recorder"
 wait "$recorder" || true
 
-fail() {
-    echo "FAILED: $1" >&2
-    e2e_show_logs
-    exit 1
-}
+ok=1
+problem() { echo "FAILED: $1" >&2; ok=0; }
+verdict() { sed -n 's/^verdict: FAILED: //p' "$1"; }
 echo "== the window's answers to clicks (${seconds} s, the folder opened at ${open_at} s)"
 cat "$e2e_dir/clicks.txt"
-[ "$(file_list_colours after)" -gt 1 ] || fail "the big folder was never opened: the file list stays empty"
+[ "$(file_list_colours after)" -gt 1 ] || problem "the big folder was never opened: the file list stays empty"
+[ "$clicks_ok" = 1 ] || problem "the window did not answer every click within $limit_ms ms while the folder was read: $(verdict "$e2e_dir/clicks.txt")"
 
 echo "== the bass hits"
-grid_ok=1
 "$hit_grid" "$e2e_dir/out.wav" --reference "$reference" --interval 150 --from 0.3 \
-    --tolerance "$tolerance_ms" >"$e2e_dir/grid.txt" || grid_ok=0
+    --tolerance "$tolerance_ms" >"$e2e_dir/grid.txt" ||
+    problem "the bass lost its 150 ms grid while the folder was read: $(verdict "$e2e_dir/grid.txt")"
 cat "$e2e_dir/grid.txt"
 recorded=$(sox --i -D "$e2e_dir/out.wav")
+awk -v r="$recorded" -v s="$seconds" 'BEGIN { exit !(r >= s - 1) }' ||
+    problem "the recording kept only $recorded s of $seconds"
 [ -n "${TROVIK_E2E_KEEP:-}" ] && cp "$e2e_dir/out.wav" "$e2e_dir"/*.png "$TROVIK_E2E_KEEP/"
-
-problems=()
-if ! awk -v r="$recorded" -v s="$seconds" 'BEGIN { exit !(r >= s - 1) }'; then
-    problems+=("the recording kept only $recorded s of $seconds")
-fi
-verdict() { sed -n 's/^verdict: FAILED: //p' "$1"; }
-if [ "$grid_ok" = 0 ]; then
-    problems+=("the bass lost its 150 ms grid while the folder was read: $(verdict "$e2e_dir/grid.txt")")
-fi
-if [ "$clicks_ok" = 0 ]; then
-    problems+=("the window did not answer every click within $limit_ms ms while the folder was read: $(verdict "$e2e_dir/clicks.txt")")
-fi
-if [ ${#problems[@]} -gt 0 ]; then
-    for problem in "${problems[@]:1}"; do echo "FAILED: $problem" >&2; done
-    fail "${problems[0]}"
-fi
+[ "$ok" = 1 ] || { e2e_show_logs; exit 1; }
 echo "big folder: OK"

@@ -171,31 +171,5 @@ TEST_F(MixerTest, ASampleReplacedWhilePlayingPlaysToItsEndAndComesBackOnce) {
     EXPECT_EQ(ledger.outstanding(*newBass), 1) << "the track's sound is still lent";
 }
 
-// The watcher thread gives back what was released once per look, then
-// offers each track its sound. Between two looks the audio thread releases
-// the most when it takes what the look before offered and then what this
-// one offers, while its voice lets go of loans too. The release queue has
-// room for all of it: every loan comes back, each once.
-TEST_F(MixerTest, TheMostReleasesBetweenTwoLooksAllComeBack) {
-    play(Beat(1).everyStep(Track::Bass).everyStep(Track::Snare));  // a hit every 48 frames
-    std::vector<std::unique_ptr<Sample>> sounds;
-    std::vector<float> out(64 * Sample::kChannels);
-    for (int look = 0; look < 40; ++look) {
-        ledger.takeBackReleased();
-        const bool audioKeepsUp = look % 2 == 1;
-        if (audioKeepsUp) mixer.render(out.data(), 64, 0);
-        for (const Track track : kTracksInPlayOrder) {
-            sounds.push_back(rampSample(1000, 300));
-            ledger.offer(track, *sounds.back());
-        }
-        if (audioKeepsUp) mixer.render(out.data(), 64, 0);
-    }
-    play(Beat(1).stopped().newGrid(1));
-    renderLeft(mixer, 1000, 256);  // the voice plays to its end
-    ledger.takeBackReleased();
-    EXPECT_EQ(ledger.overReturned(), 0);
-    EXPECT_EQ(ledger.outstandingTotal(), kTrackCount) << "only the tracks' own sounds are out";
-}
-
 }  // namespace
 }  // namespace trovik

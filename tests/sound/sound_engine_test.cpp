@@ -7,10 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
-#include <vector>
 
-#include "sound/audio_device.h"
-#include "sound/wav_decoder.h"
 #include "tests/sound/beat_for_tests.h"
 #include "tests/sound/test_wavs.h"
 
@@ -32,50 +29,17 @@ bool stepsWalk(const SequencerLink& link, std::uint64_t ticks) {
     return false;
 }
 
-// Sets an environment variable for the life of the object.
-struct ScopedEnvironment {
-    ScopedEnvironment(const char* name, const char* value) : name(name) { setenv(name, value, 1); }
-    ~ScopedEnvironment() { unsetenv(name); }
-    const char* name;
-};
-
-// A user who asks SDL for its best resampler through the environment: SDL
-// would load libsamplerate with the audio subsystem and unload it when the
-// subsystem stops around a lost server, under a decoding that is still
-// converting on another thread. prepareProcess() keeps SDL's own
-// resampler, so a decoding outlives the subsystem. It can only fail where
-// SDL loads libsamplerate itself: where it has none, or links it at
-// start-up (Debian's SDL does), unloading it is a no-op.
-class SoundEngineTest : public ::testing::Test {
-  protected:
-    SoundEngineTest() { SoundEngine::prepareProcess(AudioThreadPriority::Normal); }
-
-    const ScopedEnvironment resampling{"SDL_AUDIO_RESAMPLING_MODE", "high"};
-    testing::TempFolder folder;
-    const std::string tone =
-        testing::writeToneWav(folder.path() / "tone.wav", SF_FORMAT_PCM_16, 2, 44100, 440.0, 3.0);
-};
-
-TEST_F(SoundEngineTest, ADecodingOutlivesTheAudioSubsystem) {
-    AudioSystem system;
-    ASSERT_TRUE(system.start()) << system.error();
-    const auto decoding = WavDecoding::open(tone, 48000);
-    ASSERT_NE(decoding, nullptr);
-    std::vector<float> out(4096 * Sample::kChannels);
-    EXPECT_EQ(decoding->read(out.data(), 4096), 4096);
-    system.stop();
-    std::int64_t total = 4096;
-    while (const int got = decoding->read(out.data(), 4096)) total += got;
-    EXPECT_EQ(total, decoding->expectedFrames());
-}
-
 // With SDL's dummy driver (the tests run with SDL_AUDIODRIVER=dummy) a real
 // audio thread walks the steps, plays the shipped drums and an effect set
 // while it runs, and the engine is torn down while it sounds and still
 // converts the effect, with no close by hand: under the sanitizers a sample
 // freed before the audio thread stopped shows here. Built twice, so SDL's
 // audio subsystem must be given back as it was taken.
-TEST_F(SoundEngineTest, WalksTheBeatOnItsAudioThreadAndShutsDownCleanly) {
+TEST(SoundEngineTest, WalksTheBeatOnItsAudioThreadAndShutsDownCleanly) {
+    SoundEngine::prepareProcess(AudioThreadPriority::Normal);
+    testing::TempFolder folder;
+    const std::string tone =
+        testing::writeToneWav(folder.path() / "tone.wav", SF_FORMAT_PCM_16, 2, 44100, 440.0, 3.0);
     for (int run = 0; run < 2; ++run) {
         SequencerLink link;
         link.snapshots.write(Beat(10).everyStep(Track::Bass).on(Track::Snare, 3).snapshot());

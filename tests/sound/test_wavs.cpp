@@ -13,14 +13,37 @@
 
 namespace trovik::testing {
 
-std::string writeToneWav(const std::filesystem::path& path, int subtype, int channels, int rate,
-                         double frequency, double seconds) {
+const std::vector<WavKind> kWavKinds{
+    {"u8_mono_22050.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, 22050},
+    {"pcm16_mono_44100.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100},
+    {"pcm16_stereo_48000.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 48000},
+    {"pcm24_stereo_96000.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 96000},
+    {"pcm32_mono_8000.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 1, 8000},
+    {"float_stereo_44100.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100},
+    {"double_mono_32000.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1, 32000},
+    {"pcm16_4ch_44100.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 4, 44100},
+    {"wavex_pcm16_stereo.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 2, 44100},
+    {"rf64_pcm16_mono.wav", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 1, 48000}};
+
+namespace {
+
+SNDFILE* openForWriting(const std::filesystem::path& path, int format, int channels, int rate) {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
-    info.format = (subtype & SF_FORMAT_TYPEMASK) != 0 ? subtype : SF_FORMAT_WAV | subtype;
+    info.format = format;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr) throw std::runtime_error("cannot write " + path.string());
+    return file;
+}
+
+}  // namespace
+
+std::string writeToneWav(const std::filesystem::path& path, int subtype, int channels, int rate,
+                         double frequency, double seconds) {
+    SNDFILE* file = openForWriting(
+        path, (subtype & SF_FORMAT_TYPEMASK) != 0 ? subtype : SF_FORMAT_WAV | subtype, channels,
+        rate);
     const int frames = static_cast<int>(std::lround(seconds * rate));
     std::vector<double> data(static_cast<std::size_t>(frames) * channels);
     for (int i = 0; i < frames; ++i) {
@@ -33,12 +56,7 @@ std::string writeToneWav(const std::filesystem::path& path, int subtype, int cha
 }
 
 void writeConstantWav(const std::filesystem::path& path, double value, int frames, int rate) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) throw std::runtime_error("cannot write " + path.string());
+    SNDFILE* file = openForWriting(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, rate);
     const std::vector<short> data(static_cast<std::size_t>(frames),
                                   static_cast<short>(std::lround(value * 32768.0)));
     const sf_count_t written = sf_writef_short(file, data.data(), frames);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace trovik::testing {
 
@@ -27,6 +28,15 @@ void writeLongToneWav(const std::filesystem::path& path, std::uint32_t dataBytes
 
 // Counts upward zero crossings of one channel of interleaved stereo frames.
 int risingZeroCrossings(const float* interleaved, int frames, int channel);
+
+// The kinds of WAV the program plays, each under a file name of its own:
+// every sample format, more than two channels, the extensible header and
+// RF64. `format` is a libsndfile format, container and sample format.
+struct WavKind {
+    const char* name;
+    int format, channels, rate;
+};
+extern const std::vector<WavKind> kWavKinds;
 
 class TempFolder {
   public:

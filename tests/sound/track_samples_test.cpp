@@ -87,23 +87,6 @@ bool any(const std::vector<float>& left, float value) {
     return std::any_of(left.begin(), left.end(), [&](float v) { return v == value; });
 }
 
-TEST_F(TrackSamplesTest, AFileRewrittenInPlaceSoundsNewFromTheNextStep) {
-    TrackSamples samples(slots, link, drumKit, kRate);
-    play(Beat(kInterval).everyStep(Track::Bass));
-    samples.lookNow();
-    const std::int64_t t1 = tickFrame(1, kInterval, kRate), t2 = tickFrame(2, kInterval, kRate);
-    std::vector<float> out = renderLeft(mixer, static_cast<int>(t1) + 100, 64);
-
-    writeConstantWav(bassFile, kNewBass, kDrumFrames, kRate);  // same size, same inode
-    samples.lookNow();
-    const std::vector<float> rest = renderLeft(mixer, static_cast<int>(t2 + 100 - t1 - 100), 64);
-    out.insert(out.end(), rest.begin(), rest.end());
-    EXPECT_EQ(out[t1], kOldBass);
-    EXPECT_EQ(out[t2 - 1], kOldBass) << "the step under way plays on as it began";
-    EXPECT_EQ(out[t2], kNewBass);
-    EXPECT_EQ(out[t2 + 99], kNewBass);
-}
-
 // An effect path that names nothing playable (which one, the sample cache
 // test tells) has nothing to play: its hit cuts the bass and leaves
 // silence. A file that played before does not linger once the path no
