@@ -76,26 +76,23 @@ class BeatRenderTest : public ::testing::Test {
     }
 };
 
+// In 16 bits each sample is rounded to the nearest step, not floored; the
+// drums come out of the resampler a little over full scale here and there.
 TEST_F(BeatRenderTest, WorkedExamplePutsEveryHitOnItsFrameForExactlySixtyFourSteps) {
-    const testing::Wav wav = render(request(4));
-    EXPECT_EQ(wav.rate, kRate);
-    EXPECT_EQ(wav.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    ASSERT_EQ(wav.frames(), 64 * kStep);
-    EXPECT_EQ(wav.interleaved, placeHits(workedExampleHits(-1, 3), wav.frames()));
-}
-
-// Each sample rounded to the nearest step, not floored; the drums come out
-// of the resampler a little over full scale here and there.
-TEST_F(BeatRenderTest, SixteenBitOutputIsTheSoundRoundedToTheNearestStep) {
-    RenderRequest asked = request(4);
-    asked.floatSamples = false;
-    const testing::Wav wav = render(asked);
-    EXPECT_EQ(wav.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    ASSERT_EQ(wav.frames(), 64 * kStep);
-    std::vector<float> expected = placeHits(workedExampleHits(-1, 3), wav.frames());
-    for (float& sample : expected)
-        sample = std::clamp(std::nearbyint(sample * 32768), -32768.0f, 32767.0f) / 32768;
-    EXPECT_EQ(wav.interleaved, expected);
+    for (const bool floatSamples : {true, false}) {
+        RenderRequest asked = request(4);
+        asked.floatSamples = floatSamples;
+        const testing::Wav wav = render(asked);
+        EXPECT_EQ(wav.rate, kRate);
+        EXPECT_EQ(wav.format, SF_FORMAT_WAV | (floatSamples ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16));
+        ASSERT_EQ(wav.frames(), 64 * kStep);
+        std::vector<float> expected = placeHits(workedExampleHits(-1, 3), wav.frames());
+        for (float& sample : expected) {
+            if (!floatSamples)
+                sample = std::clamp(std::nearbyint(sample * 32768), -32768.0f, 32767.0f) / 32768;
+        }
+        EXPECT_EQ(wav.interleaved, expected) << (floatSamples ? "float" : "16-bit");
+    }
 }
 
 // The file loops without a seam: one loop four times over is four loops.
@@ -204,23 +201,6 @@ TEST_F(BeatRenderTest, AnEffectTooLongToHoldIsStreamedExactly) {
     EXPECT_LT(usage.ru_maxrss, 100 << 10) << "kB at the most";
 }
 
-// A link is written through: the file it leads to is replaced, in its own
-// folder, and the link stays a link.
-TEST_F(BeatRenderTest, WritesThroughALinkToTheFileItLeadsTo) {
-    const std::vector<float> plain = render(request(1)).interleaved;
-    std::filesystem::create_directory(folder.path() / "sub");
-    testing::writeFile(folder.path() / "sub/t.wav", "old");
-    const std::filesystem::path link = folder.path() / "link.wav";
-    std::filesystem::create_symlink("sub/t.wav", link);
-    RenderRequest asked = request(1);
-    asked.outputFile = link.string();
-    render(asked);
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(readWav(folder.path() / "sub/t.wav").interleaved, plain);
-    EXPECT_EQ(testing::namesIn(folder.path()),
-              (std::vector<std::string>{"beat.tbk", "link.wav", "out.wav", "sub", "sub/t.wav"}));
-}
-
 // A file of N loops played over and over has no seam: at any rate, interval
 // and loop count, what rings in at its start is its last hit (the bass on
 // step 16) playing on from where the file ends. Only the first block of
@@ -256,17 +236,27 @@ TEST(LoopedBeatSeam, TheStartContinuesTheLastHitFromWhereTheFileEnds) {
     }
 }
 
-// The file stands under the user's umask like any new file, and no
-// temporary file stays beside it.
-TEST_F(BeatRenderTest, ReplacesAnOldFileAndLeavesOnlyItBehind) {
-    testing::writeFile(output, "old");
+// A link is written through: the file it leads to is replaced, in its own
+// folder, under the user's umask like any new file, the link stays a link,
+// and no temporary file stays beside either.
+TEST_F(BeatRenderTest, WritesThroughALinkToTheFileItLeadsToUnderTheUmask) {
+    const std::vector<float> plain = render(request(1)).interleaved;
+    std::filesystem::create_directory(folder.path() / "sub");
+    testing::writeFile(folder.path() / "sub/t.wav", "old");
+    const std::filesystem::path link = folder.path() / "link.wav";
+    std::filesystem::create_symlink("sub/t.wav", link);
+    RenderRequest asked = request(1);
+    asked.outputFile = link.string();
     const mode_t before = ::umask(027);
-    render(request(1));
+    render(asked);
     ::umask(before);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readWav(folder.path() / "sub/t.wav").interleaved, plain);
     struct stat facts {};
-    ASSERT_EQ(::stat(output.c_str(), &facts), 0);
+    ASSERT_EQ(::stat(link.c_str(), &facts), 0);
     EXPECT_EQ(facts.st_mode & 0777, 0640u);
-    EXPECT_EQ(testing::namesIn(folder.path()), (std::vector<std::string>{"beat.tbk", "out.wav"}));
+    EXPECT_EQ(testing::namesIn(folder.path()),
+              (std::vector<std::string>{"beat.tbk", "link.wav", "out.wav", "sub", "sub/t.wav"}));
 }
 
 }  // namespace
