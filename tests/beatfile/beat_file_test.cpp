@@ -29,7 +29,7 @@
 #include "beatfile/beat_file_storage.h"
 #include "beatfile/windows1252.h"
 #include "sequencer/beat_model.h"
-#include "sequencer/step_sequencer.h"
+#include "tests/sequencer/step_recorder.h"
 #include "ui/form_controls.h"
 
 namespace trovik {
@@ -240,12 +240,9 @@ class BeatFileCommandsTest : public NotPlainFiles {
     // Walks the step clock from step 1 until it stands at `step`.
     void moveTo(int step) {
         beat.rewind();
-        steps.walk(1, sounds, 1);  // takes the rewind
+        steps.walk(1);  // takes the rewind
         if (beat.interval() == 0) beat.setInterval(150);
-        for (int walks = 0; beat.position() != step; ++walks) {
-            ASSERT_LE(walks, kSteps) << "the step clock never stood at step " << step;
-            steps.walk(beat.interval(), sounds, 1);
-        }
+        steps.walkUntilPosition(step, beat.interval());
     }
     // A beat unlike the worked example, at step 9.
     void showAnotherBeat() {
@@ -263,14 +260,11 @@ class BeatFileCommandsTest : public NotPlainFiles {
         return all.join(" | ").toStdString();
     }
 
-    struct NoSounds : StepSounds {
-        void PlaySample(Track, int) override {}
-    } sounds;
     QWidget window;
     const FormControls c = createFormControls(window);
     SequencerLink link;
     BeatModel beat{link};
-    StepSequencer steps{link, kRate};
+    StepRecorder steps{link, kRate};
     ScriptedDialogs dialogs;
     BeatFileCommands commands{{*c.Text[1], *c.Text[2], *c.Text[3], *c.Text[4], beat}, dialogs};
 };

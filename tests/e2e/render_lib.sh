@@ -1,38 +1,20 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Sourced by the render end-to-end tests: the worked example beat and a
-# look inside WAV files, with nothing but the shell and coreutils.
+# Sourced by the render end-to-end tests with their arguments, the trovik
+# executable first and the sample folder last: sets program and samples and
+# the shell's strict mode, and gives fail and the worked example beat.
+set -euo pipefail
+program=$1
+samples=${!#}
+
+# Ends the test, saying why, with the sound session's logs when there is one.
+fail() {
+    echo "FAIL: $1" >&2
+    if declare -F e2e_show_logs >/dev/null; then e2e_show_logs; fi
+    exit 1
+}
 
 # The worked example beat file: interval 150, bass steps 1, 5, 9 and 13,
 # snare steps 13 and 5 (the snare row's cells run from step 16 down).
 render_write_worked_example() {
     printf '"Beat name here","Author","Info",150\r\n"O","","","","O","","",""\r\n"O","","","","O","","","","",""\r\n"","O","","","","","","","","O"\r\n"","","","","","","","","",""\r\n"","","","","","","","","",""\r\n' >"$1"
-}
-
-# Prints the offset and the size of the data chunk of WAV file $1.
-render_data_chunk() {
-    local file=$1 at=12 id size total
-    total=$(stat -c %s "$file")
-    while [ $((at + 8)) -le "$total" ]; do
-        id=$(dd if="$file" bs=1 skip="$at" count=4 status=none)
-        size=$(od -A n -t u4 -j $((at + 4)) -N 4 "$file" | tr -d ' ')
-        if [ "$id" = data ]; then
-            echo "$((at + 8)) $size"
-            return 0
-        fi
-        at=$((at + 8 + size + size % 2))
-    done
-    return 1
-}
-
-# Writes the sound bytes of WAV file $1 to standard output.
-render_data_bytes() {
-    local chunk
-    chunk=$(render_data_chunk "$1") || return 1
-    set -- "$1" $chunk
-    tail -c +$(($2 + 1)) "$1" | head -c "$3"
-}
-
-# The hit frames that `onsets --frames` finds in $2 with reference $3 ($1 is the tool).
-render_hit_frames() {
-    "$1" "$2" --reference "$3" --frames | sed -n 's/^hit frames: *//p'
 }

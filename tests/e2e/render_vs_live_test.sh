@@ -19,25 +19,18 @@
 # recording is taken again, up to three times, when none was.
 #
 # usage: render_vs_live_test.sh <trovik-executable> <onsets-tool> <sample-folder>
-set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-program=$1
-onsets=$2
-samples=$3
-source "$here/../../scripts/session.sh"
 source "$here/render_lib.sh"
+source "$here/../../scripts/session.sh"
+onsets=$2
 loop=$((16 * 7200))
-fail() {
-    echo "FAIL: $1" >&2
-    e2e_show_logs
-    exit 1
-}
 
 # The hits of WAV file $1 as "frame:name" lines, in the order they fall.
 hits_of() {
     local name frame
     for name in bass snare; do
-        for frame in $(render_hit_frames "$onsets" "$1" "$samples/$name.wav"); do
+        for frame in $("$onsets" "$1" --reference "$samples/$name.wav" --frames |
+            sed -n 's/^hit frames: *//p'); do
             echo "$frame:$name"
         done
     done | sort -n

@@ -46,6 +46,15 @@ class BeatRenderTest : public ::testing::Test {
         asked.dataFolder = TROVIK_SAMPLE_DIR;
         return asked;
     }
+    // A mono WAV file of 32-bit float samples in the scratch folder; its path.
+    std::string writeMonoFloatWav(const char* name, int rate, const std::vector<float>& samples) {
+        const std::filesystem::path path = folder.path() / name;
+        SF_INFO info{0, rate, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0, 0};
+        SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+        sf_writef_float(file, samples.data(), std::ssize(samples));
+        sf_close(file);
+        return path.string();
+    }
     testing::Wav render(const RenderRequest& asked) {
         std::ostringstream errors;
         EXPECT_EQ(renderBeat(asked, errors, nullptr), 0);
@@ -67,26 +76,23 @@ class BeatRenderTest : public ::testing::Test {
     }
 };
 
+// In 16 bits each sample is rounded to the nearest step, not floored; the
+// drums come out of the resampler a little over full scale here and there.
 TEST_F(BeatRenderTest, WorkedExamplePutsEveryHitOnItsFrameForExactlySixtyFourSteps) {
-    const testing::Wav wav = render(request(4));
-    EXPECT_EQ(wav.rate, kRate);
-    EXPECT_EQ(wav.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    ASSERT_EQ(wav.frames(), 64 * kStep);
-    EXPECT_EQ(wav.interleaved, placeHits(workedExampleHits(-1, 3), wav.frames()));
-}
-
-// Each sample rounded to the nearest step, not floored; the drums come out
-// of the resampler a little over full scale here and there.
-TEST_F(BeatRenderTest, SixteenBitOutputIsTheSoundRoundedToTheNearestStep) {
-    RenderRequest asked = request(4);
-    asked.floatSamples = false;
-    const testing::Wav wav = render(asked);
-    EXPECT_EQ(wav.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    ASSERT_EQ(wav.frames(), 64 * kStep);
-    std::vector<float> expected = placeHits(workedExampleHits(-1, 3), wav.frames());
-    for (float& sample : expected)
-        sample = std::clamp(std::nearbyint(sample * 32768), -32768.0f, 32767.0f) / 32768;
-    EXPECT_EQ(wav.interleaved, expected);
+    for (const bool floatSamples : {true, false}) {
+        RenderRequest asked = request(4);
+        asked.floatSamples = floatSamples;
+        const testing::Wav wav = render(asked);
+        EXPECT_EQ(wav.rate, kRate);
+        EXPECT_EQ(wav.format, SF_FORMAT_WAV | (floatSamples ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16));
+        ASSERT_EQ(wav.frames(), 64 * kStep);
+        std::vector<float> expected = placeHits(workedExampleHits(-1, 3), wav.frames());
+        for (float& sample : expected) {
+            if (!floatSamples)
+                sample = std::clamp(std::nearbyint(sample * 32768), -32768.0f, 32767.0f) / 32768;
+        }
+        EXPECT_EQ(wav.interleaved, expected) << (floatSamples ? "float" : "16-bit");
+    }
 }
 
 // The file loops without a seam: one loop four times over is four loops.
@@ -108,20 +114,14 @@ TEST_F(BeatRenderTest, OneLoopRepeatedIsFourLoopsAndItsTailAddsNothing) {
 }
 
 // The bass on step 16 only: it rings on over step 1, so the file starts
-// inside it, and --tail lets the last one ring out to its end.
+// inside it (the seam test tries that at many rates), and --tail lets the
+// last one ring out to its end.
 TEST_F(BeatRenderTest, ASoundRingingOverTheBarLineStartsTheFileAndEndsTheTail) {
-    const QByteArray lastStepOnly = testing::beatFileBytes(150, {18});
     ASSERT_GT(bass->frameCount(), kStep);
     std::vector<Hit> hits;
     for (int pass = -1; pass < 2; ++pass)
         hits.push_back({(pass * 16 + 15) * std::int64_t{kStep}, bass.get()});
-
-    const testing::Wav looped = render(request(2, lastStepOnly));
-    ASSERT_EQ(looped.frames(), 32 * kStep);
-    EXPECT_NE(looped.interleaved[0], 0.0f);
-    EXPECT_EQ(looped.interleaved, placeHits(hits, looped.frames()));
-
-    RenderRequest asked = request(2, lastStepOnly);
+    RenderRequest asked = request(2, testing::beatFileBytes(150, {18}));
     asked.tail = true;
     const testing::Wav tailed = render(asked);
     ASSERT_EQ(tailed.frames(), 31 * kStep + bass->frameCount());
@@ -169,18 +169,8 @@ TEST_F(BeatRenderTest, StepsOfFractionalFramesFallOnTheGridsRoundedFrames) {
 // An effect louder than full scale: clipped in 16 bits, never wrapped
 // round; kept as it is in float.
 TEST_F(BeatRenderTest, OversClipInSixteenBitsAndStayInFloat) {
-    const std::filesystem::path loud = folder.path() / "loud.wav";
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(loud.c_str(), SFM_WRITE, &info);
-    const std::vector<float> overs{1.5f, -1.5f, 1.5f, -1.5f};
-    sf_writef_float(file, overs.data(), static_cast<sf_count_t>(overs.size()));
-    sf_close(file);
-
     RenderRequest asked = request(1, testing::beatFileBytes(150, {35}));  // effect step 1
-    asked.effectFile = loud.string();
+    asked.effectFile = writeMonoFloatWav("loud.wav", kRate, {1.5f, -1.5f, 1.5f, -1.5f});
     EXPECT_EQ(render(asked).interleaved[2], -1.5f);
 
     asked.floatSamples = false;
@@ -193,24 +183,15 @@ TEST_F(BeatRenderTest, OversClipInSixteenBitsAndStayInFloat) {
 // decoded whole it would fill 1.1 GB. Streamed, through the ring and back to the head on the next
 // hit, it renders as its straight decoding in bounded memory.
 TEST_F(BeatRenderTest, AnEffectTooLongToHoldIsStreamedExactly) {
-    const std::filesystem::path effect = folder.path() / "1 Hz.wav";
-    SF_INFO info{};
-    info.samplerate = 1;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(effect.c_str(), SFM_WRITE, &info);
     std::vector<float> ramp(3000);
     for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<float>(i % 7) / 8;
-    sf_writef_float(file, ramp.data(), static_cast<sf_count_t>(ramp.size()));
-    sf_close(file);
-
     RenderRequest asked = request(2, testing::beatFileBytes(999, {35}));  // effect step 1
-    asked.effectFile = effect.string();
+    asked.effectFile = writeMonoFloatWav("1 Hz.wav", 1, ramp);
     const testing::Wav wav = render(asked);
     constexpr int kLoopFrames = 16 * 999 * 48;
     ASSERT_EQ(wav.frames(), 2 * kLoopFrames);
     std::vector<float> expected(std::size_t{kLoopFrames} * 2);
-    ASSERT_EQ(WavDecoding::open(effect.string(), kRate)->read(expected.data(), kLoopFrames),
+    ASSERT_EQ(WavDecoding::open(asked.effectFile, kRate)->read(expected.data(), kLoopFrames),
               kLoopFrames);
     EXPECT_GT(*std::max_element(expected.begin(), expected.end()), 0.5f) << "the ramp sounds";
     expected.insert(expected.end(), expected.begin(), expected.end());
@@ -218,23 +199,6 @@ TEST_F(BeatRenderTest, AnEffectTooLongToHoldIsStreamedExactly) {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     EXPECT_LT(usage.ru_maxrss, 100 << 10) << "kB at the most";
-}
-
-// A link is written through: the file it leads to is replaced, in its own
-// folder, and the link stays a link.
-TEST_F(BeatRenderTest, WritesThroughALinkToTheFileItLeadsTo) {
-    const std::vector<float> plain = render(request(1)).interleaved;
-    std::filesystem::create_directory(folder.path() / "sub");
-    testing::writeFile(folder.path() / "sub/t.wav", "old");
-    const std::filesystem::path link = folder.path() / "link.wav";
-    std::filesystem::create_symlink("sub/t.wav", link);
-    RenderRequest asked = request(1);
-    asked.outputFile = link.string();
-    render(asked);
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(readWav(folder.path() / "sub/t.wav").interleaved, plain);
-    EXPECT_EQ(testing::namesIn(folder.path()),
-              (std::vector<std::string>{"beat.tbk", "link.wav", "out.wav", "sub", "sub/t.wav"}));
 }
 
 // A file of N loops played over and over has no seam: at any rate, interval
@@ -272,17 +236,27 @@ TEST(LoopedBeatSeam, TheStartContinuesTheLastHitFromWhereTheFileEnds) {
     }
 }
 
-// The file stands under the user's umask like any new file, and no
-// temporary file stays beside it.
-TEST_F(BeatRenderTest, ReplacesAnOldFileAndLeavesOnlyItBehind) {
-    testing::writeFile(output, "old");
+// A link is written through: the file it leads to is replaced, in its own
+// folder, under the user's umask like any new file, the link stays a link,
+// and no temporary file stays beside either.
+TEST_F(BeatRenderTest, WritesThroughALinkToTheFileItLeadsToUnderTheUmask) {
+    const std::vector<float> plain = render(request(1)).interleaved;
+    std::filesystem::create_directory(folder.path() / "sub");
+    testing::writeFile(folder.path() / "sub/t.wav", "old");
+    const std::filesystem::path link = folder.path() / "link.wav";
+    std::filesystem::create_symlink("sub/t.wav", link);
+    RenderRequest asked = request(1);
+    asked.outputFile = link.string();
     const mode_t before = ::umask(027);
-    render(request(1));
+    render(asked);
     ::umask(before);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readWav(folder.path() / "sub/t.wav").interleaved, plain);
     struct stat facts {};
-    ASSERT_EQ(::stat(output.c_str(), &facts), 0);
+    ASSERT_EQ(::stat(link.c_str(), &facts), 0);
     EXPECT_EQ(facts.st_mode & 0777, 0640u);
-    EXPECT_EQ(testing::namesIn(folder.path()), (std::vector<std::string>{"beat.tbk", "out.wav"}));
+    EXPECT_EQ(testing::namesIn(folder.path()),
+              (std::vector<std::string>{"beat.tbk", "link.wav", "out.wav", "sub", "sub/t.wav"}));
 }
 
 }  // namespace

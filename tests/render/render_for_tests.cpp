@@ -11,13 +11,9 @@ namespace trovik::testing {
 
 QByteArray beatFileBytes(int interval, const std::vector<int>& cellsOn) {
     QByteArray bytes = "\"Beat name here\",\"Author\",\"Info\"," + QByteArray::number(interval);
-    const int lineStarts[] = {3, 11, 21, 31, 41};
     for (int command = 3; command <= 50; ++command) {
-        const bool startsLine = std::find(std::begin(lineStarts), std::end(lineStarts), command) !=
-                                std::end(lineStarts);
-        bytes += startsLine ? "\r\n" : ",";
-        const bool on = std::find(cellsOn.begin(), cellsOn.end(), command) != cellsOn.end();
-        bytes += on ? "\"O\"" : "\"\"";
+        bytes += command == 3 || command % 10 == 1 ? "\r\n" : ",";  // lines start at 3, 11, 21, ...
+        bytes += std::ranges::count(cellsOn, command) ? "\"O\"" : "\"\"";
     }
     return bytes + "\r\n";
 }
