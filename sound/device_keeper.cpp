@@ -10,13 +10,6 @@ std::int64_t nanosecondsOf(std::chrono::steady_clock::time_point time) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
 }
 
-// In two parts: nanoseconds times the rate overflows after some 53 hours
-// without a device.
-std::int64_t framesIn(std::int64_t nanoseconds, int rate) {
-    constexpr std::int64_t kSecond = 1'000'000'000;
-    return nanoseconds / kSecond * rate + nanoseconds % kSecond * rate / kSecond;
-}
-
 }  // namespace
 
 DeviceKeeper::DeviceKeeper(OutputDevice& device, Mixer& mixer, int blockFrames)
@@ -35,11 +28,10 @@ void DeviceKeeper::start() {
     worker_.start([this] { run(); });
 }
 
-void DeviceKeeper::check() {
-    const auto now = std::chrono::steady_clock::now();
+void DeviceKeeper::check(std::chrono::steady_clock::time_point now) {
     if (device_.isOpen()) {
         if (!device_.lost()) {
-            if (device_.ranDry()) growBuffer();
+            if (device_.ranDry()) growBuffer(now);
             return;
         }
         device_.close();
@@ -47,38 +39,52 @@ void DeviceKeeper::check() {
         startSilence(now);
     }
     renderSilently(now);
-    if (device_.open()) sounding_.store(true, std::memory_order_release);
+    if (openDevice()) sounding_.store(true, std::memory_order_release);
+}
+
+// Its stream joins the grid to the steady clock.
+bool DeviceKeeper::openDevice() {
+    mixer_.streamStarts();
+    return device_.open();
 }
 
 // A device that ran dry is opened again with twice the buffer, up to the
 // largest it may have: a little more latency, and the beat keeps its time.
-void DeviceKeeper::growBuffer() {
+void DeviceKeeper::growBuffer(std::chrono::steady_clock::time_point now) {
     const int before = device_.bufferFrames();
     if (!device_.growBuffer()) return;
     std::fprintf(stderr,
                  "trovik: the sound ran dry; the output buffer grows from %d to %d frames\n",
                  before, device_.bufferFrames());
     device_.close();
-    if (!device_.open()) {
+    if (!openDevice()) {
         sounding_.store(false, std::memory_order_release);
-        startSilence(std::chrono::steady_clock::now());
+        startSilence(now);
     }
 }
 
 void DeviceKeeper::startSilence(std::chrono::steady_clock::time_point now) {
     silentSince_ = now;
     silentFrames_ = 0;
+    mixer_.streamStarts();
 }
 
 void DeviceKeeper::renderSilently(std::chrono::steady_clock::time_point now) {
     if (device_.isOpen()) return;
     const std::int64_t due =
         framesIn(nanosecondsOf(now) - nanosecondsOf(silentSince_), mixer_.sampleRate());
-    // After a long suspension the time gone by is skipped, not made up.
+    // After a long suspension the time gone by is skipped, not made up: the
+    // grid joins the clock again.
     const std::int64_t behind = due - silentFrames_;
-    if (behind > mixer_.sampleRate()) silentFrames_ = due - blockFrames_;
+    if (behind > mixer_.sampleRate()) {
+        silentFrames_ = due - blockFrames_;
+        mixer_.streamStarts();
+    }
+    // Each block at the time it fell due, so that the grid keeps the clock's pace.
     while (silentFrames_ + blockFrames_ <= due) {
-        mixer_.render(scratch_.data(), blockFrames_, nanosecondsOf(now));
+        mixer_.render(
+            scratch_.data(), blockFrames_,
+            nanosecondsOf(silentSince_) + nanosecondsIn(silentFrames_, mixer_.sampleRate()));
         silentFrames_ += blockFrames_;
     }
 }
@@ -97,7 +103,7 @@ void DeviceKeeper::run() {
         lock.unlock();
         const auto now = std::chrono::steady_clock::now();
         if (now >= nextCheck) {
-            check();
+            check(now);
             nextCheck = now + kRetryPeriod;
         } else {
             renderSilently(now);

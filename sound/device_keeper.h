@@ -20,7 +20,9 @@ namespace trovik {
 //
 // While the device is closed, this thread stands in for the audio thread:
 // it renders the mixer into nothing at the pace of the steady clock, so the
-// steps go on and the window keeps counting them.
+// steps go on and the window keeps counting them. Every stream it opens,
+// and every silent walk, starts with Mixer::streamStarts(): the grid keeps
+// its place on the steady clock across them.
 class DeviceKeeper {
   public:
     static constexpr std::chrono::milliseconds kRetryPeriod{500};
@@ -36,7 +38,7 @@ class DeviceKeeper {
     // One look: keeps an open device that plays, closes a lost one, and
     // tries to open a closed one. Only from the thread that owns the device:
     // before start(), or this class's own thread.
-    void check();
+    void check(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
 
     // Renders silently what the steady clock says is due since the device
     // closed; nothing while it is open. Same thread rule as check().
@@ -48,7 +50,8 @@ class DeviceKeeper {
   private:
     void run();
     void startSilence(std::chrono::steady_clock::time_point now);
-    void growBuffer();
+    bool openDevice();
+    void growBuffer(std::chrono::steady_clock::time_point now);
 
     OutputDevice& device_;
     Mixer& mixer_;

@@ -7,15 +7,37 @@
 namespace trovik {
 
 Mixer::Mixer(SequencerLink& link, TrackSlots& slots, int sampleRate)
-    : steps_(link, sampleRate), slots_(slots) {}
+    : steps_(link, sampleRate), slots_(slots), stream_(sampleRate) {}
 
 void Mixer::render(float* out, int frames, std::int64_t nowNanoseconds) {
+    keepGridOnClock(frames, nowNanoseconds);
     takeOffers();
     out_ = out;
     done_ = 0;
     steps_.walk(frames, *this, nowNanoseconds);
     renderVoiceUntil(frames);
     out_ = nullptr;
+    framesRendered_ += frames;
+}
+
+void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
+    const std::int64_t gridFrame = steps_.framesWalked();
+    if (streamStarting_) {
+        streamStarting_ = false;
+        followsClock_ = true;
+        stream_.restart();
+        if (rendered_) {
+            const std::int64_t due =
+                lastBlockFrame_ + framesIn(nowNanoseconds - lastBlockAt_, sampleRate());
+            steps_.skip(due - gridFrame);
+        }
+    }
+    if (followsClock_) {
+        steps_.skip(framesIn(stream_.callback(nowNanoseconds, frames), sampleRate()));
+    }
+    rendered_ = true;
+    lastBlockFrame_ = steps_.framesWalked();
+    lastBlockAt_ = nowNanoseconds;
 }
 
 std::int64_t Mixer::voiceFramesLeft() const {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "sequencer/step_sequencer.h"
+#include "sound/dry_stream_detector.h"
 #include "sound/sample.h"
 #include "sound/track_slots.h"
 
@@ -14,6 +15,11 @@ namespace trovik {
 // on one voice, each starting on its exact frame and cutting the sound that
 // was playing. Each track plays the sample its slot last handed over.
 //
+// On a live stream the grid keeps its place on the steady clock (see
+// streamStarts()): within one unbroken stream every step falls on its exact
+// frame; across a break of the stream the grid's frames jump ahead by the
+// break, as the steady clock measures it.
+//
 // Runs on the audio thread, or on whatever stands in for it while there is
 // no device; one thread at a time. Never allocates, locks, logs or touches
 // a file.
@@ -22,10 +28,21 @@ class Mixer : private StepSounds {
     Mixer(SequencerLink& link, TrackSlots& slots, int sampleRate);
 
     // Writes the next `frames` interleaved stereo frames to `out`.
-    // `nowNanoseconds`: the steady clock, told back to the model.
+    // `nowNanoseconds`: the steady clock when the stream asked for them
+    // (steadyNanoseconds()), told back to the model. After streamStarts()
+    // the grid follows it: the block that comes later than the last one's
+    // time and length say starts where the clock says, and a stream found
+    // to have run dry (a DryStreamDetector's verdict) skips the grid's
+    // frames by the gap.
     void render(float* out, int frames, std::int64_t nowNanoseconds);
 
-    std::int64_t framesRendered() const { return steps_.framesWalked(); }
+    // The next block starts a new stream, or the walk without one: it joins
+    // the grid to the steady clock, from the last block's time. Also the
+    // mark of a live stream: a mixer never told this (rendering a file)
+    // walks the stream's frames alone. Only while no thread renders.
+    void streamStarts() { streamStarting_ = true; }
+
+    std::int64_t framesRendered() const { return framesRendered_; }
     int sampleRate() const { return steps_.sampleRate(); }
     // How many frames the sound playing has still to play: 0 when none
     // plays, Sample::kEndUnknown while its end is not known yet (a sample
@@ -34,12 +51,22 @@ class Mixer : private StepSounds {
 
   private:
     void PlaySample(Track track, int frameOffset) override;
+    void keepGridOnClock(int frames, std::int64_t nowNanoseconds);
     void takeOffers();
     void renderVoiceUntil(int frame);
     void letVoiceGo();
 
     StepSequencer steps_;
     TrackSlots& slots_;
+    std::int64_t framesRendered_ = 0;
+    // The grid on the clock: whether it follows the clock, the block before
+    // (its first grid frame and time), the stream's dry runs.
+    bool followsClock_ = false;
+    bool streamStarting_ = false;
+    bool rendered_ = false;
+    std::int64_t lastBlockFrame_ = 0;
+    std::int64_t lastBlockAt_ = 0;
+    DryStreamDetector stream_;
     std::array<const Sample*, kTrackCount> current_{};
     // The block being rendered, and how far.
     float* out_ = nullptr;
