@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,10 +41,15 @@ class Card : public OutputDevice {
     int closes = 0;
     int growths = 0;
     std::vector<float> left;
+    // Each callback's time and its first frame in `left`.
+    std::vector<std::int64_t> calledAt;
+    std::vector<std::int64_t> calledFrom;
+    std::vector<std::size_t> firstCallbacks;  // of each stream
 
     bool open() override {
         if (!serverUp) return false;
         watch_.restart();
+        firstCallbacks.push_back(calledAt.size());
         open_ = true;
         dropped = false;
         ++opens;
@@ -65,6 +73,8 @@ class Card : public OutputDevice {
     void callback(std::int64_t nowNanoseconds) {
         std::vector<float> out(static_cast<std::size_t>(buffer_) * Sample::kChannels);
         watch_.callback(nowNanoseconds, buffer_);
+        calledAt.push_back(nowNanoseconds);
+        calledFrom.push_back(static_cast<std::int64_t>(left.size()));
         mixer_.render(out.data(), buffer_, nowNanoseconds);
         for (int i = 0; i < buffer_; ++i) left.push_back(out[static_cast<std::size_t>(2 * i)]);
     }
@@ -309,6 +319,111 @@ TEST(WatchedCard, ACardWhoseCallbacksStopIsGivenUpAfterEightLooks) {
     EXPECT_TRUE(keeper.sounding());
     look(kStalledLooks - 1);
     EXPECT_EQ(card.closes, 1) << "the new stream starts counting afresh";
+}
+
+// The card on the test's clock, from now on: a callback whenever its next
+// buffer falls due, a look by the keeper every half second. A stream the
+// keeper opens starts 40 ms after the look; `hole()` leaves out a gap of
+// the stream's callbacks, after which it plays on from where it stopped.
+struct ScriptedCard : Rig {
+    static constexpr std::int64_t kOpening = 40'000'000;
+    std::int64_t now = steadyNanoseconds();
+    std::int64_t nextLook = now;
+    std::int64_t streamAt = now + kOpening;
+    std::int64_t streamFrames = 0;
+    bool stopped = false;  // no callbacks until the keeper opens the card anew
+
+    ScriptedCard() : Rig(kBlock, kInterval) {}
+
+    void playFor(std::int64_t nanoseconds) {
+        const std::int64_t end = now + nanoseconds;
+        for (;;) {
+            const std::int64_t due = streamAt + nanosecondsIn(streamFrames, kRate);
+            const bool calls = card.isOpen() && !stopped && due < nextLook;
+            now = calls ? due : nextLook;
+            if (now > end) break;
+            if (calls) {
+                card.callback(now);
+                streamFrames += card.bufferFrames();
+                continue;
+            }
+            const int opens = card.opens;
+            keeper.check(Clock::time_point(std::chrono::nanoseconds(now)));
+            nextLook += kLookNanoseconds;
+            if (card.opens == opens) continue;
+            stopped = false;
+            streamAt = now + kOpening;
+            streamFrames = 0;
+        }
+        now = end;
+    }
+    void hole(std::int64_t nanoseconds) { streamAt += nanoseconds; }
+};
+
+// Every break of the stream: a dry run (the keeper then grows the buffer),
+// a stream that stands still until the keeper gives it up, a server that
+// drops it and is away for two seconds (the keeper walks on silently). The
+// grid keeps its place on the test's clock: every hit falls where the clock
+// says, but for those in the second a dry run takes to be told (late by the
+// gap at most); the newest step due in a hole sounds on its first frame;
+// no step sounds twice.
+TEST(WatchedCard, EveryBreakOfTheStreamLeavesTheGridOnTheClock) {
+    ScriptedCard script;
+    script.keeper.check(Clock::time_point(std::chrono::nanoseconds(script.now)));
+    script.playFor(3'000'000'000);
+    script.hole(95'000'000);
+    script.playFor(3'000'000'000);
+    script.stopped = true;
+    script.playFor(8'000'000'000);
+    script.card.dropped = true;
+    script.card.serverUp = false;
+    script.playFor(2'000'000'000);
+    script.card.serverUp = true;
+    script.playFor(3'000'000'000);
+    const Card& card = script.card;
+    ASSERT_EQ(card.opens, 4) << "opened, grown, given up, dropped";
+    ASSERT_EQ(card.bufferFrames(), 1024);
+
+    constexpr std::int64_t kStep = std::int64_t{kInterval} * 1'000'000;
+    constexpr std::int64_t kFrame = 1'000'000'000 / kRate;
+    const std::int64_t gridStart = card.calledAt.front();
+    // The step nearest to `time`, and how far off it is.
+    const auto nearest = [&](std::int64_t time) {
+        const std::int64_t step = (time - gridStart + kStep / 2) / kStep;
+        return std::pair(step, time - gridStart - step * kStep);
+    };
+    std::vector<int> heard(static_cast<std::size_t>(nearest(script.now).first) + 1);
+    std::int64_t holeEnd = 0, gap = 0;
+    std::size_t k = 0;
+    for (const std::int64_t hit : hitFrames(card)) {
+        for (; k + 1 < card.calledFrom.size() && card.calledFrom[k + 1] <= hit; ++k) {
+            const std::int64_t unbroken =
+                card.calledAt[k] +
+                nanosecondsIn(card.calledFrom[k + 1] - card.calledFrom[k], kRate);
+            if (card.calledAt[k + 1] - unbroken <= kFrame) continue;
+            holeEnd = card.calledAt[k + 1];
+            gap = holeEnd - unbroken;
+            const bool newStream = std::find(card.firstCallbacks.begin(), card.firstCallbacks.end(),
+                                             k + 1) != card.firstCallbacks.end();
+            if (newStream && (holeEnd - gridStart) / kStep * kStep + gridStart > unbroken) {
+                EXPECT_EQ(card.left[static_cast<std::size_t>(card.calledFrom[k + 1])], 1000.0f)
+                    << "the step due in the hole before " << holeEnd - gridStart;
+            }
+        }
+        const std::int64_t at = card.calledAt[k] + nanosecondsIn(hit - card.calledFrom[k], kRate);
+        auto [step, off] = nearest(at);
+        if (std::abs(off) > 2 * kFrame && at - holeEnd < 1'500'000'000) {
+            // Late by the gap until a dry run is told; then the newest step
+            // of the frames skipped sounds on the first frame after.
+            std::tie(step, off) = nearest(at - gap);
+            if (std::abs(off) > 2 * kFrame && hit == card.calledFrom[k]) {
+                step = (at - gridStart) / kStep;
+                off = 0;
+            }
+        }
+        EXPECT_LE(std::abs(off), 2 * kFrame) << "step " << step << " off by " << off << " ns";
+        EXPECT_EQ(++heard[static_cast<std::size_t>(step)], 1) << "step " << step;
+    }
 }
 
 }  // namespace
