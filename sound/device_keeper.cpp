@@ -2,6 +2,7 @@
 #include "sound/device_keeper.h"
 
 #include <cstdio>
+#include <mutex>
 
 namespace trovik {
 namespace {
@@ -21,11 +22,13 @@ DeviceKeeper::DeviceKeeper(OutputDevice& device, Mixer& mixer, int blockFrames)
 }
 
 DeviceKeeper::~DeviceKeeper() {
-    worker_.stop();
+    looker_.stop();
+    walker_.stop();
 }
 
 void DeviceKeeper::start() {
-    worker_.start([this] { run(); });
+    walker_.start([this] { walk(); });
+    looker_.start([this] { look(); });
 }
 
 void DeviceKeeper::check(std::chrono::steady_clock::time_point now) {
@@ -34,81 +37,112 @@ void DeviceKeeper::check(std::chrono::steady_clock::time_point now) {
             if (device_.ranDry()) growBuffer(now);
             return;
         }
-        device_.close();
         sounding_.store(false, std::memory_order_release);
+        // Before the close, which waits for a server that hangs as long as it hangs.
         startSilence(now);
+        device_.close();
     }
     renderSilently(now);
-    if (openDevice()) sounding_.store(true, std::memory_order_release);
+    if (openDevice(now)) sounding_.store(true, std::memory_order_release);
 }
 
-// Its stream joins the grid to the steady clock.
-bool DeviceKeeper::openDevice() {
-    mixer_.streamStarts();
-    return device_.open();
+// The silent walk stops before the stream starts, and its first block
+// joins the grid to the steady clock; a device that does not open leaves
+// the walk to go on.
+bool DeviceKeeper::openDevice(std::chrono::steady_clock::time_point now) {
+    {
+        const std::lock_guard lock(walker_.mutex());
+        if (retired_) return false;
+        walking_ = false;
+        mixer_.streamStarts();
+    }
+    if (device_.open()) return true;
+    startSilence(now);
+    return false;
 }
 
 // A device that ran dry is opened again with twice the buffer, up to the
-// largest it may have: a little more latency, and the beat keeps its time.
+// largest it may have: a little more latency, and the beat keeps its place.
 void DeviceKeeper::growBuffer(std::chrono::steady_clock::time_point now) {
     const int before = device_.bufferFrames();
     if (!device_.growBuffer()) return;
     std::fprintf(stderr,
                  "trovik: the sound ran dry; the output buffer grows from %d to %d frames\n",
                  before, device_.bufferFrames());
+    startSilence(now);
     device_.close();
-    if (!openDevice()) {
-        sounding_.store(false, std::memory_order_release);
-        startSilence(now);
-    }
+    if (!openDevice(now)) sounding_.store(false, std::memory_order_release);
 }
 
 void DeviceKeeper::startSilence(std::chrono::steady_clock::time_point now) {
-    silentSince_ = now;
-    silentFrames_ = 0;
-    mixer_.streamStarts();
+    {
+        const std::lock_guard lock(walker_.mutex());
+        if (retired_ || walking_) return;
+        mixer_.shutStream();
+        silentSince_ = now;
+        silentFrames_ = 0;
+        walking_ = true;
+    }
+    walker_.wake();
+}
+
+void DeviceKeeper::stopRendering() {
+    {
+        const std::lock_guard lock(walker_.mutex());
+        retired_ = true;
+        walking_ = false;
+        mixer_.shutForGood();
+    }
+    walker_.stop();
 }
 
 void DeviceKeeper::renderSilently(std::chrono::steady_clock::time_point now) {
-    if (device_.isOpen()) return;
-    const std::int64_t due =
-        framesIn(nanosecondsOf(now) - nanosecondsOf(silentSince_), mixer_.sampleRate());
+    const std::lock_guard lock(walker_.mutex());
+    renderDue(now);
+}
+
+// With walker_.mutex() held.
+void DeviceKeeper::renderDue(std::chrono::steady_clock::time_point now) {
+    if (!walking_) return;
+    const int rate = mixer_.sampleRate();
+    const std::int64_t due = framesIn(nanosecondsOf(now) - nanosecondsOf(silentSince_), rate);
     // After a long suspension the time gone by is skipped, not made up: the
-    // grid joins the clock again.
-    const std::int64_t behind = due - silentFrames_;
-    if (behind > mixer_.sampleRate()) {
+    // walk starts anew, and its grid joins the clock again.
+    if (due - silentFrames_ > rate) {
         silentFrames_ = due - blockFrames_;
-        mixer_.streamStarts();
+        mixer_.shutStream();
     }
     // Each block at the time it fell due, so that the grid keeps the clock's pace.
     while (silentFrames_ + blockFrames_ <= due) {
-        mixer_.render(
+        mixer_.renderWithoutStream(
             scratch_.data(), blockFrames_,
-            nanosecondsOf(silentSince_) + nanosecondsIn(silentFrames_, mixer_.sampleRate()));
+            nanosecondsOf(silentSince_) + nanosecondsIn(silentFrames_, rate));
         silentFrames_ += blockFrames_;
     }
 }
 
-void DeviceKeeper::run() {
-    const auto block =
-        std::chrono::nanoseconds(std::int64_t{blockFrames_} * 1'000'000'000 / mixer_.sampleRate());
-    auto nextCheck = std::chrono::steady_clock::now() + kRetryPeriod;
-    std::unique_lock lock(worker_.mutex());
+void DeviceKeeper::look() {
+    std::unique_lock lock(looker_.mutex());
     for (;;) {
-        // While closed, wake once a block to render it; while open, only to check.
-        const auto wakeAt = device_.isOpen()
-                                ? nextCheck
-                                : std::min(nextCheck, std::chrono::steady_clock::now() + block);
-        if (worker_.waitUntil(lock, wakeAt, [] { return false; })) return;
+        const auto next = std::chrono::steady_clock::now() + kRetryPeriod;
+        if (looker_.waitUntil(lock, next, [] { return false; })) return;
         lock.unlock();
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= nextCheck) {
-            check(now);
-            nextCheck = now + kRetryPeriod;
-        } else {
-            renderSilently(now);
-        }
+        check(std::chrono::steady_clock::now());
         lock.lock();
+    }
+}
+
+// Wakes once a block while walking, to render it.
+void DeviceKeeper::walk() {
+    const std::chrono::nanoseconds block(nanosecondsIn(blockFrames_, mixer_.sampleRate()));
+    std::unique_lock lock(walker_.mutex());
+    for (;;) {
+        const bool stopping =
+            walking_ ? walker_.waitUntil(lock, std::chrono::steady_clock::now() + block,
+                                         [] { return false; })
+                     : walker_.wait(lock, [this] { return walking_; });
+        if (stopping) return;
+        renderDue(std::chrono::steady_clock::now());
     }
 }
 

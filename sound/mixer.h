@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "sequencer/step_sequencer.h"
@@ -21,8 +22,9 @@ namespace trovik {
 // break, as the steady clock measures it.
 //
 // Runs on the audio thread, or on whatever stands in for it while there is
-// no device; one thread at a time. Never allocates, locks, logs or touches
-// a file.
+// no device (renderWithoutStream()); one thread at a time, which
+// shutStream() enforces against a stream that comes back to life after it
+// was given up. Never allocates, locks, logs or touches a file.
 class Mixer : private StepSounds {
   public:
     Mixer(SequencerLink& link, TrackSlots& slots, int sampleRate);
@@ -34,13 +36,23 @@ class Mixer : private StepSounds {
     // time and length say starts where the clock says, and a stream found
     // to have run dry (a DryStreamDetector's verdict) skips the grid's
     // frames by the gap.
+    // While the stream is shut out, it writes silence and touches nothing else.
     void render(float* out, int frames, std::int64_t nowNanoseconds);
 
-    // The next block starts a new stream, or the walk without one: it joins
-    // the grid to the steady clock, from the last block's time. Also the
-    // mark of a live stream: a mixer never told this (rendering a file)
-    // walks the stream's frames alone. Only while no thread renders.
-    void streamStarts() { streamStarting_ = true; }
+    // A new stream may render: its first block joins the grid to the steady
+    // clock, from the last block's time. Also the mark of a live stream: a
+    // mixer never told this (rendering a file) walks the stream's frames
+    // alone. Only while no thread renders; nothing after shutForGood().
+    void streamStarts();
+    // Shuts the stream out, so that another thread may stand in for it
+    // with renderWithoutStream(), whose first block joins the grid to the
+    // clock. Waits only for a block under way.
+    void shutStream() { shut(kShut); }
+    // The same, and no stream renders again: the program ends.
+    void shutForGood() { shut(kShutForGood); }
+    // Renders as render() does, for the thread that stands in for the
+    // stream while it is shut out.
+    void renderWithoutStream(float* out, int frames, std::int64_t nowNanoseconds);
 
     std::int64_t framesRendered() const { return framesRendered_; }
     int sampleRate() const { return steps_.sampleRate(); }
@@ -50,6 +62,10 @@ class Mixer : private StepSounds {
     std::int64_t voiceFramesLeft() const;
 
   private:
+    enum Gate : int { kOpen, kShut, kShutForGood };
+
+    void shut(Gate how);
+    void renderBlock(float* out, int frames, std::int64_t nowNanoseconds);
     void PlaySample(Track track, int frameOffset) override;
     void keepGridOnClock(int frames, std::int64_t nowNanoseconds);
     void takeOffers();
@@ -59,6 +75,8 @@ class Mixer : private StepSounds {
     StepSequencer steps_;
     TrackSlots& slots_;
     std::int64_t framesRendered_ = 0;
+    std::atomic<int> gate_{kOpen};
+    std::atomic<bool> streamRendering_{false};
     // The grid on the clock: whether it follows the clock, the block before
     // (its first grid frame and time), the stream's dry runs.
     bool followsClock_ = false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@ class SoundEngine {
     static constexpr int kDefaultBufferFrames = 512;
     static constexpr int kMinBufferFrames = 64;
     static constexpr int kMaxBufferFrames = 8192;
+    // How long the engine's end waits for a sound server that hangs.
+    static constexpr std::chrono::milliseconds kShutdownWait{1000};
 
     // Process-wide settings of the sound library; main calls it once, before
     // the engine is built.

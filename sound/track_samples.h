@@ -38,6 +38,8 @@ class TrackSamples {
     TrackSamples& operator=(const TrackSamples&) = delete;
 
     void start();
+    // Stops the thread: nothing reads the link after this.
+    void stop() { worker_.stop(); }
 
     // The effect track's file, by the bytes the file system knows it by;
     // empty for none. Any thread; looked at at once.

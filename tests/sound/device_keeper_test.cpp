@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <latch>
 #include <memory>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -37,6 +40,10 @@ class Card : public OutputDevice {
     bool serverUp = true;
     bool dropped = false;
     bool dry = false;
+    // A server that hangs: the close waits until the test lets it go on.
+    bool hangs = false;
+    std::atomic<bool> closing{false};
+    std::latch goOn{1};
     int opens = 0;
     int closes = 0;
     int growths = 0;
@@ -56,6 +63,8 @@ class Card : public OutputDevice {
         return true;
     }
     void close() override {
+        closing = true;
+        if (std::exchange(hangs, false)) goOn.wait();
         open_ = false;
         ++closes;
     }
@@ -223,6 +232,33 @@ TEST_F(DeviceKeeperTest, ADeviceThatRanDryGrowsItsBufferUpToTheLargest) {
         EXPECT_TRUE(keeper.sounding());
     }
     EXPECT_EQ(device.opens, 3) << "reopened for each growth, not at the largest";
+}
+
+// Waits, up to a time no working thread comes near, until `done` holds.
+bool within10s(const std::function<bool()>& done) {
+    const auto deadline = Clock::now() + 10s;
+    while (!done()) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+// A server that hangs holds the close of the device it lost for as long as
+// it hangs. The steps go on silently meanwhile, and once the server goes on
+// the device opens again.
+TEST_F(DeviceKeeperTest, WhileAHungServerHoldsTheCloseTheStepsGoOn) {
+    keeper.check();
+    ASSERT_TRUE(keeper.sounding());
+    device.hangs = true;
+    device.dropped = true;
+    keeper.start();
+    ASSERT_TRUE(within10s([&] { return device.closing.load(); }));
+    const std::int64_t walked = link.feedback.read().framesWalked;
+    EXPECT_TRUE(within10s([&] { return link.feedback.read().framesWalked > walked + kRate / 4; }))
+        << "the steps stood still";
+    device.goOn.count_down();
+    EXPECT_TRUE(within10s([&] { return keeper.sounding(); })) << "the device stayed closed";
 }
 
 constexpr std::int64_t kLookNanoseconds =
