@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/command_line.h"
 #include "render/beat_render.h"
 #include "sequencer/beat_model.h"
 #include "sequencer/sequencer_link.h"
@@ -17,7 +18,6 @@
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
 #include "ui/app_identity.h"
-#include "app/command_line.h"
 #include "ui/form1.h"
 
 namespace {
@@ -79,6 +79,9 @@ int openWindow(char** argv, const QString& beatFile) {
     trovik::SoundEngine sound(dataFolder(), link);
     QObject::connect(&beat, &trovik::BeatModel::effectPathChanged, &beat,
                      [&sound, &beat] { sound.setEffectPath(beat.effectFileName()); });
+    QObject::connect(&beat, &trovik::BeatModel::transportChanged, &beat, [&sound, &beat] {
+        if (beat.running()) sound.lookAtSamplesNow();
+    });
 
     trovik::Form1 form(beat);
     form.showCentred();

@@ -100,6 +100,10 @@ void SoundEngine::setEffectPath(const std::string& path) {
     parts_->samples.setEffectPath(path);
 }
 
+void SoundEngine::lookAtSamplesNow() {
+    parts_->samples.lookSoon();
+}
+
 bool SoundEngine::sounding() const {
     return parts_->keeper.sounding();
 }

@@ -46,6 +46,9 @@ class SoundEngine {
 
     // The effect track's file, by the bytes the file system knows it by.
     void setEffectPath(const std::string& path);
+    // Looks at the sample files at once: Play, so that the first step plays
+    // what they hold now.
+    void lookAtSamplesNow();
 
     // Whether a device is open and playing right now. Any thread.
     bool sounding() const;
