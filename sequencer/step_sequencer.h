@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 
 #include "sequencer/beat_snapshot.h"
@@ -23,8 +22,8 @@ class StepSounds {
 // doing. Tick n of a grid falls on start + round(n * interval * rate / 1000);
 // a grid starts wherever the period takes a new value (Play, Stop, a new
 // tempo), and the first tick sounds one whole period later. The frames are
-// the grid's: they follow the stream's frames, and jump ahead over a hole
-// in the stream (skip()), so that the grid keeps its place on the clock.
+// the grid's: they follow the stream's frames, and move over a break in the
+// stream (skip()), so that the grid keeps its place on the clock.
 //
 // It keeps the position it plays; the beat, the running flag and the tempo
 // come from the newest snapshot the model wrote. Never allocates, locks or
@@ -41,8 +40,10 @@ class StepSequencer {
     // The next block starts `frames` grid frames later than the last one
     // ended: they fell in a hole of the stream. Of the ticks due in them
     // only the newest sounds, on the block's first frame; the position
-    // moves on past all of them.
-    void skip(std::int64_t frames) { walked_ += std::max<std::int64_t>(frames, 0); }
+    // moves on past all of them. Negative: the next block starts that much
+    // earlier, where the stream before rendered ahead of the clock and
+    // stopped before it played; no tick sounds twice.
+    void skip(std::int64_t frames) { walked_ += frames; }
 
     int position() const { return position_; }
     std::int64_t framesWalked() const { return walked_; }

@@ -70,7 +70,8 @@ class DryStreamDetector {
         return nanoseconds / kMillion * perMillion + nanoseconds % kMillion * perMillion / kMillion;
     }
 
-    // One window's lowest lateness against the schedule followed so far.
+    // One window's lowest lateness against the schedule followed so far; a
+    // shift lasts from the start of the first window that showed it.
     std::int64_t judge(std::int64_t level, std::int64_t at, std::int64_t tolerance) {
         if (baselineAt_ == kNone) {
             follow(level, at);
@@ -99,7 +100,7 @@ class DryStreamDetector {
     // shift seen meanwhile.
     std::int64_t lateFor(std::int64_t shift, std::int64_t expected, std::int64_t at) {
         if (lateSince_ == kNone) {
-            lateSince_ = at;
+            lateSince_ = windowStart_;
             lateLeast_ = shift;
         }
         lateLeast_ = std::min(lateLeast_, shift);
@@ -114,7 +115,7 @@ class DryStreamDetector {
     // as the new schedule once it has lasted.
     void earlyFor(std::int64_t shift, std::int64_t expected, std::int64_t at) {
         if (earlySince_ == kNone) {
-            earlySince_ = at;
+            earlySince_ = windowStart_;
             earlyMost_ = shift;
         }
         earlyMost_ = std::max(earlyMost_, shift);

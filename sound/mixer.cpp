@@ -59,9 +59,8 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
         followsClock_ = true;
         stream_.restart();
         if (rendered_) {
-            const std::int64_t due =
-                lastBlockFrame_ + framesIn(nowNanoseconds - lastBlockAt_, sampleRate());
-            steps_.skip(due - gridFrame);
+            const std::int64_t since = std::max<std::int64_t>(nowNanoseconds - lastBlockAt_, 0);
+            steps_.skip(lastBlockFrame_ + framesIn(since, sampleRate()) - gridFrame);
         }
     }
     if (followsClock_) {

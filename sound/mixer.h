@@ -32,10 +32,10 @@ class Mixer : private StepSounds {
     // Writes the next `frames` interleaved stereo frames to `out`.
     // `nowNanoseconds`: the steady clock when the stream asked for them
     // (steadyNanoseconds()), told back to the model. After streamStarts()
-    // the grid follows it: the block that comes later than the last one's
-    // time and length say starts where the clock says, and a stream found
-    // to have run dry (a DryStreamDetector's verdict) skips the grid's
-    // frames by the gap.
+    // the grid follows it: a new stream's first block starts where the
+    // clock says, counted from the last block's time and first grid frame,
+    // and a stream found to have run dry (a DryStreamDetector's verdict)
+    // skips the grid's frames by the gap.
     // While the stream is shut out, it writes silence and touches nothing else.
     void render(float* out, int frames, std::int64_t nowNanoseconds);
 
