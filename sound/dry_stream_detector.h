@@ -14,12 +14,13 @@ namespace trovik {
 // stopped, so from then on the server asks for every frame later by as long
 // as the gap lasted. The detector follows the stream's lateness: the time
 // of a callback less the time the frames before it take to play. Jitter
-// only adds to it, so the lowest lateness of every quarter second is the
-// stream's schedule. That schedule may creep as fast as a card's clock is
-// off the steady clock, up to kMostDriftPerMillion, which the detector
-// learns and follows; a shift beyond that and beyond half a buffer (at
-// least kLeastShift) that lasts kPersistence on the steady clock is a dry
-// run. A late spell that comes back, or a server that asks for many
+// only adds to it, so the lowest lateness of every quarter second (and
+// kCallbacksInWindow callbacks) is the stream's schedule. That schedule may
+// creep as fast as a card's clock is off the steady clock, up to
+// kMostDriftPerMillion, which the detector learns and follows. A step of
+// the schedule beyond kShift that lasts kPersistence on the steady clock is
+// a dry run; a shift that grows from nothing at a card's pace is the card's
+// drift. A late spell that comes back, or a server that asks for many
 // buffers at once (early, then on time again), lasts less.
 //
 // Times are kept from the stream's first callback, and frames are turned
@@ -29,8 +30,9 @@ class DryStreamDetector {
   public:
     static constexpr std::int64_t kSecond = kNanosecondsPerSecond;
     static constexpr std::int64_t kWindow = kSecond / 4;
+    static constexpr int kCallbacksInWindow = 8;
     static constexpr std::int64_t kPersistence = kSecond;
-    static constexpr std::int64_t kLeastShift = 2'000'000;
+    static constexpr std::int64_t kShift = 1'000'000;
     static constexpr std::int64_t kMostDriftPerMillion = 10'000;
 
     explicit DryStreamDetector(int sampleRate) : sampleRate_(sampleRate) {}
@@ -50,13 +52,11 @@ class DryStreamDetector {
         const std::int64_t at = nowNanoseconds - startedAt_;
         if (windowLowest_ == kNone) windowStart_ = at;
         windowLowest_ = std::min(windowLowest_, at - nanosecondsOf(played));
-        windowFrames_ = std::max(windowFrames_, frames);
-        if (at - windowStart_ < kWindow) return 0;
+        if (++windowCallbacks_ < kCallbacksInWindow || at - windowStart_ < kWindow) return 0;
         const std::int64_t level = windowLowest_;
-        const std::int64_t tolerance = std::max(nanosecondsOf(windowFrames_) / 2, kLeastShift);
         windowLowest_ = kNone;
-        windowFrames_ = 0;
-        return judge(level, at, tolerance);
+        windowCallbacks_ = 0;
+        return judge(level, at);
     }
 
   private:
@@ -65,49 +65,64 @@ class DryStreamDetector {
     std::int64_t nanosecondsOf(std::int64_t frames) const {
         return nanosecondsIn(frames, sampleRate_);
     }
+    static constexpr std::int64_t kMillion = 1'000'000;
+
     static std::int64_t driftIn(std::int64_t nanoseconds, std::int64_t perMillion) {
-        constexpr std::int64_t kMillion = 1'000'000;
         return nanoseconds / kMillion * perMillion + nanoseconds % kMillion * perMillion / kMillion;
     }
 
     // One window's lowest lateness against the schedule followed so far; a
     // shift lasts from the start of the first window that showed it.
-    std::int64_t judge(std::int64_t level, std::int64_t at, std::int64_t tolerance) {
+    std::int64_t judge(std::int64_t level, std::int64_t at) {
         if (baselineAt_ == kNone) {
             follow(level, at);
             return 0;
         }
         const std::int64_t expected = baseline_ + driftIn(at - baselineAt_, driftPerMillion_);
         const std::int64_t shift = level - expected;
-        if (shift > tolerance) {
+        if (shift > kShift) {
             earlySince_ = kNone;
-            return lateFor(shift, expected, at);
+            return lateFor(shift, level, expected, at);
         }
-        if (shift < -tolerance) {
+        if (shift < -kShift) {
             lateSince_ = kNone;
             earlyFor(shift, expected, at);
             return 0;
         }
         lateSince_ = earlySince_ = kNone;
-        const std::int64_t driftSeen = shift * 1'000'000 / (at - baselineAt_);
-        driftPerMillion_ = std::clamp(driftPerMillion_ + driftSeen / 4, -kMostDriftPerMillion,
-                                      kMostDriftPerMillion);
+        learnDrift(shift * kMillion / (at - baselineAt_) / 4);
         follow(level, at);
         return 0;
     }
 
-    // Later than the schedule: a dry run once it has lasted, by the least
-    // shift seen meanwhile.
-    std::int64_t lateFor(std::int64_t shift, std::int64_t expected, std::int64_t at) {
+    void learnDrift(std::int64_t perMillion) {
+        driftPerMillion_ =
+            std::clamp(driftPerMillion_ + perMillion, -kMostDriftPerMillion, kMostDriftPerMillion);
+    }
+
+    // Later than the schedule, once it has lasted: the card's drift when
+    // the shift grew at most at a card's pace from nothing at the last
+    // window on schedule; else a dry run, by the least shift seen meanwhile.
+    std::int64_t lateFor(std::int64_t shift, std::int64_t level, std::int64_t expected,
+                         std::int64_t at) {
         if (lateSince_ == kNone) {
             lateSince_ = windowStart_;
-            lateLeast_ = shift;
+            lateFirst_ = lateLeast_ = shift;
+            lateFirstAt_ = at;
         }
         lateLeast_ = std::min(lateLeast_, shift);
         if (at - lateSince_ < kPersistence) return 0;
+        lateSince_ = kNone;
+        const std::int64_t pace =
+            (shift - lateFirst_) * kMillion / std::max(at - lateFirstAt_, kWindow);
+        const std::int64_t fromSchedule = lateFirst_ - driftIn(lateFirstAt_ - baselineAt_, pace);
+        if (pace > 0 && pace <= kMostDriftPerMillion && fromSchedule <= kShift) {
+            learnDrift(pace);
+            follow(level, at);
+            return 0;
+        }
         const std::int64_t gap = lateLeast_;
         follow(expected + gap, at);
-        lateSince_ = kNone;
         return gap;
     }
 
@@ -134,11 +149,13 @@ class DryStreamDetector {
     std::int64_t framesPlayed_ = 0;
     std::int64_t windowStart_ = 0;
     std::int64_t windowLowest_ = kNone;
-    int windowFrames_ = 0;
+    int windowCallbacks_ = 0;
     std::int64_t baseline_ = 0;
     std::int64_t baselineAt_ = kNone;
     std::int64_t driftPerMillion_ = 0;
     std::int64_t lateSince_ = kNone;
+    std::int64_t lateFirst_ = 0;
+    std::int64_t lateFirstAt_ = 0;
     std::int64_t lateLeast_ = 0;
     std::int64_t earlySince_ = kNone;
     std::int64_t earlyMost_ = 0;
