@@ -13,10 +13,10 @@ namespace trovik {
 
 // The program's sound: the output device, the mixer its audio thread
 // renders (walking the step clock as it goes), the thread that keeps each
-// track's sample current, and the keeper that reopens a lost device. It owns
-// them in an order that makes shutdown safe by itself: the keeper's thread
-// stops first, then the audio thread, and only then go the samples it may
-// have been reading.
+// track's sample current, and the keeper that reopens a lost device. Its end
+// first stops everything that reads the beat or renders the mixer, then the
+// rest, waiting kShutdownWait at most for a sound server that hangs; the
+// samples go only after the audio thread has stopped.
 //
 // Built once in main. When no sound server is there, the program runs
 // silently, the steps go on, and it starts to sound once one appears.
