@@ -113,10 +113,15 @@ class DryStreamDetector {
         lateLeast_ = std::min(lateLeast_, shift);
         if (at - lateSince_ < kPersistence) return 0;
         lateSince_ = kNone;
-        const std::int64_t pace =
-            (shift - lateFirst_) * kMillion / std::max(at - lateFirstAt_, kWindow);
+        const std::int64_t rise = shift - lateFirst_;
+        const std::int64_t span = std::max(at - lateFirstAt_, kWindow);
+        // Within a card's pace, and over a span no suspension made longer
+        // than an hour: no product below overflows.
+        const bool cardPace =
+            rise > 0 && span <= 3600 * kSecond && rise <= driftIn(span, kMostDriftPerMillion);
+        const std::int64_t pace = cardPace ? rise * kMillion / span : 0;
         const std::int64_t fromSchedule = lateFirst_ - driftIn(lateFirstAt_ - baselineAt_, pace);
-        if (pace > 0 && pace <= kMostDriftPerMillion && fromSchedule <= kShift) {
+        if (cardPace && fromSchedule <= kShift) {
             learnDrift(pace);
             follow(level, at);
             return 0;
