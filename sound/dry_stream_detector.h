@@ -35,7 +35,19 @@ class DryStreamDetector {
     static constexpr std::int64_t kShift = 1'000'000;
     static constexpr std::int64_t kMostDriftPerMillion = 10'000;
 
+    static constexpr std::int64_t kUnknown = std::numeric_limits<std::int64_t>::max();
+
     explicit DryStreamDetector(int sampleRate) : sampleRate_(sampleRate) {}
+
+    // Where the stream's schedule settled against the pace of its first
+    // callback: above 0 when the stream stood still as it started (a sink
+    // waking), below 0 when the server asked for buffers ahead at the start
+    // (what it holds from then on); kUnknown until a second of play.
+    std::int64_t startSchedule() const { return startSchedule_; }
+    // How much earlier than the frames it asks for are heard the callbacks
+    // come, beyond the sound server's own latency: the buffers asked for
+    // ahead at the start, and every lasting shift earlier since.
+    std::int64_t heldAhead() const { return heldAhead_; }
 
     // A new stream: it may stand still for seconds while the server wakes
     // its sink, so only a stream that has played a second is judged.
@@ -75,6 +87,8 @@ class DryStreamDetector {
     // shift lasts from the start of the first window that showed it.
     std::int64_t judge(std::int64_t level, std::int64_t at) {
         if (baselineAt_ == kNone) {
+            startSchedule_ = level;
+            heldAhead_ = std::max<std::int64_t>(-level, 0);
             follow(level, at);
             return 0;
         }
@@ -140,6 +154,7 @@ class DryStreamDetector {
         }
         earlyMost_ = std::max(earlyMost_, shift);
         if (at - earlySince_ < kPersistence) return;
+        heldAhead_ -= earlyMost_;
         follow(expected + earlyMost_, at);
         earlySince_ = kNone;
     }
@@ -151,6 +166,8 @@ class DryStreamDetector {
 
     int sampleRate_;
     std::int64_t startedAt_ = 0;
+    std::int64_t startSchedule_ = kUnknown;
+    std::int64_t heldAhead_ = 0;
     std::int64_t framesPlayed_ = 0;
     std::int64_t windowStart_ = 0;
     std::int64_t windowLowest_ = kNone;

@@ -57,18 +57,30 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
     if (streamStarting_) {
         streamStarting_ = false;
         followsClock_ = true;
+        // The last block's frames sound as much later than its callback
+        // as its server held ahead.
+        const std::int64_t heldAhead = stream_.heldAhead();
         stream_.restart();
         if (rendered_) {
             const std::int64_t since = std::max<std::int64_t>(nowNanoseconds - lastBlockAt_, 0);
-            steps_.skip(lastBlockFrame_ + framesIn(since, sampleRate()) - gridFrame);
+            steps_.skip(lastBlockFrame_ + framesIn(since - heldAhead, sampleRate()) - gridFrame);
         }
+        startJudged_ = false;
     }
     if (followsClock_) {
         steps_.skip(framesIn(stream_.callback(nowNanoseconds, frames), sampleRate()));
+        if (!startJudged_ && stream_.startSchedule() != DryStreamDetector::kUnknown) judgeStart();
     }
     rendered_ = true;
     lastBlockFrame_ = steps_.framesWalked();
     lastBlockAt_ = nowNanoseconds;
+}
+
+// A stream that stood still as it started left a hole.
+void Mixer::judgeStart() {
+    startJudged_ = true;
+    const std::int64_t schedule = stream_.startSchedule();
+    if (schedule > DryStreamDetector::kShift) steps_.skip(framesIn(schedule, sampleRate()));
 }
 
 std::int64_t Mixer::voiceFramesLeft() const {

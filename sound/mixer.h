@@ -68,6 +68,7 @@ class Mixer : private StepSounds {
     void renderBlock(float* out, int frames, std::int64_t nowNanoseconds);
     void PlaySample(Track track, int frameOffset) override;
     void keepGridOnClock(int frames, std::int64_t nowNanoseconds);
+    void judgeStart();
     void takeOffers();
     void renderVoiceUntil(int frame);
     void letVoiceGo();
@@ -85,6 +86,7 @@ class Mixer : private StepSounds {
     std::int64_t lastBlockFrame_ = 0;
     std::int64_t lastBlockAt_ = 0;
     DryStreamDetector stream_;
+    bool startJudged_ = false;
     std::array<const Sample*, kTrackCount> current_{};
     // The block being rendered, and how far.
     float* out_ = nullptr;

@@ -48,15 +48,15 @@ class Card : public OutputDevice {
     int closes = 0;
     int growths = 0;
     std::vector<float> left;
-    // Each callback's time and its first frame in `left`.
-    std::vector<std::int64_t> calledAt;
+    // When each callback's first frame is heard, and where it is in `left`.
+    std::vector<std::int64_t> heardAt;
     std::vector<std::int64_t> calledFrom;
     std::vector<std::size_t> firstCallbacks;  // of each stream
 
     bool open() override {
         if (!serverUp) return false;
         watch_.restart();
-        firstCallbacks.push_back(calledAt.size());
+        firstCallbacks.push_back(heardAt.size());
         open_ = true;
         dropped = false;
         ++opens;
@@ -79,10 +79,11 @@ class Card : public OutputDevice {
     }
     int bufferFrames() const override { return buffer_; }
 
-    void callback(std::int64_t nowNanoseconds) {
+    void callback(std::int64_t nowNanoseconds) { callback(nowNanoseconds, nowNanoseconds); }
+    void callback(std::int64_t nowNanoseconds, std::int64_t heard) {
         std::vector<float> out(static_cast<std::size_t>(buffer_) * Sample::kChannels);
         watch_.callback(nowNanoseconds, buffer_);
-        calledAt.push_back(nowNanoseconds);
+        heardAt.push_back(heard);
         calledFrom.push_back(static_cast<std::int64_t>(left.size()));
         mixer_.render(out.data(), buffer_, nowNanoseconds);
         for (int i = 0; i < buffer_; ++i) left.push_back(out[static_cast<std::size_t>(2 * i)]);
@@ -276,28 +277,38 @@ TEST(WatchedCard, ACardWhoseCallbacksStopIsGivenUpAfterEightLooks) {
     EXPECT_EQ(card.closes, 1) << "the new stream starts counting afresh";
 }
 
-// The card on the test's clock: a callback whenever its next buffer falls
-// due, a look by the keeper every half second. A stream the keeper opens
-// starts 40 ms after the look; after a hole() the stream plays on from
-// where it stopped.
+// The card on the test's clock, with a look by the keeper every half
+// second. A stream the keeper opens starts 40 ms after the look, asking for
+// two buffers at once, and from then on for each buffer one buffer before
+// it is heard. The next one may stand still for a while after its first
+// two (a sink waking, as PulseAudio's does), and then asks for each buffer
+// as it is heard. After a hole in `heardFrom` it plays on from where it
+// stopped.
 struct ScriptedCard : Rig {
     std::int64_t now = steadyNanoseconds();
     std::int64_t nextLook = now;
-    std::int64_t streamAt = now;
+    std::int64_t startAt = now;
+    std::int64_t heardFrom = now;  // when the stream's first frame is heard
     std::int64_t streamFrames = 0;
+    int streamCallbacks = 0;
+    std::int64_t nextStall = 0;
+    std::int64_t stall = 0;
     bool stopped = false;  // no callbacks until the keeper opens the card anew
 
     ScriptedCard() : Rig(2048, kInterval) {}
 
     void playFor(std::int64_t nanoseconds) {
         for (const std::int64_t end = now + nanoseconds;; now = std::min(now, end)) {
-            const std::int64_t due = streamAt + nanosecondsIn(streamFrames, kRate);
+            const std::int64_t heard = heardFrom + nanosecondsIn(streamFrames, kRate);
+            const std::int64_t ahead = stall > 0 ? 0 : nanosecondsIn(card.bufferFrames(), kRate);
+            const std::int64_t due = streamCallbacks < 2 ? startAt : heard - ahead;
             const bool calls = card.isOpen() && !stopped && due < nextLook;
             now = calls ? due : nextLook;
             if (now > end) return;
             if (calls) {
-                card.callback(now);
+                card.callback(now, heard);
                 streamFrames += card.bufferFrames();
+                ++streamCallbacks;
                 continue;
             }
             const int opens = card.opens;
@@ -305,8 +316,10 @@ struct ScriptedCard : Rig {
             nextLook += kLookNanoseconds;
             if (card.opens == opens) continue;
             stopped = false;
-            streamAt = now + 40'000'000;
-            streamFrames = 0;
+            startAt = now + 40'000'000;
+            stall = std::exchange(nextStall, 0);
+            heardFrom = startAt + stall;
+            streamFrames = streamCallbacks = 0;
         }
     }
 };
@@ -315,11 +328,12 @@ struct ScriptedCard : Rig {
 // steps silently, then opens the card once the server is there), a dry run
 // (the buffer being the largest, the stream plays on), a stream that stands
 // still until the keeper gives it up, a server that drops it and is away
-// for two seconds (the keeper walks on silently, then opens it anew). The
-// grid keeps its place on the test's clock: every hit falls where the clock
-// says, but for those in the two seconds a dry run takes to be told; the
-// newest step due in a hole before a new stream sounds on its first frame;
-// no step sounds twice.
+// for two seconds (the keeper walks on silently, then opens it anew, and
+// the stream stands still for two seconds as its sink wakes). The grid keeps
+// its place on the test's clock: every hit is heard where the clock says,
+// but for those in the two seconds a dry run or a stall at the start takes
+// to be told; the newest step due in a hole before a new stream sounds on
+// its first frame; no step sounds twice.
 TEST(WatchedCard, EveryBreakOfTheStreamLeavesTheGridOnTheClock) {
     ScriptedCard script;
     const std::int64_t gridStart = script.now;
@@ -327,7 +341,7 @@ TEST(WatchedCard, EveryBreakOfTheStreamLeavesTheGridOnTheClock) {
     script.playFor(1'000'000'000);
     script.card.serverUp = true;
     script.playFor(3'000'000'000);
-    script.streamAt += 95'000'000;
+    script.heardFrom += 95'000'000;
     const std::int64_t dryAt = script.now;
     script.playFor(3'000'000'000);
     script.stopped = true;
@@ -336,7 +350,8 @@ TEST(WatchedCard, EveryBreakOfTheStreamLeavesTheGridOnTheClock) {
     script.card.serverUp = false;
     script.playFor(2'000'000'000);
     script.card.serverUp = true;
-    script.playFor(3'000'000'000);
+    script.nextStall = 2'005'000'000;
+    script.playFor(5'000'000'000);
     const Card& card = script.card;
     ASSERT_EQ(card.firstCallbacks.size(), 3u)
         << "opened once the server was there, given up, dropped";
@@ -345,12 +360,13 @@ TEST(WatchedCard, EveryBreakOfTheStreamLeavesTheGridOnTheClock) {
     constexpr std::int64_t kStep = std::int64_t{kInterval} * 1'000'000;
     constexpr std::int64_t kFrame = 1'000'000'000 / kRate;
     const auto timeOf = [&](std::size_t call, std::int64_t frame) {
-        return card.calledAt[call] + nanosecondsIn(frame - card.calledFrom[call], kRate);
+        return card.heardAt[call] + nanosecondsIn(frame - card.calledFrom[call], kRate);
     };
+    const std::int64_t wokeAt = card.heardAt[card.firstCallbacks.back()];
     for (std::size_t call : card.firstCallbacks) {
-        const std::int64_t newestDue =
-            (card.calledAt[call] - gridStart) / kStep * kStep + gridStart;
-        if (call > 0 && newestDue > timeOf(call - 1, card.calledFrom[call])) {
+        const std::int64_t newestDue = (card.heardAt[call] - gridStart) / kStep * kStep + gridStart;
+        if (call > 0 && card.heardAt[call] < wokeAt &&
+            newestDue > timeOf(call - 1, card.calledFrom[call])) {
             EXPECT_EQ(card.left[static_cast<std::size_t>(card.calledFrom[call])], 1000.0f) << call;
         }
     }
@@ -359,7 +375,9 @@ TEST(WatchedCard, EveryBreakOfTheStreamLeavesTheGridOnTheClock) {
     for (const std::int64_t hit : hitFrames(card)) {
         while (call + 1 < card.calledFrom.size() && card.calledFrom[call + 1] <= hit) ++call;
         const std::int64_t at = timeOf(call, hit);
-        if (at > dryAt && at < dryAt + 2'000'000'000) continue;
+        if ((at > dryAt && at < dryAt + 2'000'000'000) ||
+            (at >= wokeAt && at < wokeAt + 2'000'000'000))
+            continue;
         std::int64_t step = (at - gridStart + kStep / 2) / kStep;
         const bool newStream =
             hit == card.calledFrom[call] &&
