@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sound/device_keeper.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -79,7 +80,9 @@ void DeviceKeeper::startSilence(std::chrono::steady_clock::time_point now) {
         const std::lock_guard lock(walker_.mutex());
         if (retired_ || walking_) return;
         mixer_.shutStream();
-        silentSince_ = now;
+        // After the stream's last block, which may have come after `now`.
+        silentSince_ = std::max(now, std::chrono::steady_clock::time_point(
+                                         std::chrono::nanoseconds(mixer_.nextBlockDue())));
         silentFrames_ = 0;
         walking_ = true;
     }

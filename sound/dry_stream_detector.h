@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "sequencer/steady_time.h"
 
@@ -34,20 +35,19 @@ class DryStreamDetector {
     static constexpr std::int64_t kPersistence = kSecond;
     static constexpr std::int64_t kShift = 1'000'000;
     static constexpr std::int64_t kMostDriftPerMillion = 10'000;
-
-    static constexpr std::int64_t kUnknown = std::numeric_limits<std::int64_t>::max();
+    static constexpr std::int64_t kStartStall = 20'000'000;
 
     explicit DryStreamDetector(int sampleRate) : sampleRate_(sampleRate) {}
 
-    // Where the stream's schedule settled against the pace of its first
-    // callback: above 0 when the stream stood still as it started (a sink
-    // waking), below 0 when the server asked for buffers ahead at the start
-    // (what it holds from then on); kUnknown until a second of play.
-    std::int64_t startSchedule() const { return startSchedule_; }
     // How much earlier than the frames it asks for are heard the callbacks
     // come, beyond the sound server's own latency: the buffers asked for
-    // ahead at the start, and every lasting shift earlier since.
+    // ahead as the stream started (its schedule settles that much earlier
+    // than its first callback's pace), and every lasting shift earlier since.
     std::int64_t heldAhead() const { return heldAhead_; }
+    // How long the stream stood still in its first second (a sink waking),
+    // beyond kStartStall, since the last time this was asked; then the
+    // stream is judged from its pace after that.
+    std::int64_t takeStartStall() { return std::exchange(startStall_, 0); }
 
     // A new stream: it may stand still for seconds while the server wakes
     // its sink, so only a stream that has played a second is judged.
@@ -60,8 +60,15 @@ class DryStreamDetector {
         if (framesPlayed_ == 0) startedAt_ = nowNanoseconds;
         const std::int64_t played = framesPlayed_;
         framesPlayed_ += frames;
-        if (played < sampleRate_) return 0;
         const std::int64_t at = nowNanoseconds - startedAt_;
+        if (played < sampleRate_) {
+            const std::int64_t stall = at - nanosecondsOf(played);
+            if (stall > kStartStall) {
+                startStall_ += stall;
+                startedAt_ += stall;
+            }
+            return 0;
+        }
         if (windowLowest_ == kNone) windowStart_ = at;
         windowLowest_ = std::min(windowLowest_, at - nanosecondsOf(played));
         if (++windowCallbacks_ < kCallbacksInWindow || at - windowStart_ < kWindow) return 0;
@@ -87,7 +94,6 @@ class DryStreamDetector {
     // shift lasts from the start of the first window that showed it.
     std::int64_t judge(std::int64_t level, std::int64_t at) {
         if (baselineAt_ == kNone) {
-            startSchedule_ = level;
             heldAhead_ = std::max<std::int64_t>(-level, 0);
             follow(level, at);
             return 0;
@@ -166,7 +172,7 @@ class DryStreamDetector {
 
     int sampleRate_;
     std::int64_t startedAt_ = 0;
-    std::int64_t startSchedule_ = kUnknown;
+    std::int64_t startStall_ = 0;
     std::int64_t heldAhead_ = 0;
     std::int64_t framesPlayed_ = 0;
     std::int64_t windowStart_ = 0;

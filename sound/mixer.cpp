@@ -65,22 +65,16 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
             const std::int64_t since = std::max<std::int64_t>(nowNanoseconds - lastBlockAt_, 0);
             steps_.skip(lastBlockFrame_ + framesIn(since - heldAhead, sampleRate()) - gridFrame);
         }
-        startJudged_ = false;
     }
+    // A stream that ran dry, or stood still as it started, left a hole.
     if (followsClock_) {
         steps_.skip(framesIn(stream_.callback(nowNanoseconds, frames), sampleRate()));
-        if (!startJudged_ && stream_.startSchedule() != DryStreamDetector::kUnknown) judgeStart();
+        steps_.skip(framesIn(stream_.takeStartStall(), sampleRate()));
     }
     rendered_ = true;
     lastBlockFrame_ = steps_.framesWalked();
     lastBlockAt_ = nowNanoseconds;
-}
-
-// A stream that stood still as it started left a hole.
-void Mixer::judgeStart() {
-    startJudged_ = true;
-    const std::int64_t schedule = stream_.startSchedule();
-    if (schedule > DryStreamDetector::kShift) steps_.skip(framesIn(schedule, sampleRate()));
+    lastBlockFrames_ = frames;
 }
 
 std::int64_t Mixer::voiceFramesLeft() const {

@@ -55,6 +55,12 @@ class Mixer : private StepSounds {
     void renderWithoutStream(float* out, int frames, std::int64_t nowNanoseconds);
 
     std::int64_t framesRendered() const { return framesRendered_; }
+    // When the block after the last one falls due on the steady clock: its
+    // time plus its length. Only from the thread that renders, or after
+    // shutStream().
+    std::int64_t nextBlockDue() const {
+        return lastBlockAt_ + nanosecondsIn(lastBlockFrames_, sampleRate());
+    }
     int sampleRate() const { return steps_.sampleRate(); }
     // How many frames the sound playing has still to play: 0 when none
     // plays, Sample::kEndUnknown while its end is not known yet (a sample
@@ -68,7 +74,6 @@ class Mixer : private StepSounds {
     void renderBlock(float* out, int frames, std::int64_t nowNanoseconds);
     void PlaySample(Track track, int frameOffset) override;
     void keepGridOnClock(int frames, std::int64_t nowNanoseconds);
-    void judgeStart();
     void takeOffers();
     void renderVoiceUntil(int frame);
     void letVoiceGo();
@@ -85,8 +90,8 @@ class Mixer : private StepSounds {
     bool rendered_ = false;
     std::int64_t lastBlockFrame_ = 0;
     std::int64_t lastBlockAt_ = 0;
+    int lastBlockFrames_ = 0;
     DryStreamDetector stream_;
-    bool startJudged_ = false;
     std::array<const Sample*, kTrackCount> current_{};
     // The block being rendered, and how far.
     float* out_ = nullptr;
