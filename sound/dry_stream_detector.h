@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -18,11 +19,11 @@ namespace trovik {
 // only adds to it, so the lowest lateness of every quarter second (and
 // kCallbacksInWindow callbacks) is the stream's schedule. That schedule may
 // creep as fast as a card's clock is off the steady clock, up to
-// kMostDriftPerMillion, which the detector learns and follows. A step of
-// the schedule beyond kShift that lasts kPersistence on the steady clock is
-// a dry run; a shift that grows from nothing at a card's pace is the card's
-// drift. A late spell that comes back, or a server that asks for many
-// buffers at once (early, then on time again), lasts less.
+// kMostDriftPerMillion, which the detector learns in the first kLearning
+// of its judging and follows from then on. A step of the schedule beyond
+// kShift that lasts kPersistence on the steady clock is a dry run. A late
+// spell that comes back, or a server that asks for many buffers at once
+// (early, then on time again), lasts less.
 //
 // Times are kept from the stream's first callback, and frames are turned
 // into time in two parts, so nothing overflows in any length of play.
@@ -36,6 +37,7 @@ class DryStreamDetector {
     static constexpr std::int64_t kShift = 1'000'000;
     static constexpr std::int64_t kMostDriftPerMillion = 10'000;
     static constexpr std::int64_t kStartStall = 20'000'000;
+    static constexpr std::int64_t kLearning = kSecond;
 
     explicit DryStreamDetector(int sampleRate) : sampleRate_(sampleRate) {}
 
@@ -95,14 +97,22 @@ class DryStreamDetector {
     std::int64_t judge(std::int64_t level, std::int64_t at) {
         if (baselineAt_ == kNone) {
             heldAhead_ = std::max<std::int64_t>(-level, 0);
+            learnUntil_ = at + kLearning;
             follow(level, at);
             return 0;
         }
         const std::int64_t expected = baseline_ + driftIn(at - baselineAt_, driftPerMillion_);
         const std::int64_t shift = level - expected;
+        // At first the card's drift is learned whole from each window.
+        if (at <= learnUntil_ &&
+            std::abs(shift) <= kShift + driftIn(at - baselineAt_, kMostDriftPerMillion)) {
+            learnDrift(shift * kMillion / (at - baselineAt_));
+            follow(level, at);
+            return 0;
+        }
         if (shift > kShift) {
             earlySince_ = kNone;
-            return lateFor(shift, level, expected, at);
+            return lateFor(shift, expected, at);
         }
         if (shift < -kShift) {
             lateSince_ = kNone;
@@ -120,32 +130,16 @@ class DryStreamDetector {
             std::clamp(driftPerMillion_ + perMillion, -kMostDriftPerMillion, kMostDriftPerMillion);
     }
 
-    // Later than the schedule, once it has lasted: the card's drift when
-    // the shift grew at most at a card's pace from nothing at the last
-    // window on schedule; else a dry run, by the least shift seen meanwhile.
-    std::int64_t lateFor(std::int64_t shift, std::int64_t level, std::int64_t expected,
-                         std::int64_t at) {
+    // Later than the schedule: a dry run once it has lasted, by the least
+    // shift seen meanwhile.
+    std::int64_t lateFor(std::int64_t shift, std::int64_t expected, std::int64_t at) {
         if (lateSince_ == kNone) {
             lateSince_ = windowStart_;
-            lateFirst_ = lateLeast_ = shift;
-            lateFirstAt_ = at;
+            lateLeast_ = shift;
         }
         lateLeast_ = std::min(lateLeast_, shift);
         if (at - lateSince_ < kPersistence) return 0;
         lateSince_ = kNone;
-        const std::int64_t rise = shift - lateFirst_;
-        const std::int64_t span = std::max(at - lateFirstAt_, kWindow);
-        // Within a card's pace, and over a span no suspension made longer
-        // than an hour: no product below overflows.
-        const bool cardPace =
-            rise > 0 && span <= 3600 * kSecond && rise <= driftIn(span, kMostDriftPerMillion);
-        const std::int64_t pace = cardPace ? rise * kMillion / span : 0;
-        const std::int64_t fromSchedule = lateFirst_ - driftIn(lateFirstAt_ - baselineAt_, pace);
-        if (cardPace && fromSchedule <= kShift) {
-            learnDrift(pace);
-            follow(level, at);
-            return 0;
-        }
         const std::int64_t gap = lateLeast_;
         follow(expected + gap, at);
         return gap;
@@ -180,10 +174,9 @@ class DryStreamDetector {
     int windowCallbacks_ = 0;
     std::int64_t baseline_ = 0;
     std::int64_t baselineAt_ = kNone;
+    std::int64_t learnUntil_ = 0;
     std::int64_t driftPerMillion_ = 0;
     std::int64_t lateSince_ = kNone;
-    std::int64_t lateFirst_ = 0;
-    std::int64_t lateFirstAt_ = 0;
     std::int64_t lateLeast_ = 0;
     std::int64_t earlySince_ = kNone;
     std::int64_t earlyMost_ = 0;

@@ -33,7 +33,7 @@ std::pair<int, std::int64_t> judge(DryStreamDetector& detector, int callbacks, i
 
 // A gap moves every later callback: one lost buffer, a longer hole or a
 // shorter one, on a steady card or on one 0.6% slow, is told once, with its
-// length.
+// length; a few gaps close together, all of them.
 TEST(DryStreamDetector, AGapThatMovesEveryLaterCallbackIsToldOnceWithItsLength) {
     for (const int slowPerMillion : {0, 6000}) {
         for (const std::int64_t gap : {1'500'000, 10'666'666, 90'000'000}) {
@@ -45,6 +45,12 @@ TEST(DryStreamDetector, AGapThatMovesEveryLaterCallbackIsToldOnceWithItsLength) 
             EXPECT_NEAR(static_cast<double>(gaps), static_cast<double>(gap), 1e6) << gap;
         }
     }
+    DryStreamDetector detector(kRate);
+    const auto threeGaps = [](int n, std::int64_t) {
+        return ((n >= 1500) + (n >= 1540) + (n >= 1580)) * std::int64_t{3'000'000};
+    };
+    EXPECT_NEAR(static_cast<double>(judge(detector, 3000, 512, threeGaps).second), 9e6, 1e6)
+        << "three gaps within a second, told as they come or together";
 }
 
 // None of these is a stream that ran dry, at the smallest and the largest
