@@ -110,6 +110,9 @@ int openWindow(char** argv, const std::string& beatFile) {
     QObject::connect(
         &beat, &trovik::BeatModel::effectPathChanged, &beat,
         [&sound](const QString& path) { sound.setEffectPath(trovik::fileSystemName(path)); });
+    QObject::connect(&beat, &trovik::BeatModel::transportChanged, &beat, [&sound, &beat] {
+        if (beat.running()) sound.lookAtSamplesNow();
+    });
 
     trovik::Form1 form(beat);
     form.showCentred();

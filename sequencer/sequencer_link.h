@@ -1,25 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 
 #include "lockfree/seq_lock.h"
 #include "lockfree/triple_buffer.h"
 #include "sequencer/beat_snapshot.h"
+#include "sequencer/steady_time.h"
 
 namespace trovik {
 
-// The steady clock in nanoseconds: the time the step clock's feedback is told in.
-inline std::int64_t steadyNanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // What the step clock tells of itself after every block of frames it walked.
 struct StepFeedback {
-    std::int64_t framesWalked = 0;         // the stream's frames walked so far
+    std::int64_t framesWalked = 0;         // the grid's frames walked so far
     std::int64_t nextTickFrame = -1;       // the frame of the next step; -1 while stopped
     std::int64_t tickAfterFrame = -1;      // and of the one after it
     std::int64_t walkedAtNanoseconds = 0;  // steady clock, when the last block was walked; 0 never

@@ -16,6 +16,7 @@ StepSequencer::StepSequencer(SequencerLink& link, int sampleRate)
 void StepSequencer::walk(int frames, StepSounds& sounds, std::int64_t nowNanoseconds) {
     takeSnapshot();
     const std::int64_t end = walked_ + frames;
+    passTicksBeforeNewest(walked_);
     while (period_ > 0) {
         const std::int64_t due = tickFrame(nextIndex_);
         if (due >= end) break;
@@ -42,6 +43,18 @@ void StepSequencer::takeSnapshot() {
 
 std::int64_t StepSequencer::tickFrame(std::int64_t index) const {
     return gridStart_ + gridFrame(index, period_, sampleRate_);
+}
+
+// Only after a skip can more than one tick be due before the block starts.
+void StepSequencer::passTicksBeforeNewest(std::int64_t frame) {
+    if (period_ <= 0 || tickFrame(nextIndex_ + 1) > frame) return;
+    const std::int64_t periodThousandths = std::int64_t{period_} * sampleRate_;
+    std::int64_t newest = (frame - gridStart_) * 1000 / periodThousandths;
+    while (tickFrame(newest + 1) <= frame) ++newest;
+    while (tickFrame(newest) > frame) --newest;
+    const std::int64_t passed = newest - nextIndex_;
+    position_ = static_cast<int>((position_ - 1 + passed % kSteps) % kSteps) + 1;
+    nextIndex_ = newest;
 }
 
 void StepSequencer::Timer1_Timer(int frameOffset, StepSounds& sounds) {

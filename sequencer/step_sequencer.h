@@ -21,7 +21,9 @@ class StepSounds {
 // sound, so that every step falls on its exact frame whatever the window is
 // doing. Tick n of a grid falls on start + round(n * interval * rate / 1000);
 // a grid starts wherever the period takes a new value (Play, Stop, a new
-// tempo), and the first tick sounds one whole period later.
+// tempo), and the first tick sounds one whole period later. The frames are
+// the grid's: they follow the stream's frames, and move over a break in the
+// stream (skip()), so that the grid keeps its place on the clock.
 //
 // It keeps the position it plays; the beat, the running flag and the tempo
 // come from the newest snapshot the model wrote. Never allocates, locks or
@@ -42,6 +44,13 @@ class StepSequencer {
         const std::int64_t scaled = index * periodMs * sampleRate;
         return (2 * scaled + 1000) / 2000;
     }
+    // The next block starts `frames` grid frames later than the last one
+    // ended: they fell in a hole of the stream. Of the ticks due in them
+    // only the newest sounds, on the block's first frame; the position
+    // moves on past all of them. Negative: the next block starts that much
+    // earlier, where the stream before rendered ahead of the clock and
+    // stopped before it played; no tick sounds twice.
+    void skip(std::int64_t frames) { walked_ += frames; }
 
     int position() const { return position_; }
     std::int64_t framesWalked() const { return walked_; }
@@ -50,6 +59,7 @@ class StepSequencer {
   private:
     void takeSnapshot();
     std::int64_t tickFrame(std::int64_t index) const;
+    void passTicksBeforeNewest(std::int64_t frame);
     // One step: plays every sounding track's cell at the position, then moves on.
     void Timer1_Timer(int frameOffset, StepSounds& sounds);
     void tellFeedback(int blockFrames, std::int64_t nowNanoseconds);

@@ -40,8 +40,8 @@ class AudioSystem {
 
 // The sound card through SDL2, fed by the mixer from SDL's audio thread at
 // the mixer's rate and a fixed buffer size (SDL converts where the card
-// differs). May be opened and closed any number of times; the mixer's frame
-// count goes on across them.
+// differs). May be opened and closed any number of times; the grid keeps
+// its place on the steady clock across them (Mixer).
 class AudioDevice : public OutputDevice {
   public:
     AudioDevice(AudioSystem& system, Mixer& mixer, int bufferFrames);

@@ -1,20 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sound/device_keeper.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 namespace trovik {
 namespace {
 
 std::int64_t nanosecondsOf(std::chrono::steady_clock::time_point time) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
-}
-
-// In two parts: nanoseconds times the rate overflows after some 53 hours
-// without a device.
-std::int64_t framesIn(std::int64_t nanoseconds, int rate) {
-    constexpr std::int64_t kSecond = 1'000'000'000;
-    return nanoseconds / kSecond * rate + nanoseconds % kSecond * rate / kSecond;
 }
 
 }  // namespace
@@ -28,81 +23,129 @@ DeviceKeeper::DeviceKeeper(OutputDevice& device, Mixer& mixer, int blockFrames)
 }
 
 DeviceKeeper::~DeviceKeeper() {
-    worker_.stop();
+    looker_.stop();
+    walker_.stop();
 }
 
 void DeviceKeeper::start() {
-    worker_.start([this] { run(); });
+    walker_.start([this] { walk(); });
+    looker_.start([this] { look(); });
 }
 
-void DeviceKeeper::check() {
-    const auto now = std::chrono::steady_clock::now();
+void DeviceKeeper::check(std::chrono::steady_clock::time_point now) {
     if (device_.isOpen()) {
         if (!device_.lost()) {
-            if (device_.ranDry()) growBuffer();
+            if (device_.ranDry()) growBuffer(now);
             return;
         }
-        device_.close();
         sounding_.store(false, std::memory_order_release);
+        // Before the close, which waits for a server that hangs as long as it hangs.
         startSilence(now);
+        device_.close();
     }
     renderSilently(now);
-    if (device_.open()) sounding_.store(true, std::memory_order_release);
+    if (openDevice(now)) sounding_.store(true, std::memory_order_release);
+}
+
+// The silent walk stops before the stream starts, and its first block
+// joins the grid to the steady clock; a device that does not open leaves
+// the walk to go on.
+bool DeviceKeeper::openDevice(std::chrono::steady_clock::time_point now) {
+    {
+        const std::lock_guard lock(walker_.mutex());
+        if (retired_) return false;
+        walking_ = false;
+        mixer_.streamStarts();
+    }
+    if (device_.open()) return true;
+    startSilence(now);
+    return false;
 }
 
 // A device that ran dry is opened again with twice the buffer, up to the
-// largest it may have: a little more latency, and the beat keeps its time.
-void DeviceKeeper::growBuffer() {
+// largest it may have: a little more latency, and the beat keeps its place.
+void DeviceKeeper::growBuffer(std::chrono::steady_clock::time_point now) {
     const int before = device_.bufferFrames();
     if (!device_.growBuffer()) return;
     std::fprintf(stderr,
                  "trovik: the sound ran dry; the output buffer grows from %d to %d frames\n",
                  before, device_.bufferFrames());
+    startSilence(now);
     device_.close();
-    if (!device_.open()) {
-        sounding_.store(false, std::memory_order_release);
-        startSilence(std::chrono::steady_clock::now());
-    }
+    if (!openDevice(now)) sounding_.store(false, std::memory_order_release);
 }
 
 void DeviceKeeper::startSilence(std::chrono::steady_clock::time_point now) {
-    silentSince_ = now;
-    silentFrames_ = 0;
+    {
+        const std::lock_guard lock(walker_.mutex());
+        if (retired_ || walking_) return;
+        mixer_.shutStream();
+        // After the stream's last block, which may have come after `now`.
+        silentSince_ = std::max(now, std::chrono::steady_clock::time_point(
+                                         std::chrono::nanoseconds(mixer_.nextBlockDue())));
+        silentFrames_ = 0;
+        walking_ = true;
+    }
+    walker_.wake();
+}
+
+void DeviceKeeper::stopRendering() {
+    {
+        const std::lock_guard lock(walker_.mutex());
+        retired_ = true;
+        walking_ = false;
+        mixer_.shutForGood();
+    }
+    walker_.stop();
 }
 
 void DeviceKeeper::renderSilently(std::chrono::steady_clock::time_point now) {
-    if (device_.isOpen()) return;
-    const std::int64_t due =
-        framesIn(nanosecondsOf(now) - nanosecondsOf(silentSince_), mixer_.sampleRate());
-    // After a long suspension the time gone by is skipped, not made up.
-    const std::int64_t behind = due - silentFrames_;
-    if (behind > mixer_.sampleRate()) silentFrames_ = due - blockFrames_;
+    const std::lock_guard lock(walker_.mutex());
+    renderDue(now);
+}
+
+// With walker_.mutex() held.
+void DeviceKeeper::renderDue(std::chrono::steady_clock::time_point now) {
+    if (!walking_) return;
+    const int rate = mixer_.sampleRate();
+    const std::int64_t due = framesIn(nanosecondsOf(now) - nanosecondsOf(silentSince_), rate);
+    // After a long suspension the time gone by is skipped, not made up: the
+    // walk starts anew, and its grid joins the clock again.
+    if (due - silentFrames_ > rate) {
+        silentFrames_ = due - blockFrames_;
+        mixer_.shutStream();
+    }
+    // Each block at the time it fell due, so that the grid keeps the clock's pace.
     while (silentFrames_ + blockFrames_ <= due) {
-        mixer_.render(scratch_.data(), blockFrames_, nanosecondsOf(now));
+        mixer_.renderWithoutStream(
+            scratch_.data(), blockFrames_,
+            nanosecondsOf(silentSince_) + nanosecondsIn(silentFrames_, rate));
         silentFrames_ += blockFrames_;
     }
 }
 
-void DeviceKeeper::run() {
-    const auto block =
-        std::chrono::nanoseconds(std::int64_t{blockFrames_} * 1'000'000'000 / mixer_.sampleRate());
-    auto nextCheck = std::chrono::steady_clock::now() + kRetryPeriod;
-    std::unique_lock lock(worker_.mutex());
+void DeviceKeeper::look() {
+    std::unique_lock lock(looker_.mutex());
     for (;;) {
-        // While closed, wake once a block to render it; while open, only to check.
-        const auto wakeAt = device_.isOpen()
-                                ? nextCheck
-                                : std::min(nextCheck, std::chrono::steady_clock::now() + block);
-        if (worker_.waitUntil(lock, wakeAt, [] { return false; })) return;
+        const auto next = std::chrono::steady_clock::now() + kRetryPeriod;
+        if (looker_.waitUntil(lock, next, [] { return false; })) return;
         lock.unlock();
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= nextCheck) {
-            check();
-            nextCheck = now + kRetryPeriod;
-        } else {
-            renderSilently(now);
-        }
+        check(std::chrono::steady_clock::now());
         lock.lock();
+    }
+}
+
+// Wakes once a block while walking, to render it.
+void DeviceKeeper::walk() {
+    const std::chrono::nanoseconds block(nanosecondsIn(blockFrames_, mixer_.sampleRate()));
+    std::unique_lock lock(walker_.mutex());
+    for (;;) {
+        const bool stopping =
+            walking_ ? walker_.waitUntil(lock, std::chrono::steady_clock::now() + block,
+                                         [] { return false; })
+                     : walker_.wait(lock, [this] { return walking_; });
+        if (stopping) return;
+        renderDue(std::chrono::steady_clock::now());
     }
 }
 

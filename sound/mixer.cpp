@@ -3,19 +3,78 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <thread>
 
 namespace trovik {
 
 Mixer::Mixer(SequencerLink& link, TrackSlots& slots, int sampleRate)
-    : steps_(link, sampleRate), slots_(slots) {}
+    : steps_(link, sampleRate), slots_(slots), stream_(sampleRate) {}
 
+// Sequentially consistent, both sides: the stream marks itself rendering,
+// then looks at the gate; shut() closes the gate, then waits until the
+// stream is not rendering. One of them sees the other.
 void Mixer::render(float* out, int frames, std::int64_t nowNanoseconds) {
+    streamRendering_.store(true);
+    if (gate_.load() == kOpen) {
+        renderBlock(out, frames, nowNanoseconds);
+    } else {
+        std::fill_n(out, static_cast<std::ptrdiff_t>(frames) * Sample::kChannels, 0.0f);
+    }
+    streamRendering_.store(false);
+}
+
+void Mixer::shut(Gate how) {
+    int gate = gate_.load();
+    while (gate < how && !gate_.compare_exchange_weak(gate, how)) {
+    }
+    while (streamRendering_.load()) std::this_thread::yield();
+    streamStarting_ = true;
+}
+
+void Mixer::streamStarts() {
+    streamStarting_ = true;
+    int shut = kShut;
+    gate_.compare_exchange_strong(shut, kOpen);
+}
+
+void Mixer::renderWithoutStream(float* out, int frames, std::int64_t nowNanoseconds) {
+    renderBlock(out, frames, nowNanoseconds);
+}
+
+void Mixer::renderBlock(float* out, int frames, std::int64_t nowNanoseconds) {
+    keepGridOnClock(frames, nowNanoseconds);
     takeOffers();
     out_ = out;
     done_ = 0;
     steps_.walk(frames, *this, nowNanoseconds);
     renderVoiceUntil(frames);
     out_ = nullptr;
+    framesRendered_ += frames;
+}
+
+void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
+    const std::int64_t gridFrame = steps_.framesWalked();
+    if (streamStarting_) {
+        streamStarting_ = false;
+        followsClock_ = true;
+        // The last block's frames sound as much later than its callback
+        // as its server held ahead.
+        const std::int64_t heldAhead = stream_.heldAhead();
+        stream_.restart();
+        if (rendered_) {
+            const std::int64_t since = std::max<std::int64_t>(nowNanoseconds - lastBlockAt_, 0);
+            steps_.skip(lastBlockFrame_ + framesIn(since - heldAhead, sampleRate()) - gridFrame);
+        }
+    }
+    // A stream that ran dry, or stood still as it started, left a hole.
+    if (followsClock_) {
+        steps_.skip(framesIn(stream_.callback(nowNanoseconds, frames), sampleRate()));
+        steps_.skip(framesIn(stream_.takeStartStall(), sampleRate()));
+    }
+    rendered_ = true;
+    lastBlockFrame_ = steps_.framesWalked();
+    lastBlockAt_ = nowNanoseconds;
+    lastBlockFrames_ = frames;
 }
 
 std::int64_t Mixer::voiceFramesLeft() const {

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "sequencer/step_sequencer.h"
+#include "sound/dry_stream_detector.h"
 #include "sound/sample.h"
 #include "sound/track_slots.h"
 
@@ -14,18 +16,51 @@ namespace trovik {
 // on one voice, each starting on its exact frame and cutting the sound that
 // was playing. Each track plays the sample its slot last handed over.
 //
+// On a live stream the grid keeps its place on the steady clock (see
+// streamStarts()): within one unbroken stream every step falls on its exact
+// frame; across a break of the stream the grid's frames jump ahead by the
+// break, as the steady clock measures it.
+//
 // Runs on the audio thread, or on whatever stands in for it while there is
-// no device; one thread at a time. Never allocates, locks, logs or touches
-// a file.
+// no device (renderWithoutStream()); one thread at a time, which
+// shutStream() enforces against a stream that comes back to life after it
+// was given up. Never allocates, locks, logs or touches a file.
 class Mixer : private StepSounds {
   public:
     Mixer(SequencerLink& link, TrackSlots& slots, int sampleRate);
 
     // Writes the next `frames` interleaved stereo frames to `out`.
-    // `nowNanoseconds`: the steady clock, told back to the model.
+    // `nowNanoseconds`: the steady clock when the stream asked for them
+    // (steadyNanoseconds()), told back to the model. After streamStarts()
+    // the grid follows it: a new stream's first block starts where the
+    // clock says, counted from the last block's time and first grid frame,
+    // and a stream found to have run dry (a DryStreamDetector's verdict)
+    // skips the grid's frames by the gap.
+    // While the stream is shut out, it writes silence and touches nothing else.
     void render(float* out, int frames, std::int64_t nowNanoseconds);
 
-    std::int64_t framesRendered() const { return steps_.framesWalked(); }
+    // A new stream may render: its first block joins the grid to the steady
+    // clock, from the last block's time. Also the mark of a live stream: a
+    // mixer never told this (rendering a file) walks the stream's frames
+    // alone. Only while no thread renders; nothing after shutForGood().
+    void streamStarts();
+    // Shuts the stream out, so that another thread may stand in for it
+    // with renderWithoutStream(), whose first block joins the grid to the
+    // clock. Waits only for a block under way.
+    void shutStream() { shut(kShut); }
+    // The same, and no stream renders again: the program ends.
+    void shutForGood() { shut(kShutForGood); }
+    // Renders as render() does, for the thread that stands in for the
+    // stream while it is shut out.
+    void renderWithoutStream(float* out, int frames, std::int64_t nowNanoseconds);
+
+    std::int64_t framesRendered() const { return framesRendered_; }
+    // When the block after the last one falls due on the steady clock: its
+    // time plus its length. Only from the thread that renders, or after
+    // shutStream().
+    std::int64_t nextBlockDue() const {
+        return lastBlockAt_ + nanosecondsIn(lastBlockFrames_, sampleRate());
+    }
     int sampleRate() const { return steps_.sampleRate(); }
     // How many frames the sound playing has still to play: 0 when none
     // plays, Sample::kEndUnknown while its end is not known yet (a sample
@@ -36,13 +71,30 @@ class Mixer : private StepSounds {
     void continueVoice(Track track, std::int64_t position);
 
   private:
+    enum Gate : int { kOpen, kShut, kShutForGood };
+
+    void shut(Gate how);
+    void renderBlock(float* out, int frames, std::int64_t nowNanoseconds);
     void PlaySample(Track track, int frameOffset) override;
+    void keepGridOnClock(int frames, std::int64_t nowNanoseconds);
     void takeOffers();
     void renderVoiceUntil(int frame);
     void letVoiceGo();
 
     StepSequencer steps_;
     TrackSlots& slots_;
+    std::int64_t framesRendered_ = 0;
+    std::atomic<int> gate_{kOpen};
+    std::atomic<bool> streamRendering_{false};
+    // The grid on the clock: whether it follows the clock, the block before
+    // (its first grid frame and time), the stream's dry runs.
+    bool followsClock_ = false;
+    bool streamStarting_ = false;
+    bool rendered_ = false;
+    std::int64_t lastBlockFrame_ = 0;
+    std::int64_t lastBlockAt_ = 0;
+    int lastBlockFrames_ = 0;
+    DryStreamDetector stream_;
     std::array<const Sample*, kTrackCount> current_{};
     // The block being rendered, and how far.
     float* out_ = nullptr;

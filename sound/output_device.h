@@ -12,7 +12,11 @@ enum class AudioThreadPriority { Normal, RealTime };
 class OutputDevice {
   public:
     virtual ~OutputDevice() = default;
+    // Its audio callback calls Mixer::render(out, frames,
+    // steadyNanoseconds()) once per buffer, and nothing else of the mixer.
     virtual bool open() = 0;
+    // May wait as long as a sound server that hangs: the keeper has shut
+    // the stream out of the mixer before.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // True when the open device no longer plays: the server dropped it, or

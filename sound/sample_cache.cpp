@@ -75,8 +75,14 @@ std::unique_ptr<Sample> newSampleFor(std::int64_t frames, const SampleCacheOptio
 }
 
 const Sample* SampleCache::decodeAndKeep(const std::string& path, const FileStamp& stamp) {
+    // A status change time ahead of the clock (a file server whose clock
+    // is ahead) counts from when this stamp was first seen.
+    const std::int64_t now = options_.fileClock();
+    const auto found = files_.find(path);
+    const std::int64_t firstSeen =
+        found != files_.end() && found->second.stamp == stamp ? found->second.firstSeen : now;
     const bool settled =
-        options_.fileClock() - stamp.changedNanoseconds > kTimestampStepNanoseconds;
+        now - std::min(stamp.changedNanoseconds, firstSeen) > kTimestampStepNanoseconds;
     std::unique_ptr<WavDecoding> decoding = WavDecoding::open(path, outputRate_);
     std::unique_ptr<Sample> owned =
         decoding ? newSampleFor(decoding->expectedFrames(), options_) : nullptr;
@@ -100,7 +106,7 @@ const Sample* SampleCache::decodeAndKeep(const std::string& path, const FileStam
             decoder_.fill(std::move(filler));
         }
     }
-    files_[std::move(key)] = CachedFile{stamp, sample, ++uses_, settled};
+    files_[std::move(key)] = CachedFile{stamp, sample, ++uses_, settled, firstSeen};
     keepWithinBudget();
     return sample;
 }

@@ -37,7 +37,8 @@ std::unique_ptr<Sample> newSampleFor(std::int64_t frames, const SampleCacheOptio
 // another inode, size, modification or status change time. Any write moves
 // the status change time, which no one can set back; only a change within
 // the file system's timestamp step of the last look could go unseen, so a
-// file changed that recently is decoded again at every call.
+// file changed that recently is decoded again at every call. A status
+// change time ahead of the clock counts from when the cache first saw it.
 //
 // Only the first chunk of a new file is decoded at once (a drum sample is
 // usually all in it); the rest follows on a background thread while the
@@ -88,6 +89,7 @@ class SampleCache {
         const Sample* sample = nullptr;  // nullptr: the file is no playable WAV
         std::uint64_t lastUse = 0;
         bool settled = false;  // looked at after its last change had surely got its own timestamp
+        std::int64_t firstSeen = 0;  // by the file clock, with this stamp
     };
     struct Held {
         std::unique_ptr<Sample> sample;

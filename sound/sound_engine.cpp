@@ -3,7 +3,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "sound/audio_device.h"
 #include "sound/device_keeper.h"
@@ -72,10 +75,33 @@ SoundEngine::SoundEngine(const std::filesystem::path& dataFolder, SequencerLink&
     parts_->keeper.start();
 }
 
-SoundEngine::~SoundEngine() = default;
+// A sound server that hangs holds the device's close, and with it the
+// keeper's looking thread, for as long as it hangs. What reads the beat's
+// link stops first, at once; the rest is left to a thread of its own,
+// waited for kShutdownWait at most, and otherwise to the end of the process.
+SoundEngine::~SoundEngine() {
+    parts_->samples.stop();
+    parts_->keeper.stopRendering();
+    auto finished = std::make_shared<std::promise<void>>();
+    std::future<void> done = finished->get_future();
+    std::thread teardown([parts = std::move(parts_), finished]() mutable {
+        parts.reset();
+        finished->set_value();
+    });
+    if (done.wait_for(kShutdownWait) == std::future_status::ready) {
+        teardown.join();
+    } else {
+        std::fprintf(stderr, "trovik: the sound server does not answer; leaving it behind\n");
+        teardown.detach();
+    }
+}
 
 void SoundEngine::setEffectPath(const std::string& path) {
     parts_->samples.setEffectPath(path);
+}
+
+void SoundEngine::lookAtSamplesNow() {
+    parts_->samples.lookSoon();
 }
 
 bool SoundEngine::sounding() const {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -12,10 +13,10 @@ namespace trovik {
 
 // The program's sound: the output device, the mixer its audio thread
 // renders (walking the step clock as it goes), the thread that keeps each
-// track's sample current, and the keeper that reopens a lost device. It owns
-// them in an order that makes shutdown safe by itself: the keeper's thread
-// stops first, then the audio thread, and only then go the samples it may
-// have been reading.
+// track's sample current, and the keeper that reopens a lost device. Its end
+// first stops everything that reads the beat or renders the mixer, then the
+// rest, waiting kShutdownWait at most for a sound server that hangs; the
+// samples go only after the audio thread has stopped.
 //
 // Built once in main. When no sound server is there, the program runs
 // silently, the steps go on, and it starts to sound once one appears.
@@ -26,6 +27,8 @@ class SoundEngine {
     static constexpr int kDefaultBufferFrames = 512;
     static constexpr int kMinBufferFrames = 64;
     static constexpr int kMaxBufferFrames = 8192;
+    // How long the engine's end waits for a sound server that hangs.
+    static constexpr std::chrono::milliseconds kShutdownWait{1000};
 
     // Process-wide settings of the sound library; main calls it once, before
     // the engine is built.
@@ -43,6 +46,9 @@ class SoundEngine {
 
     // The effect track's file, by the bytes the file system knows it by.
     void setEffectPath(const std::string& path);
+    // Looks at the sample files at once: Play, so that the first step plays
+    // what they hold now.
+    void lookAtSamplesNow();
 
     // Whether a device is open and playing right now. Any thread.
     bool sounding() const;

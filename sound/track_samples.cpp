@@ -5,8 +5,8 @@
 
 namespace trovik {
 TrackSamples::TrackSamples(TrackSlots& slots, const SequencerLink& link, const DrumKit& drumKit,
-                           int outputRate)
-    : slots_(slots), link_(link), drumKit_(drumKit), cache_(outputRate) {}
+                           int outputRate, std::chrono::milliseconds idleLook)
+    : slots_(slots), link_(link), drumKit_(drumKit), cache_(outputRate), idleLook_(idleLook) {}
 
 TrackSamples::~TrackSamples() {
     worker_.stop();
@@ -20,7 +20,14 @@ void TrackSamples::setEffectPath(const std::string& path) {
     {
         const std::lock_guard lock(worker_.mutex());
         effectPath_ = path;
-        pathChanged_ = true;
+    }
+    lookSoon();
+}
+
+void TrackSamples::lookSoon() {
+    {
+        const std::lock_guard lock(worker_.mutex());
+        lookAsked_ = true;
     }
     worker_.wake();
 }
@@ -30,22 +37,24 @@ void TrackSamples::lookNow() {
     {
         const std::lock_guard lock(worker_.mutex());
         effectPath = effectPath_;
-        pathChanged_ = false;
+        lookAsked_ = false;
     }
     while (const Sample* back = slots_.takeReleased()) takeBack(back);
     cache_.collectDecoded();
     offer(Track::Bass, drumKit_.resolve(kBassSampleName));
     offer(Track::Snare, drumKit_.resolve(kSnareSampleName));
     offer(Track::Effect, effectPath);
+    looks_.fetch_add(1, std::memory_order_release);
 }
 
 void TrackSamples::run() {
     for (;;) {
+        const auto wakeAt = std::chrono::steady_clock::now() + untilNextLook();
+        {
+            std::unique_lock lock(worker_.mutex());
+            if (worker_.waitUntil(lock, wakeAt, [this] { return lookAsked_; })) return;
+        }
         lookNow();
-        const auto wait = untilNextLook();
-        std::unique_lock lock(worker_.mutex());
-        const auto wakeAt = std::chrono::steady_clock::now() + wait;
-        if (worker_.waitUntil(lock, wakeAt, [this] { return pathChanged_; })) return;
     }
 }
 
@@ -55,7 +64,7 @@ std::chrono::nanoseconds TrackSamples::untilNextLook() const {
     using std::chrono::nanoseconds;
     const StepFeedback told = link_.feedback.read();
     if (told.nextTickFrame < 0 || told.sampleRate <= 0 || told.walkedAtNanoseconds == 0)
-        return kIdleLook;
+        return idleLook_;
     // When the audio thread renders a frame, at the earliest.
     const std::int64_t now = steadyNanoseconds();
     const auto untilRendered = [&](std::int64_t frame) {
@@ -70,7 +79,7 @@ std::chrono::nanoseconds TrackSamples::untilNextLook() const {
     const nanoseconds wait = untilNext > kLookAhead
                                  ? untilNext - kLookAhead
                                  : untilRendered(told.tickAfterFrame) - kLookAhead;
-    return std::clamp<nanoseconds>(wait, std::chrono::milliseconds(1), kIdleLook);
+    return std::clamp<nanoseconds>(wait, std::chrono::milliseconds(1), idleLook_);
 }
 
 void TrackSamples::offer(Track track, const std::string& path) {

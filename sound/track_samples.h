@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -32,19 +33,29 @@ class TrackSamples {
     static constexpr std::chrono::milliseconds kStalledLook{50};
 
     TrackSamples(TrackSlots& slots, const SequencerLink& link, const DrumKit& drumKit,
-                 int outputRate);
+                 int outputRate, std::chrono::milliseconds idleLook = kIdleLook);
     ~TrackSamples();  // stops the thread; samples still lent are freed with the cache
     TrackSamples(const TrackSamples&) = delete;
     TrackSamples& operator=(const TrackSamples&) = delete;
 
     void start();
+    // Stops the thread: nothing reads the link after this.
+    void stop() { worker_.stop(); }
 
     // The effect track's file, by the bytes the file system knows it by;
     // empty for none. Any thread; looked at at once.
     void setEffectPath(const std::string& path);
 
-    // One look at the files, for the thread that owns this (before start()).
+    // Wakes the thread for a look at once: Play, so that the first step
+    // plays what the files hold now, not what they held at the last idle
+    // look. Any thread.
+    void lookSoon();
+
+    // One look at the files, for the thread that owns this (before start(),
+    // which sleeps until the next look is due).
     void lookNow();
+    // How many looks were made. Any thread.
+    std::uint64_t looks() const { return looks_.load(std::memory_order_acquire); }
 
   private:
     void run();
@@ -58,8 +69,10 @@ class TrackSamples {
     SampleCache cache_;
     std::array<const Sample*, kTrackCount> offered_{};
 
+    std::chrono::milliseconds idleLook_;
+    std::atomic<std::uint64_t> looks_{0};
     std::string effectPath_;  // and the flag, under worker_.mutex()
-    bool pathChanged_ = false;
+    bool lookAsked_ = false;
     WorkerThread worker_;
 };
 

@@ -5,7 +5,10 @@
 #  1. The beat plays (all 16 bass cells on); the PulseAudio server is killed
 #     and started again on the same socket; within a few seconds of its
 #     return the hits sound again, on every step.
-#  2. The program starts while there is no server at all and plays the beat
+#  2. The server hangs (stopped, not killed): the program gives its stream
+#     up, the window goes on counting the steps, and once the server goes on
+#     the hits sound again.
+#  3. The program starts while there is no server at all and plays the beat
 #     silently; when a server appears, the hits begin within a few seconds.
 #
 # usage: server_restart_test.sh <trovik-executable> <onsets-tool> <bass.wav>
@@ -92,7 +95,20 @@ sleep 1  # the server stays away a second: the program's retries fail meanwhile
 e2e_pulse_daemon
 expect_beat "after the server restarted" "$(date +%s%N)"
 
-# 2. No server at start-up; one appears later.
+# 2. The server hangs. The bar display (Label4) shows whether the steps go on.
+server=$(cat "$XDG_RUNTIME_DIR/pulse/pid")
+kill -STOP "$server"
+sleep 6  # the program gives the stream up after 4 s without a callback
+shown=$(e2e_region_signature 441 0 53 17)
+if ! e2e_poll e2e_region_differs "$shown" 441 0 53 17; then
+    kill -CONT "$server"
+    echo "the window stopped counting the steps while the server hung" >&2
+    exit 1
+fi
+kill -CONT "$server"
+expect_beat "after the hung server went on" "$(date +%s%N)"
+
+# 3. No server at start-up; one appears later.
 kill "$program_pid"
 wait "$program_pid" 2>/dev/null || true
 e2e_stop_pulse

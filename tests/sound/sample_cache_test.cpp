@@ -79,6 +79,28 @@ TEST_F(SampleCacheTest, AFileRewrittenInPlaceWithItsOldTimesPlaysItsNewContent) 
     EXPECT_NEAR(testing::risingZeroCrossings(second->frame(0), second->frameCount(), 0), 88, 1);
 }
 
+// A file whose status change time lies ahead of the clock (a file server
+// whose clock is ahead) counts as changed when first seen: decoded again at
+// every call within the timestamp step, as any file just changed, and once
+// more after it; then not again.
+TEST_F(SampleCacheTest, AFileChangedInTheFutureIsDecodedAgainOnlyWithinTheTimestampStep) {
+    std::int64_t clock = 0;
+    SampleCacheOptions options;
+    options.fileClock = [&] { return clock; };
+    SampleCache cache(kRate, options);
+    const std::string path = writeTone("hit.wav", 0.01);
+    // Lent, so that a new decoding cannot take the same address.
+    const Sample* first = cache.get(path);
+    cache.lend(first);
+    clock += SampleCache::kTimestampStepNanoseconds / 2;
+    EXPECT_NE(cache.get(path), first) << "just changed, as far as the cache can tell";
+    clock += SampleCache::kTimestampStepNanoseconds;
+    const Sample* settled = cache.get(path);
+    cache.lend(settled);
+    clock += kYear;
+    EXPECT_EQ(cache.get(path), settled);
+}
+
 // A long file is playable after its first chunk; the rest arrives in the
 // background and the sound ends up whole.
 TEST_F(SampleCacheTest, ALongFileIsPlayableAtOnceAndCompletesInTheBackground) {

@@ -87,6 +87,25 @@ bool any(const std::vector<float>& left, float value) {
     return std::any_of(left.begin(), left.end(), [&](float v) { return v == value; });
 }
 
+// While the beat stands still the thread looks at the files only now and
+// then (here: once an hour); Play wakes it, so that a file changed or
+// picked meanwhile sounds on the first step.
+TEST_F(TrackSamplesTest, AFileChangedWhileStoppedSoundsOnTheFirstStepAfterPlay) {
+    TrackSamples samples(slots, link, drumKit, kRate, std::chrono::hours(1));
+    play(Beat(kInterval).everyStep(Track::Bass).stopped());
+    samples.lookNow();
+    samples.start();
+    saveNewBass();
+    const std::uint64_t looks = samples.looks();
+    samples.lookSoon();
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (samples.looks() == looks && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    play(Beat(kInterval).everyStep(Track::Bass));
+    const std::int64_t t1 = tickFrame(1, kInterval, kRate);
+    EXPECT_EQ(renderLeft(mixer, static_cast<int>(t1) + 1, 64)[t1], kNewBass);
+}
+
 // An effect path that names nothing playable (which one, the sample cache
 // test tells) has nothing to play: its hit cuts the bass and leaves
 // silence. A file that played before does not linger once the path no

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace trovik {
+
+// The steady clock in nanoseconds: the time the step clock keeps its grid
+// on and tells its feedback in.
+inline std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Frames and nanoseconds at `rate`, each in two parts: the plain product
+// overflows after some 53 hours at 48 kHz.
+constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
+constexpr std::int64_t framesIn(std::int64_t nanoseconds, int rate) {
+    return nanoseconds / kNanosecondsPerSecond * rate +
+           nanoseconds % kNanosecondsPerSecond * rate / kNanosecondsPerSecond;
+}
+constexpr std::int64_t nanosecondsIn(std::int64_t frames, int rate) {
+    return frames / rate * kNanosecondsPerSecond + frames % rate * kNanosecondsPerSecond / rate;
+}
+
+}  // namespace trovik
