@@ -98,6 +98,10 @@ void onStreamState(pa_stream* stream, void* device) {
         static_cast<PulseDevice*>(device)->failed();
 }
 
+void onUnderflow(pa_stream*, void* device) {
+    static_cast<PulseDevice*>(device)->underflow();
+}
+
 void onWrite(pa_stream*, std::size_t bytes, void* device) {
     static_cast<PulseDevice*>(device)->write(bytes);
 }
@@ -141,6 +145,7 @@ bool PulseDevice::open() {
     failed_.store(false, std::memory_order_release);
     priorityRaised_ = false;  // a new thread comes with the loop
     watch_.restart();
+    underflowsSeen_ = underflows_.load(std::memory_order_acquire);
     pa_threaded_mainloop_lock(mainloop_);
     const bool started = pa_threaded_mainloop_start(mainloop_) == 0 && connect() && startStream();
     pa_threaded_mainloop_unlock(mainloop_);
@@ -178,6 +183,7 @@ bool PulseDevice::startStream() {
     if (stream_ == nullptr) return false;
     pa_stream_set_state_callback(stream_, &onStreamState, this);
     pa_stream_set_write_callback(stream_, &onWrite, this);
+    pa_stream_set_underflow_callback(stream_, &onUnderflow, this);
     // The server keeps about the target length queued and asks for more
     // whenever a quarter of it has played.
     const auto target = static_cast<std::uint32_t>(buffer_.frames * kFrameBytes);
@@ -202,6 +208,7 @@ void PulseDevice::close() {
     pa_threaded_mainloop_lock(mainloop_);
     if (stream_ != nullptr) {
         pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
@@ -222,6 +229,13 @@ void PulseDevice::close() {
 bool PulseDevice::lost() {
     if (!isOpen()) return false;
     return failed_.load(std::memory_order_acquire) || watch_.stalled();
+}
+
+bool PulseDevice::ranDry() {
+    const std::uint64_t underflows = underflows_.load(std::memory_order_acquire);
+    const bool ran = underflows != underflowsSeen_;
+    underflowsSeen_ = underflows;
+    return ran;
 }
 
 void PulseDevice::write(std::size_t bytes) {

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -39,7 +40,9 @@ class PulseDevice : public OutputDevice {
     bool isOpen() const override { return mainloop_ != nullptr; }
     // The server dropped the connection or the stream, or it stopped asking.
     bool lost() override;
-    bool ranDry() override { return watch_.ranDry(); }
+    // The server found our queue empty since the last look: it tells so
+    // itself, which the times of its requests would only hint at.
+    bool ranDry() override;
     bool growBuffer() override { return buffer_.grow(); }
     int bufferFrames() const override { return buffer_.frames; }
 
@@ -47,6 +50,8 @@ class PulseDevice : public OutputDevice {
     void write(std::size_t bytes);
     // The stream's thread, when the connection or the stream fails.
     void failed() { failed_.store(true, std::memory_order_release); }
+    // The stream's thread, when the server found our queue empty.
+    void underflow() { underflows_.fetch_add(1, std::memory_order_release); }
 
   private:
     bool connect();
@@ -60,7 +65,9 @@ class PulseDevice : public OutputDevice {
     pa_stream* stream_ = nullptr;
     CallbackWatch watch_;
     std::atomic<bool> failed_{false};
-    bool priorityRaised_ = false;  // the stream's thread only
+    std::atomic<std::uint64_t> underflows_{0};
+    std::uint64_t underflowsSeen_ = 0;  // the looking thread's
+    bool priorityRaised_ = false;       // the stream's thread only
     bool told_ = false;
 };
 
