@@ -144,6 +144,7 @@ bool PulseDevice::open() {
     if (mainloop_ == nullptr) return false;
     failed_.store(false, std::memory_order_release);
     priorityRaised_ = false;  // a new thread comes with the loop
+    framesWritten_ = 0;
     watch_.restart();
     underflowsSeen_ = underflows_.load(std::memory_order_acquire);
     pa_threaded_mainloop_lock(mainloop_);
@@ -261,6 +262,7 @@ void PulseDevice::write(std::size_t bytes) {
         pa_stream_write(stream_, data, size, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= size;
         done += frames;
+        framesWritten_ += frames;
     }
 }
 

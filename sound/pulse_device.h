@@ -50,8 +50,14 @@ class PulseDevice : public OutputDevice {
     void write(std::size_t bytes);
     // The stream's thread, when the connection or the stream fails.
     void failed() { failed_.store(true, std::memory_order_release); }
-    // The stream's thread, when the server found our queue empty.
-    void underflow() { underflows_.fetch_add(1, std::memory_order_release); }
+    // The stream's thread, when the server found our queue empty. The first
+    // second of a stream is left out: the program's own start-up and the
+    // sink's change of latency for the new stream may starve it once, and
+    // a larger buffer for the whole session is too high a price for that.
+    void underflow() {
+        if (framesWritten_ >= mixer_.sampleRate())
+            underflows_.fetch_add(1, std::memory_order_release);
+    }
 
   private:
     bool connect();
@@ -67,7 +73,9 @@ class PulseDevice : public OutputDevice {
     std::atomic<bool> failed_{false};
     std::atomic<std::uint64_t> underflows_{0};
     std::uint64_t underflowsSeen_ = 0;  // the looking thread's
-    bool priorityRaised_ = false;       // the stream's thread only
+    // The stream's thread only.
+    bool priorityRaised_ = false;
+    std::int64_t framesWritten_ = 0;
     bool told_ = false;
 };
 
