@@ -75,7 +75,7 @@ std::unique_ptr<OutputDevice> OutputPath::makeDevice(Mixer& mixer) {
         case AudioBackend::Jack:
             return std::make_unique<JackDevice>(mixer);
         case AudioBackend::Pulse:
-            return std::make_unique<PulseDevice>(mixer, buffer_);
+            return std::make_unique<PulseDevice>(mixer, buffer_.frames);
         case AudioBackend::Sdl:
             break;
     }

@@ -135,8 +135,8 @@ std::optional<int> PulseDevice::serverRate() {
     return rate;
 }
 
-PulseDevice::PulseDevice(Mixer& mixer, BufferSize buffer)
-    : mixer_(mixer), buffer_(buffer), watch_(mixer.sampleRate()) {}
+PulseDevice::PulseDevice(Mixer& mixer, int bufferFrames)
+    : mixer_(mixer), bufferFrames_(bufferFrames), watch_(mixer.sampleRate()) {}
 
 bool PulseDevice::open() {
     if (isOpen()) return true;
@@ -144,7 +144,6 @@ bool PulseDevice::open() {
     if (mainloop_ == nullptr) return false;
     failed_.store(false, std::memory_order_release);
     priorityRaised_ = false;  // a new thread comes with the loop
-    framesWritten_ = 0;
     watch_.restart();
     underflowsSeen_ = underflows_.load(std::memory_order_acquire);
     pa_threaded_mainloop_lock(mainloop_);
@@ -187,7 +186,7 @@ bool PulseDevice::startStream() {
     pa_stream_set_underflow_callback(stream_, &onUnderflow, this);
     // The server keeps about the target length queued and asks for more
     // whenever a quarter of it has played.
-    const auto target = static_cast<std::uint32_t>(buffer_.frames * kFrameBytes);
+    const auto target = static_cast<std::uint32_t>(bufferFrames_ * kFrameBytes);
     const pa_buffer_attr attributes{static_cast<std::uint32_t>(-1), target,
                                     static_cast<std::uint32_t>(-1), target / 4,
                                     static_cast<std::uint32_t>(-1)};
@@ -262,7 +261,6 @@ void PulseDevice::write(std::size_t bytes) {
         pa_stream_write(stream_, data, size, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= size;
         done += frames;
-        framesWritten_ += frames;
     }
 }
 

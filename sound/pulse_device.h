@@ -29,7 +29,7 @@ class PulseDevice : public OutputDevice {
     // starting one.
     static std::optional<int> serverRate();
 
-    PulseDevice(Mixer& mixer, BufferSize buffer);
+    PulseDevice(Mixer& mixer, int bufferFrames);
     ~PulseDevice() override { close(); }
     PulseDevice(const PulseDevice&) = delete;
     PulseDevice& operator=(const PulseDevice&) = delete;
@@ -43,21 +43,19 @@ class PulseDevice : public OutputDevice {
     // The server found our queue empty since the last look: it tells so
     // itself, which the times of its requests would only hint at.
     bool ranDry() override;
-    bool growBuffer() override { return buffer_.grow(); }
-    int bufferFrames() const override { return buffer_.frames; }
+    // The queue keeps its length. On a small guest a stall of the machine
+    // empties a queue of 2048 frames as it does one of 1024, so growing
+    // would only add latency for the rest of the session
+    // (docs/PERFORMANCE.md).
+    bool growBuffer() override { return false; }
+    int bufferFrames() const override { return bufferFrames_; }
 
     // The stream's thread, when the server asks for `bytes`.
     void write(std::size_t bytes);
     // The stream's thread, when the connection or the stream fails.
     void failed() { failed_.store(true, std::memory_order_release); }
-    // The stream's thread, when the server found our queue empty. The first
-    // second of a stream is left out: the program's own start-up and the
-    // sink's change of latency for the new stream may starve it once, and
-    // a larger buffer for the whole session is too high a price for that.
-    void underflow() {
-        if (framesWritten_ >= mixer_.sampleRate())
-            underflows_.fetch_add(1, std::memory_order_release);
-    }
+    // The stream's thread, when the server found our queue empty.
+    void underflow() { underflows_.fetch_add(1, std::memory_order_release); }
 
   private:
     bool connect();
@@ -65,7 +63,7 @@ class PulseDevice : public OutputDevice {
     void tellOnce(const std::string& problem);
 
     Mixer& mixer_;
-    BufferSize buffer_;
+    int bufferFrames_;
     pa_threaded_mainloop* mainloop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
@@ -73,9 +71,7 @@ class PulseDevice : public OutputDevice {
     std::atomic<bool> failed_{false};
     std::atomic<std::uint64_t> underflows_{0};
     std::uint64_t underflowsSeen_ = 0;  // the looking thread's
-    // The stream's thread only.
-    bool priorityRaised_ = false;
-    std::int64_t framesWritten_ = 0;
+    bool priorityRaised_ = false;       // the stream's thread only
     bool told_ = false;
 };
 
