@@ -4,9 +4,9 @@
 #include <array>
 #include <atomic>
 
-#include "lockfree/spsc_queue.h"
 #include "sequencer/track.h"
 #include "sound/sample.h"
+#include "lockfree/spsc_queue.h"
 
 namespace trovik {
 
