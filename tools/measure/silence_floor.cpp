@@ -50,9 +50,10 @@ int main() {
                          trovik::backendName(path.backend()));
             return 1;
         }
-        keeper.start();
+        // Before the keeper's thread owns the device.
         std::fprintf(stderr, "silence_floor: %d Hz, %d frames, %s\n", path.sampleRate(),
                      device->bufferFrames(), trovik::backendName(path.backend()));
+        keeper.start();
         sigwait(&signals, &signal);
     }
     device->close();
