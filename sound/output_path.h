@@ -55,8 +55,8 @@ class OutputPath {
     static constexpr int kFallbackRate = 48000;
     // SDL's stream: the buffer SDL hands to the server whole.
     static constexpr int kDefaultSdlBufferFrames = 512;
-    // The native stream: the length the server keeps queued (21.3 ms at
-    // 48 kHz), refilled a quarter at a time.
+    // The native stream: the latency asked of the server in all (21.3 ms
+    // at 48 kHz), refilled a quarter at a time.
     static constexpr int kDefaultPulseBufferFrames = 1024;
 
     // Process-wide settings of the sound libraries, once, before the first

@@ -184,8 +184,9 @@ bool PulseDevice::startStream() {
     pa_stream_set_state_callback(stream_, &onStreamState, this);
     pa_stream_set_write_callback(stream_, &onWrite, this);
     pa_stream_set_underflow_callback(stream_, &onUnderflow, this);
-    // The server keeps about the target length queued and asks for more
-    // whenever a quarter of it has played.
+    // The target length is the latency in all, which the server splits
+    // between our queue and its sink; it asks for more whenever a quarter
+    // of it has played.
     const auto target = static_cast<std::uint32_t>(bufferFrames_ * kFrameBytes);
     const pa_buffer_attr attributes{static_cast<std::uint32_t>(-1), target,
                                     static_cast<std::uint32_t>(-1), target / 4,

@@ -18,8 +18,9 @@ struct pa_threaded_mainloop;
 namespace trovik {
 
 // A native stream to a PulseAudio server (or PipeWire's PulseAudio
-// service). The server holds a target length of the buffer's frames and asks
-// for more in parts of a quarter of it; the mixer renders each part on the
+// service). The server is asked for a latency of the buffer's frames in all
+// (its queue of ours and its sink's share; PA_STREAM_ADJUST_LATENCY) and
+// asks for more in parts of a quarter of it; the mixer renders each part on the
 // stream's own thread, raised to real-time priority, when the server asks.
 // So the server keeps a short, steady queue of ours, where SDL's stream
 // hands it one whole buffer at a time.
