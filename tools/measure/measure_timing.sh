@@ -9,9 +9,12 @@
 # recorder starts 2 s before it, and the hits of those 2 s are left out.
 # Environment:
 #   RATE=48000|44100   the null sink's rate (48000 unless set)
-#   STACK=pulse|sdl-pulse|pipewire|alsa  the sound server and the way to it:
-#                      the program's native stream to PulseAudio (pulse, the
-#                      default), or SDL's pulseaudio, pipewire or alsa driver
+#   STACK=pulse|sdl-pulse|pipewire|alsa|jack  the sound server and the way to
+#                      it: the program's native stream to PulseAudio (pulse,
+#                      the default), SDL's pulseaudio, pipewire or alsa driver,
+#                      or a JACK server of its own (dummy backend, PERIOD
+#                      frames, 256 unless set; recorded from our ports with
+#                      jack_rec, no held latency: JACK's is its period)
 #   TROVIK_AUDIO       passed on (jack|pulse|sdl); the stack sets it otherwise
 #   LOAD=1             two busy loops (one per core) while recording
 #   PATTERN=all        all 48 cells on instead of the 16 bass cells
@@ -99,7 +102,7 @@ start_program() {
     "$program" >>"$e2e_dir/trovik.log" 2>&1 &
     pid=$!
     window=$(e2e_wait_window "$window_title")
-    e2e_wait_settled "$pid"
+    settle "$pid"
 }
 
 stop_program() {
@@ -109,18 +112,44 @@ stop_program() {
 
 # The floor starts once the program's stream has left the sink, and is
 # measured once it is past its start-up work, as the program is.
-sink_is_idle() { ! e2e_sink_has_input; }
+sink_is_idle() {
+    if [ "$stack" = jack ]; then ! jack_lsp 2>/dev/null | grep -q '^trovik:'; else ! e2e_sink_has_input; fi
+}
 measure_floor() {
     local floor_pid cpu
     e2e_poll sink_is_idle || { echo "the program's stream never left the sink" >&2; return 1; }
     "$floor" >/dev/null 2>>"$e2e_dir/silence_floor.log" &
     floor_pid=$!
-    e2e_wait_settled "$floor_pid" || { kill "$floor_pid"; return 1; }
+    settle "$floor_pid" || { kill "$floor_pid"; return 1; }
     cpu=$(cpu_over "$floor_pid" "$idle_seconds")
     kill "$floor_pid"
     wait "$floor_pid" || true
     echo "$cpu"
 }
+
+# Until process $1 plays (its stream on the sink, or its ports on the JACK
+# server) and is past its start-up work.
+jack_answers() { jack_lsp >/dev/null 2>&1; }
+our_ports() { jack_lsp 2>/dev/null | grep -q '^trovik:out_2$'; }
+settle() {
+    [ "$stack" = jack ] || { e2e_wait_settled "$1"; return; }
+    e2e_poll our_ports || { echo "no trovik ports on the JACK server in 30 s" >&2; return 1; }
+    e2e_quiet_ticks=-1
+    e2e_poll e2e_is_quiet "$1" || { echo "process $1 still busy after 30 s" >&2; return 1; }
+}
+
+# Records the output into $1 at rate $2, until SIGINT; under JACK, our two
+# ports for $3 seconds (jack_rec ends by itself).
+record() {
+    if [ "$stack" = jack ]; then
+        exec jack_rec -f "$1" -d "$3" -b 16 trovik:out_1 trovik:out_2 >/dev/null
+    else
+        e2e_record "$1" "$2"
+    fi
+}
+stop_recorder() { if [ "$stack" = jack ]; then wait "$1" || true; else kill -INT "$1"; wait "$1" || true; fi; }
+# Whether the server shows what it holds of a stream.
+shows_held() { [ "$stack" != alsa ] && [ "$stack" != jack ]; }
 
 # The most "Buffer Latency" the server shows for the program's stream over
 # 20 looks: what it holds of ours, from a step's frame to the sink.
@@ -175,6 +204,13 @@ case "$stack" in
     sdl-pulse) e2e_start_pulse "$rate" && export TROVIK_AUDIO=${TROVIK_AUDIO:-sdl} ;;
     pipewire) e2e_start_pipewire "$rate" && export TROVIK_AUDIO=${TROVIK_AUDIO:-sdl} ;;
     alsa) e2e_start_pulse "$rate" && e2e_use_alsa && export TROVIK_AUDIO=${TROVIK_AUDIO:-sdl} ;;
+    jack)
+        e2e_sound_home
+        export JACK_NO_AUDIO_RESERVATION=1 TROVIK_AUDIO=${TROVIK_AUDIO:-jack}
+        jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r "$rate" -p "${PERIOD:-256}" >"$e2e_dir/jackd.log" 2>&1 &
+        e2e_pids+=($!)
+        e2e_poll jack_answers || { echo "jackd did not answer in 30 s" >&2; exit 1; }
+        ;;
     *) echo "unknown sound stack '$stack'" >&2; exit 2 ;;
 esac
 echo "== sink $rate Hz, stack $stack (TROVIK_AUDIO=${TROVIK_AUDIO:-unset}, TROVIK_BUFFER_FRAMES=${TROVIK_BUFFER_FRAMES:-unset}), load ${LOAD:-0}, pattern ${PATTERN:-bass}, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -184,7 +220,7 @@ measure_startup
 start_program
 idle=$(cpu_over "$pid" "$idle_seconds")
 echo "cpu, empty pattern at 150 ms, $idle_seconds s: $idle % of a core"
-[ "$stack" = alsa ] || echo "buffer latency of the program's stream, most of 20 looks over 2 s: $(buffer_latency_ms) ms"
+shows_held && echo "buffer latency of the program's stream, most of 20 looks over 2 s: $(buffer_latency_ms) ms"
 set_interval "$window" 20
 switch_cells_on all
 echo "cpu, all 48 cells at 20 ms, 10 s: $(cpu_over "$pid" 10) % of a core"
@@ -207,12 +243,12 @@ for interval in "${intervals[@]}"; do
         done
     fi
     recordings=("$e2e_dir/out-$interval.wav") recorders=()
-    e2e_record "${recordings[0]}" "$rate" &
+    record "${recordings[0]}" "$rate" $((seconds + 5)) &
     recorders+=($!)
     if [ "${RECORDERS:-1}" = 2 ]; then
         sleep 1  # the second recorder starts a second after the first
         recordings+=("$e2e_dir/out-$interval-2.wav")
-        e2e_record "${recordings[1]}" "$rate" &
+        record "${recordings[1]}" "$rate" $((seconds + 4)) &
         recorders+=($!)
     fi
     for recording in "${recordings[@]}"; do
@@ -220,13 +256,12 @@ for interval in "${intervals[@]}"; do
     done
     sleep 2  # the lead whose hits are left out (--from)
     cpu=$(cpu_over "$pid" "$seconds")
-    [ "$stack" = alsa ] || held=$(buffer_latency_ms)
-    for r in "${recorders[@]}"; do kill -INT "$r"; done
-    for r in "${recorders[@]}"; do wait "$r" || true; done
+    shows_held && held=$(buffer_latency_ms)
+    for r in "${recorders[@]}"; do stop_recorder "$r"; done
     for l in "${loaders[@]}"; do kill "$l"; done
     echo "== interval $interval ms, ${seconds} s measured, load average $(cut -d' ' -f1-3 /proc/loadavg)"
     echo "cpu playing: $cpu % of a core"
-    [ "$stack" = alsa ] || echo "buffer latency after the recording, most of 20 looks over 2 s: $held ms"
+    shows_held && echo "buffer latency after the recording, most of 20 looks over 2 s: $held ms"
     grep -h 'buffer grows' "$e2e_dir/trovik.log" | sort | uniq -c || true
     report_hits() {
         local report
