@@ -78,6 +78,7 @@ bool JackDevice::open() {
     periodFrames_ = static_cast<int>(jack_get_buffer_size(client_));
     serverGone_.store(false, std::memory_order_release);
     watch_.restart();
+    frameClock_.restart();
     jack_set_process_callback(client_, &processDevice, this);
     jack_on_info_shutdown(client_, &onShutdown, this);
     if (jack_activate(client_) != 0) {
@@ -121,6 +122,9 @@ bool JackDevice::lost() {
 int JackDevice::process(std::uint32_t frames) {
     const std::int64_t now = steadyNanoseconds();
     watch_.callback(now, static_cast<int>(frames));
+    // The step clock follows JACK's frames, not the wake-up of this thread.
+    const std::int64_t cycleTime =
+        frameClock_.timeOf(jack_last_frame_time(client_), now, mixer_.sampleRate());
     std::array<float*, Sample::kChannels> outs{};
     for (std::size_t channel = 0; channel < outs.size(); ++channel)
         outs[channel] = static_cast<float*>(jack_port_get_buffer(ports_[channel], frames));
@@ -128,8 +132,7 @@ int JackDevice::process(std::uint32_t frames) {
     // rendered in parts, each told its own time.
     for (std::uint32_t done = 0; done < frames;) {
         const int block = static_cast<int>(std::min<std::uint32_t>(frames - done, kScratchFrames));
-        const std::int64_t blockTime =
-            now + std::int64_t{done} * 1'000'000'000 / mixer_.sampleRate();
+        const std::int64_t blockTime = cycleTime + nanosecondsIn(done, mixer_.sampleRate());
         mixer_.render(scratch_.data(), block, blockTime);
         for (int frame = 0; frame < block; ++frame)
             for (std::size_t channel = 0; channel < outs.size(); ++channel)

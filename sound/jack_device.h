@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sound/callback_watch.h"
+#include "sound/frame_clock.h"
 #include "sound/mixer.h"
 #include "sound/output_device.h"
 
@@ -59,6 +60,7 @@ class JackDevice : public OutputDevice {
     std::array<_jack_port*, Sample::kChannels> ports_{};
     std::vector<float> scratch_;
     CallbackWatch watch_;
+    FrameClock frameClock_;  // process thread, but for open()
     std::atomic<bool> serverGone_{false};
     int periodFrames_ = 0;
     bool told_ = false;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "sound/frame_clock.h"
 #include "sound/output_path.h"
 #include "tests/sound/beat_for_tests.h"
 #include "tests/sound/test_wavs.h"
@@ -99,6 +100,20 @@ TEST(OutputPath, ChoosesTheBackendFromTheEnvironmentAndTheServersThatAnswer) {
         EXPECT_EQ(choice.serverRate, c.rate) << label;
         EXPECT_EQ(probes, c.probes) << label;
     }
+}
+
+// JACK's frames decide the time of a cycle: a late wake-up moves nothing,
+// a cycle run without us is a gap as long as its frames, across the wrap of
+// the 32-bit counter too.
+TEST(FrameClock, FollowsTheServersFramesNotTheWakeUps) {
+    constexpr int kRate = 48000;
+    FrameClock clock;
+    const std::uint32_t start = 0xFFFFFF00u;
+    EXPECT_EQ(clock.timeOf(start, 5000, kRate), 5000);
+    EXPECT_EQ(clock.timeOf(start + 256, 99'000'000, kRate), 5000 + nanosecondsIn(256, kRate));
+    EXPECT_EQ(clock.timeOf(start + 1024, 0, kRate), 5000 + nanosecondsIn(1024, kRate));
+    clock.restart();
+    EXPECT_EQ(clock.timeOf(7, 42, kRate), 42);
 }
 
 }  // namespace
