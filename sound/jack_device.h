@@ -13,8 +13,9 @@
 #include "sound/mixer.h"
 #include "sound/output_device.h"
 
-struct _jack_client;
-struct _jack_port;
+// JACK's own names for its client and port types.
+struct _jack_client;  // NOLINT(bugprone-reserved-identifier)
+struct _jack_port;    // NOLINT(bugprone-reserved-identifier)
 
 namespace trovik {
 
