@@ -85,6 +85,11 @@ e2e_start_x
 # A runtime folder of our own: no PulseAudio server to find, and JACK's
 # server named for this test alone.
 e2e_sound_home
+# JACK keeps a few server slots for the whole machine and frees one only
+# when its server ends cleanly or a server of the same name starts again:
+# under a fixed name, the server this test kills, or a run cut short, costs
+# no slot of later runs.
+export JACK_DEFAULT_SERVER=trovik-e2e-jack
 unset PULSE_SERVER
 export JACK_NO_AUDIO_RESERVATION=1
 export TROVIK_AUDIO=jack
