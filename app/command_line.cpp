@@ -193,6 +193,7 @@ QString helpText() {
                "  TROVIK_AUDIO           The sound output: jack, pulse or sdl; unset, the\n"
                "                         first that answers of JACK, PulseAudio, SDL.\n"
                "  TROVIK_BUFFER_FRAMES   The sound output's buffer in frames, 64 to 8192.\n"
+               "  JACK_DEFAULT_SERVER    The name of the JACK server to play through.\n"
                "  SDL_AUDIODRIVER        The driver SDL plays through.\n"
                "  DISPLAY, QT_QPA_PLATFORM  The display the window opens on.\n");
 }

@@ -8,7 +8,10 @@
 # - every target compiled from the source tree carries the options of
 #   trovik_warnings;
 # - <SDL*.h> and <sndfile.h> are included only by targets whose compile line
-#   has the library's include folders, that is, which link the library.
+#   has the library's include folders, that is, which link the library;
+#   <jack/*> and <pulse/*>, whose headers lie in the compiler's own folder,
+#   only by targets whose compile line has the definition TROVIK_LINKS_JACK
+#   or TROVIK_LINKS_PULSE that linking the library brings.
 #
 # usage: cmake -DBUILD_DIR=<build tree> -DWARNING_OPTIONS=<options>
 #              -DSDL2_INCLUDE_DIRS=<dirs> -DSNDFILE_INCLUDE_DIRS=<dirs>
@@ -23,9 +26,12 @@ cmake_minimum_required(VERSION 3.25)
 
 set(client client-trovik)
 set(api_dir "${BUILD_DIR}/.cmake/api/v1")
-set(system_libraries SDL2 SNDFILE)
+set(system_libraries SDL2 SNDFILE JACK PULSE)
+set(marked_libraries JACK PULSE)
 set(SDL2_headers "^(SDL2/)?SDL[^/]*\\.h$")
 set(SNDFILE_headers "^sndfile\\.hh?$")
+set(JACK_headers "^jack/")
+set(PULSE_headers "^pulse/")
 
 foreach(required BUILD_DIR WARNING_OPTIONS)
     if(NOT ${required})
@@ -133,6 +139,7 @@ function(read_target name target_json)
     set_property(GLOBAL PROPERTY "${name}_links" "${links}")
 
     set(flags "")
+    set(defines "")
     set(include_dirs "")
     json_indexes("${target_json}" groups compileGroups)
     foreach(group IN LISTS groups)
@@ -141,6 +148,11 @@ function(read_target name target_json)
             string(JSON fragment GET "${target_json}" compileGroups ${group} compileCommandFragments ${i} fragment)
             separate_arguments(words UNIX_COMMAND "${fragment}")
             list(APPEND flags ${words})
+        endforeach()
+        json_indexes("${target_json}" definitions compileGroups ${group} defines)
+        foreach(i IN LISTS definitions)
+            string(JSON define GET "${target_json}" compileGroups ${group} defines ${i} define)
+            list(APPEND defines "${define}")
         endforeach()
         json_indexes("${target_json}" includes compileGroups ${group} includes)
         foreach(i IN LISTS includes)
@@ -151,6 +163,7 @@ function(read_target name target_json)
     set_property(GLOBAL PROPERTY "${name}_compile_groups" "${groups}")
     set_property(GLOBAL PROPERTY "${name}_flags" "${flags}")
     set_property(GLOBAL PROPERTY "${name}_include_dirs" "${include_dirs}")
+    set_property(GLOBAL PROPERTY "${name}_defines" "${defines}")
 endfunction()
 
 # The targets `name` links, directly or through the libraries it links.
@@ -237,6 +250,13 @@ function(check_system_include target file line header include_dirs)
         if(NOT header MATCHES "${${library}_headers}")
             continue()
         endif()
+        if(library IN_LIST marked_libraries)
+            get_property(defines GLOBAL PROPERTY "${target}_defines")
+            if(NOT "TROVIK_LINKS_${library}" IN_LIST defines)
+                report("${file}:${line}: includes <${header}>, but ${target} does not link PkgConfig::${library}")
+            endif()
+            return()
+        endif()
         foreach(dir IN LISTS ${library}_INCLUDE_DIRS)
             if(NOT dir IN_LIST include_dirs)
                 report("${file}:${line}: includes <${header}>, but ${target} does not link PkgConfig::${library}")
@@ -278,7 +298,7 @@ function(check_target_warnings target)
 endfunction()
 
 foreach(library IN LISTS system_libraries)
-    if(NOT ${library}_INCLUDE_DIRS)
+    if(NOT ${library}_INCLUDE_DIRS AND NOT library IN_LIST marked_libraries)
         message(FATAL_ERROR "${library}_INCLUDE_DIRS not given: no include folder tells who links it")
     endif()
 endforeach()

@@ -102,8 +102,12 @@ e2e_start_session_bus() {
 
 # A private runtime folder (sockets) and home (client settings) for the sound
 # servers and their clients.
+# A JACK server of another session would take the program's sound: the
+# session's JACK server name is its own, and none runs under it unless the
+# test starts one.
 e2e_sound_home() {
     export XDG_RUNTIME_DIR="$e2e_dir/runtime" HOME="$e2e_dir/home"
+    export JACK_DEFAULT_SERVER="trovik-e2e-$$"
     export XDG_CONFIG_HOME="$HOME/.config"
     mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" && chmod 700 "$XDG_RUNTIME_DIR"
 }

@@ -89,7 +89,9 @@ std::optional<std::chrono::nanoseconds> BeatModel::untilNextStep() const {
     // clock has not walked the block that sees it and still tells its next tick.
     if (period() == 0) return std::nullopt;
     const StepFeedback told = link_.feedback.read();
-    if (told.walkedAtNanoseconds == 0 || told.sampleRate <= 0) return std::nullopt;
+    // Not walked yet (no device, and the keeper has not stood in yet): look
+    // again soon, or the display would wait for a click to start counting.
+    if (told.walkedAtNanoseconds == 0 || told.sampleRate <= 0) return std::chrono::nanoseconds(0);
     if (told.nextTickFrame < 0) {
         // Stopped, or started here and not yet seen there: look again soon.
         if (period() > 0) return std::chrono::nanoseconds(0);

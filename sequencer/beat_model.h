@@ -67,8 +67,9 @@ class BeatModel : public QObject {
     // Reads back the position the step clock tells; emits positionChanged
     // when it moved since the last look.
     void followPosition();
-    // About when the step clock moves the position next, from now; none while
-    // it stands still or nothing walks it.
+    // About when the step clock moves the position next, from now: at once
+    // while it has not walked yet (look again soon); none while it stands
+    // still (Stop, interval 0).
     std::optional<std::chrono::nanoseconds> untilNextStep() const;
 
     // The effect track's sample, as the user picked it; the one place that

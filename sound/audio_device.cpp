@@ -2,24 +2,14 @@
 #include "sound/audio_device.h"
 
 #include <SDL.h>
-#include <pthread.h>
-#include <sched.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
+#include "sound/realtime_thread.h"
+
 namespace trovik {
 namespace {
-
-// SDL asks for real-time priority only through a desktop service that many
-// systems lack; asking the kernel directly works wherever the user may
-// (root, or a real-time limit granted to audio users) and is a no-op elsewhere.
-void raiseThisThreadToRealTime() {
-    sched_param parameters{};
-    parameters.sched_priority = sched_get_priority_min(SCHED_RR) + 9;
-    pthread_setschedparam(pthread_self(), SCHED_RR, &parameters);
-}
 
 void SDLCALL fillDevice(void* userdata, Uint8* stream, int bytes) {
     const int frames = bytes / static_cast<int>(sizeof(float) * Sample::kChannels);
@@ -66,11 +56,11 @@ int AudioSystem::serverRate(int fallback) {
     return known ? spec.freq : fallback;
 }
 
-AudioDevice::AudioDevice(AudioSystem& system, Mixer& mixer, int bufferFrames)
+AudioDevice::AudioDevice(AudioSystem& system, Mixer& mixer, BufferSize buffer)
     : system_(system),
       mixer_(mixer),
       sampleRate_(mixer.sampleRate()),
-      bufferFrames_(bufferFrames),
+      buffer_(buffer),
       watch_(sampleRate_) {}
 
 bool AudioDevice::open() {
@@ -83,7 +73,7 @@ bool AudioDevice::open() {
     wanted.freq = sampleRate_;
     wanted.format = AUDIO_F32SYS;
     wanted.channels = Sample::kChannels;
-    wanted.samples = static_cast<Uint16>(bufferFrames_);
+    wanted.samples = static_cast<Uint16>(buffer_.frames);
     wanted.callback = &fillDevice;
     wanted.userdata = this;
     // Rate, format, channels and buffer stay ours: SDL converts where the
@@ -122,9 +112,7 @@ bool AudioDevice::ranDry() {
 }
 
 bool AudioDevice::growBuffer() {
-    if (bufferFrames_ >= kMaxBufferFrames) return false;
-    bufferFrames_ = std::min(bufferFrames_ * 2, kMaxBufferFrames);
-    return true;
+    return buffer_.grow();
 }
 
 void AudioDevice::fill(float* out, int frames) {

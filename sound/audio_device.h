@@ -44,7 +44,7 @@ class AudioSystem {
 // its place on the steady clock across them (Mixer).
 class AudioDevice : public OutputDevice {
   public:
-    AudioDevice(AudioSystem& system, Mixer& mixer, int bufferFrames);
+    AudioDevice(AudioSystem& system, Mixer& mixer, BufferSize buffer);
     ~AudioDevice() override { close(); }
     AudioDevice(const AudioDevice&) = delete;
     AudioDevice& operator=(const AudioDevice&) = delete;
@@ -58,7 +58,7 @@ class AudioDevice : public OutputDevice {
     bool ranDry() override;
     bool growBuffer() override;
 
-    int bufferFrames() const override { return bufferFrames_; }
+    int bufferFrames() const override { return buffer_.frames; }
 
     // Audio thread.
     void fill(float* out, int frames);
@@ -67,11 +67,10 @@ class AudioDevice : public OutputDevice {
     AudioSystem& system_;
     Mixer& mixer_;
     int sampleRate_;
-    int bufferFrames_;
+    BufferSize buffer_;
     std::uint32_t device_ = 0;
     std::string error_;
     CallbackWatch watch_;
-    static constexpr int kMaxBufferFrames = 2048;
     bool priorityRaised_ = false;  // audio thread only
     bool errorTold_ = false;
 };

@@ -7,6 +7,27 @@ namespace trovik {
 // with real-time priority where the system allows it.
 enum class AudioThreadPriority { Normal, RealTime };
 
+// The device buffer, in frames: what TROVIK_BUFFER_FRAMES may ask for, and
+// how far a buffer grows by itself when the stream runs dry. Growth stops
+// well below the largest size one may ask for: each doubling adds latency.
+constexpr int kMinBufferFrames = 64;
+constexpr int kMaxBufferFrames = 8192;
+constexpr int kMaxGrownBufferFrames = 2048;
+
+// The buffer a device opens with; a fixed one (asked for by the user) never
+// grows.
+struct BufferSize {
+    int frames;
+    bool fixed;
+
+    // Twice `frames`, up to kMaxGrownBufferFrames; false when it may not grow.
+    bool grow() {
+        if (fixed || frames >= kMaxGrownBufferFrames) return false;
+        frames = frames * 2 < kMaxGrownBufferFrames ? frames * 2 : kMaxGrownBufferFrames;
+        return true;
+    }
+};
+
 // An output that can be opened, may be lost while open (the sound server
 // went away) and can be opened again. Used from one thread at a time.
 class OutputDevice {

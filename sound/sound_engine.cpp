@@ -8,20 +8,14 @@
 #include <string>
 #include <thread>
 
-#include "sound/audio_device.h"
 #include "sound/device_keeper.h"
 #include "sound/drum_kit.h"
 #include "sound/mixer.h"
+#include "sound/output_path.h"
 #include "sound/track_samples.h"
 #include "sound/track_slots.h"
 
 namespace trovik {
-namespace {
-
-// Used when the server does not tell its own rate, or there is no server yet.
-constexpr int kFallbackRate = 48000;
-
-}  // namespace
 
 // Declared in the order they depend on each other; destroyed the other way
 // round, so the keeper's thread and then the audio thread stop before the
@@ -29,40 +23,24 @@ constexpr int kFallbackRate = 48000;
 struct SoundEngine::Parts {
     Parts(const std::filesystem::path& dataFolder, SequencerLink& link)
         : drumKit(dataFolder),
-          rate(system.serverRate(kFallbackRate)),
-          bufferFrames(bufferFramesFrom(std::getenv("TROVIK_BUFFER_FRAMES"))),
+          rate(path.sampleRate()),
           samples(slots, link, drumKit, rate),
           mixer(link, slots, rate),
-          device(system, mixer, bufferFrames),
-          keeper(device, mixer, bufferFrames) {}
+          device(path.makeDevice(mixer)),
+          keeper(*device, mixer, path.bufferFrames()) {}
 
     DrumKit drumKit;
-    AudioSystem system;
+    OutputPath path;
     int rate;
-    int bufferFrames;
     TrackSlots slots;
     TrackSamples samples;
     Mixer mixer;
-    AudioDevice device;
+    std::unique_ptr<OutputDevice> device;
     DeviceKeeper keeper;
 };
 
 void SoundEngine::prepareProcess(AudioThreadPriority priority) {
-    AudioSystem::prepareProcess(priority);
-}
-
-int SoundEngine::bufferFramesFrom(const char* variable) {
-    if (variable == nullptr || *variable == '\0') return kDefaultBufferFrames;
-    char* end = nullptr;
-    const long frames = std::strtol(variable, &end, 10);
-    if (*end != '\0' || frames < kMinBufferFrames || frames > kMaxBufferFrames) {
-        std::fprintf(stderr,
-                     "trovik: TROVIK_BUFFER_FRAMES must be a whole number from %d to %d; "
-                     "using %d\n",
-                     kMinBufferFrames, kMaxBufferFrames, kDefaultBufferFrames);
-        return kDefaultBufferFrames;
-    }
-    return static_cast<int>(frames);
+    OutputPath::prepareProcess(priority);
 }
 
 SoundEngine::SoundEngine(const std::filesystem::path& dataFolder, SequencerLink& link)

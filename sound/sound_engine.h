@@ -22,20 +22,12 @@ namespace trovik {
 // silently, the steps go on, and it starts to sound once one appears.
 class SoundEngine {
   public:
-    // A device buffer of 512 frames (10.7 ms at 48 kHz), unless the
-    // environment variable TROVIK_BUFFER_FRAMES asks for another size.
-    static constexpr int kDefaultBufferFrames = 512;
-    static constexpr int kMinBufferFrames = 64;
-    static constexpr int kMaxBufferFrames = 8192;
     // How long the engine's end waits for a sound server that hangs.
     static constexpr std::chrono::milliseconds kShutdownWait{1000};
 
     // Process-wide settings of the sound library; main calls it once, before
     // the engine is built.
     static void prepareProcess(AudioThreadPriority priority);
-    // The device buffer the environment asks for (`variable`: its value or
-    // null), or the default.
-    static int bufferFramesFrom(const char* variable);
 
     // `dataFolder` holds the shipped drum samples; `link` is where the beat
     // model hands over the beat.

@@ -3,11 +3,14 @@
 # End to end: the real program in a real X server, with a real sound server.
 # Switches all 16 bass cells on with the mouse, records what comes out and
 # checks that a bass hit sounds on every step at the start-up interval.
-# The sound stack is PulseAudio (SDL's pulseaudio driver), PipeWire (SDL's
-# pipewire driver, recorded through PipeWire's PulseAudio protocol) or ALSA
-# (SDL's alsa driver, through ALSA's pulse plug-in to PulseAudio).
+# The sound stack is PulseAudio (the program's native stream, its choice
+# when no JACK server answers), PulseAudio through SDL's pulseaudio driver,
+# PipeWire (SDL's pipewire driver, recorded through PipeWire's PulseAudio
+# protocol) or ALSA (SDL's alsa driver, through ALSA's pulse plug-in to
+# PulseAudio).
 #
-# usage: bass_hits_test.sh <trovik-executable> <onsets-tool> <bass.wav> [seconds] [pulse|pipewire|alsa]
+# usage: bass_hits_test.sh <trovik-executable> <onsets-tool> <bass.wav> [seconds]
+#                          [pulse|sdl-pulse|pipewire|alsa]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$1
@@ -17,8 +20,9 @@ seconds=${4:-4}
 stack=${5:-pulse}
 source "$here/../../scripts/session.sh"
 
-# SDL's PulseAudio driver tells the program the sink's rate, and the
-# program opens the device at it: the sink runs at 44.1 kHz to show that.
+# The native stream and SDL's PulseAudio driver tell the program the sink's
+# rate, and the program opens the device at it: the sink runs at 44.1 kHz
+# to show that.
 # SDL's PipeWire and ALSA drivers tell no rate, so the program opens at
 # 48 kHz, the rate a Debian desktop's PipeWire runs at: there the sink runs
 # at 48 kHz too, so that no server resamples the hits and each is found on
@@ -26,8 +30,9 @@ source "$here/../../scripts/session.sh"
 e2e_start_x
 case "$stack" in
     pulse) e2e_start_pulse 44100 ;;
-    pipewire) e2e_start_pipewire 48000 ;;
-    alsa) e2e_start_pulse 48000 && e2e_use_alsa ;;
+    sdl-pulse) e2e_start_pulse 44100 && export TROVIK_AUDIO=sdl ;;
+    pipewire) e2e_start_pipewire 48000 && export TROVIK_AUDIO=sdl ;;
+    alsa) e2e_start_pulse 48000 && e2e_use_alsa && export TROVIK_AUDIO=sdl ;;
     *) echo "unknown sound stack '$stack'" >&2; exit 2 ;;
 esac
 e2e_start_program "$program"

@@ -244,8 +244,8 @@ TEST_F(BeatModelTest, APositionSetByStopOrLoadCountsUntilTheClockTookIt) {
     EXPECT_EQ(positionsShown, (std::vector<int>{1, 2, 1}));
 }
 
-TEST_F(BeatModelTest, NoNextStepBeforeTheClockWalksOrWhileItStandsStill) {
-    EXPECT_FALSE(model.untilNextStep());
+TEST_F(BeatModelTest, LooksAgainAtOnceBeforeTheClockWalksAndNotWhileItStandsStill) {
+    EXPECT_EQ(model.untilNextStep(), std::chrono::nanoseconds(0));
     clock.walk(kBlock);
     EXPECT_TRUE(model.untilNextStep());
 

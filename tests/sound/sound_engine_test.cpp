@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "sound/output_path.h"
 #include "tests/sound/beat_for_tests.h"
 #include "tests/sound/test_wavs.h"
 
@@ -36,6 +37,7 @@ bool stepsWalk(const SequencerLink& link, std::uint64_t ticks) {
 // freed before the audio thread stopped shows here. Built twice, so SDL's
 // audio subsystem must be given back as it was taken.
 TEST(SoundEngineTest, WalksTheBeatOnItsAudioThreadAndShutsDownCleanly) {
+    setenv("TROVIK_AUDIO", "sdl", 1);  // SDL's dummy driver, whatever servers answer here
     SoundEngine::prepareProcess(AudioThreadPriority::Normal);
     testing::TempFolder folder;
     const std::string tone =
@@ -57,14 +59,46 @@ TEST(SoundEngineTest, WalksTheBeatOnItsAudioThreadAndShutsDownCleanly) {
     }
 }
 
-TEST(SoundEngine, TakesTheBufferSizeFromTheEnvironmentWhenItIsValid) {
+TEST(OutputPath, TakesTheBufferSizeFromTheEnvironmentWhenItIsValid) {
     for (const char* unset : {static_cast<const char*>(nullptr), ""})
-        EXPECT_EQ(SoundEngine::bufferFramesFrom(unset), 512);
+        EXPECT_EQ(fixedBufferFrames(unset), std::nullopt);
     for (const char* valid : {"64", "256", "8192"})
-        EXPECT_EQ(SoundEngine::bufferFramesFrom(valid), std::atoi(valid));
+        EXPECT_EQ(fixedBufferFrames(valid), std::atoi(valid));
     for (const char* invalid :
          {"63", "8193", "0", "-512", "abc", "256 frames", "1e3", "99999999999999999999999"})
-        EXPECT_EQ(SoundEngine::bufferFramesFrom(invalid), 512) << '"' << invalid << '"';
+        EXPECT_EQ(fixedBufferFrames(invalid), std::nullopt) << '"' << invalid << '"';
+}
+
+// The forced backend is taken even with no server of its kind (the keeper
+// waits for one); unforced, JACK comes before PulseAudio before SDL, and a
+// server is asked only when none before it answered.
+TEST(OutputPath, ChoosesTheBackendFromTheEnvironmentAndTheServersThatAnswer) {
+    using enum AudioBackend;
+    struct Case {
+        const char* variable;
+        std::optional<int> jack, pulse;
+        AudioBackend backend;
+        std::optional<int> rate;
+        int probes;
+    };
+    const Case cases[] = {
+        {"jack", std::nullopt, 44100, Jack, std::nullopt, 1},
+        {"pulse", 48000, std::nullopt, Pulse, std::nullopt, 1},
+        {"sdl", 48000, 44100, Sdl, std::nullopt, 0},
+        {nullptr, 96000, 44100, Jack, 96000, 1},
+        {"", std::nullopt, 44100, Pulse, 44100, 2},
+        {"alsa", std::nullopt, std::nullopt, Sdl, std::nullopt, 2},
+    };
+    for (const Case& c : cases) {
+        int probes = 0;
+        const ServerProbes servers{[&] { return ++probes, c.jack; },
+                                   [&] { return ++probes, c.pulse; }};
+        const BackendChoice choice = chooseBackend(forcedBackend(c.variable), servers);
+        const std::string label = c.variable == nullptr ? "unset" : c.variable;
+        EXPECT_EQ(choice.backend, c.backend) << label;
+        EXPECT_EQ(choice.serverRate, c.rate) << label;
+        EXPECT_EQ(probes, c.probes) << label;
+    }
 }
 
 }  // namespace

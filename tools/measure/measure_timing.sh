@@ -9,7 +9,10 @@
 # recorder starts 2 s before it, and the hits of those 2 s are left out.
 # Environment:
 #   RATE=48000|44100   the null sink's rate (48000 unless set)
-#   STACK=pulse|pipewire|alsa  the sound server and SDL's driver (pulse unless set)
+#   STACK=pulse|sdl-pulse|pipewire|alsa  the sound server and the way to it:
+#                      the program's native stream to PulseAudio (pulse, the
+#                      default), or SDL's pulseaudio, pipewire or alsa driver
+#   TROVIK_AUDIO       passed on (jack|pulse|sdl); the stack sets it otherwise
 #   LOAD=1             two busy loops (one per core) while recording
 #   PATTERN=all        all 48 cells on instead of the 16 bass cells
 #   RECORDERS=2        a second recorder, started 1 s after the first, over the same span
@@ -17,9 +20,14 @@
 #   IDLE_SECONDS=10    the span of the idle and floor CPU measurements
 #   TROVIK_BUFFER_FRAMES  passed on to the program and the floor alike
 # Besides the program's idle CPU (the empty pattern playing), it measures
-# the floor: tools/measure/silence_floor, the same SDL stream playing silence,
-# alone on the same sink right after the program's CPU measurements and
-# over the same span, and gives the ratio program / floor.
+# the floor: tools/measure/silence_floor, the program's own output path at
+# the same buffer playing silence, alone on the same sink right after the
+# program's CPU measurements and over the same span, and gives the ratio
+# program / floor.
+# For each recording it gives the hits' timing from onsets (each against the
+# one before), the dropouts per minute, and each hit's distance from the
+# grid: the set interval laid on all hits at their median phase, with the
+# steps that have no hit or two.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
@@ -114,16 +122,44 @@ measure_floor() {
     echo "$cpu"
 }
 
-# The most "Buffer Latency" the server shows for the program's stream over a
-# few looks: what it holds of ours, from a step's frame to the sink.
+# The most "Buffer Latency" the server shows for the program's stream over
+# 20 looks: what it holds of ours, from a step's frame to the sink.
 buffer_latency_ms() {
     local most=0 look
-    for _ in $(seq 10); do
+    for _ in $(seq 20); do
         look=$(pactl list sink-inputs 2>/dev/null | awk '/Buffer Latency:/ {print $3 / 1000; exit}')
         most=$(awk -v a="$most" -v b="${look:-0}" 'BEGIN {print (b > a) ? b : a}')
-        sleep 0.2  # the looks spread over 2 s
+        sleep 0.1  # the looks spread over 2 s
     done
     echo "$most"
+}
+
+# Each hit's distance from the grid, from onsets' report with --frames ($1)
+# at interval $2 ms and rate $3: step n of hit f is round((f - first) /
+# period); the grid's phase is the median of f - n * period.
+grid_distances() {
+    sed -n 's/^hit frames: //p' <<<"$1" | python3 -c '
+import sys
+frames = [float(f) for f in sys.stdin.read().split()]
+if len(frames) < 2: sys.exit("distance from the grid: too few hits")
+ms, rate = float(sys.argv[1]), float(sys.argv[2])
+period = ms * rate / 1000
+steps = [round((f - frames[0]) / period) for f in frames]
+rests = [f - n * period for f, n in zip(frames, steps)]
+phase = sorted(rests)[len(rests) // 2]
+far = sorted((abs(r - phase) * 1000 / rate, f / rate) for r, f in zip(rests, frames))
+d = [x for x, _ in far]
+lost = sum(b - a - 1 for a, b in zip(steps, steps[1:]) if b > a + 1)
+doubled = sum(1 for a, b in zip(steps, steps[1:]) if a == b)
+print("distance from the grid ms: median %.3f p99 %.3f max %.3f (at %.3f s); %d hits over 0.25 ms; "
+      "%d steps lost, %d doubled" % (d[len(d) // 2], d[min(len(d) - 1, round(len(d) * 0.99))],
+      far[-1][0], far[-1][1], sum(1 for x in d if x > 0.25), lost, doubled))
+' "$2" "$3"
+}
+
+# The dropouts onsets counted in report $1, per minute of $2 s.
+dropouts_per_minute() {
+    sed -n 's/^dropouts: //p' <<<"$1" | awk -v s="$2" '{printf "dropouts per minute: %.1f (%d in %d s)\n", $1 * 60 / s, $1, s}'
 }
 
 # program / floor, or why there is none: a tick is 1/CLK_TCK s of CPU.
@@ -136,18 +172,19 @@ ratio() {
 e2e_start_x
 case "$stack" in
     pulse) e2e_start_pulse "$rate" ;;
-    pipewire) e2e_start_pipewire "$rate" ;;
-    alsa) e2e_start_pulse "$rate" && e2e_use_alsa ;;
+    sdl-pulse) e2e_start_pulse "$rate" && export TROVIK_AUDIO=${TROVIK_AUDIO:-sdl} ;;
+    pipewire) e2e_start_pipewire "$rate" && export TROVIK_AUDIO=${TROVIK_AUDIO:-sdl} ;;
+    alsa) e2e_start_pulse "$rate" && e2e_use_alsa && export TROVIK_AUDIO=${TROVIK_AUDIO:-sdl} ;;
     *) echo "unknown sound stack '$stack'" >&2; exit 2 ;;
 esac
-echo "== sink $rate Hz, stack $stack, load ${LOAD:-0}, pattern ${PATTERN:-bass}, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== sink $rate Hz, stack $stack (TROVIK_AUDIO=${TROVIK_AUDIO:-unset}, TROVIK_BUFFER_FRAMES=${TROVIK_BUFFER_FRAMES:-unset}), load ${LOAD:-0}, pattern ${PATTERN:-bass}, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 measure_startup
 
 # CPU at the two corners: the empty pattern at 150 ms, all 48 cells at 20 ms.
 start_program
 idle=$(cpu_over "$pid" "$idle_seconds")
 echo "cpu, empty pattern at 150 ms, $idle_seconds s: $idle % of a core"
-[ "$stack" = alsa ] || echo "buffer latency of the program's stream, most of 10 looks: $(buffer_latency_ms) ms"
+[ "$stack" = alsa ] || echo "buffer latency of the program's stream, most of 20 looks over 2 s: $(buffer_latency_ms) ms"
 set_interval "$window" 20
 switch_cells_on all
 echo "cpu, all 48 cells at 20 ms, 10 s: $(cpu_over "$pid" 10) % of a core"
@@ -183,18 +220,28 @@ for interval in "${intervals[@]}"; do
     done
     sleep 2  # the lead whose hits are left out (--from)
     cpu=$(cpu_over "$pid" "$seconds")
+    [ "$stack" = alsa ] || held=$(buffer_latency_ms)
     for r in "${recorders[@]}"; do kill -INT "$r"; done
     for r in "${recorders[@]}"; do wait "$r" || true; done
     for l in "${loaders[@]}"; do kill "$l"; done
-    echo "== interval $interval ms, ${seconds} s measured"
+    echo "== interval $interval ms, ${seconds} s measured, load average $(cut -d' ' -f1-3 /proc/loadavg)"
     echo "cpu playing: $cpu % of a core"
+    [ "$stack" = alsa ] || echo "buffer latency after the recording, most of 20 looks over 2 s: $held ms"
+    grep -h 'buffer grows' "$e2e_dir/trovik.log" | sort | uniq -c || true
+    report_hits() {
+        local report
+        report=$("$onsets" "$1" --reference "$reference" --interval "$interval" --from "$2" --frames)
+        grep -v '^hit frames' <<<"$report"
+        dropouts_per_minute "$report" "$seconds"
+        grid_distances "$report" "$interval" "$rate"
+    }
     if [ "${RECORDERS:-1}" = 2 ]; then
         echo "-- recorder 1"
-        "$onsets" "$e2e_dir/out-$interval.wav" --reference "$reference" --interval "$interval" --from 3
+        report_hits "$e2e_dir/out-$interval.wav" 3
         echo "-- recorder 2 (started 1 s after recorder 1: its times are 1 s earlier)"
-        "$onsets" "$e2e_dir/out-$interval-2.wav" --reference "$reference" --interval "$interval" --from 2
+        report_hits "$e2e_dir/out-$interval-2.wav" 2
     else
-        "$onsets" "$e2e_dir/out-$interval.wav" --reference "$reference" --interval "$interval" --from 2
+        report_hits "$e2e_dir/out-$interval.wav" 2
     fi
     if [ -n "${KEEP:-}" ]; then cp "$e2e_dir"/out-"$interval"*.wav "$e2e_dir"/trovik.log "$KEEP/"; fi
     stop_program
