@@ -121,6 +121,9 @@ bool JackDevice::lost() {
 int JackDevice::process(std::uint32_t frames) {
     const std::int64_t now = steadyNanoseconds();
     watch_.callback(now, static_cast<int>(frames));
+    jack_latency_range_t latency{};
+    jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &latency);
+    mixer_.setOutputLatency(nanosecondsIn(latency.max, mixer_.sampleRate()));
     std::array<float*, Sample::kChannels> outs{};
     for (std::size_t channel = 0; channel < outs.size(); ++channel)
         outs[channel] = static_cast<float*>(jack_port_get_buffer(ports_[channel], frames));
