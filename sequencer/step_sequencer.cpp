@@ -77,7 +77,7 @@ void StepSequencer::walkTimeline(const TimelineSpan& span, int frames, StepSound
     timelineNextTick_ = timelineTickAfter_ = -1;
     if (!span.playing || span.sixteenthsPerFrame <= 0) {
         position_ = 1;
-        lastSixteenth_ = kNoSixteenth;
+        nextSixteenth_ = kNoSixteenth;
         return;
     }
     auto frameOf = [&](std::int64_t sixteenth) {
@@ -85,22 +85,22 @@ void StepSequencer::walkTimeline(const TimelineSpan& span, int frames, StepSound
                             span.sixteenthsPerFrame);
     };
     // The first sixteenth on or after the block's first frame; but the one
-    // after the last played while that lies within a sixteenth of the start,
-    // so that no tick sounds twice or goes missing where the blocks meet.
+    // the block before left next while that lies within a sixteenth of the
+    // start, so that none sounds twice or goes missing where blocks meet.
     std::int64_t next =
         static_cast<std::int64_t>(std::ceil(span.sixteenthAt - 0.5 * span.sixteenthsPerFrame));
-    const std::int64_t afterLast = lastSixteenth_ + 1;
-    if (lastSixteenth_ != kNoSixteenth && std::abs(afterLast - span.sixteenthAt) <= 1.0)
-        next = afterLast;
-    next = std::max<std::int64_t>(next, 0);  // before the start: a count-in, silent
+    if (nextSixteenth_ != kNoSixteenth &&
+        std::abs(static_cast<double>(nextSixteenth_) - span.sixteenthAt) <= 1.0)
+        next = nextSixteenth_;
     for (; frameOf(next) < frames; ++next) {
+        if (next < 0) continue;  // before the start: a count-in, silent
         const std::int64_t at = std::max<std::int64_t>(frameOf(next), 0);
         position_ = stepOfSixteenth(next);
         Timer1_Timer(static_cast<int>(at), sounds);
-        lastSixteenth_ = next;
         lastTickFrame_ = walked_ + at;
     }
-    position_ = stepOfSixteenth(next);
+    nextSixteenth_ = next;
+    position_ = stepOfSixteenth(std::max<std::int64_t>(next, 0));
     timelineNextTick_ = walked_ + frameOf(next);
     timelineTickAfter_ = walked_ + frameOf(next + 1);
 }

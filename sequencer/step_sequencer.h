@@ -91,7 +91,7 @@ class StepSequencer {
     StepTimeline* timeline_ = nullptr;
     bool following_ = false;
     static constexpr std::int64_t kNoSixteenth = INT64_MIN;
-    std::int64_t lastSixteenth_ = kNoSixteenth;
+    std::int64_t nextSixteenth_ = kNoSixteenth;
     std::int64_t lastTickFrame_ = 0;
     std::int64_t timelineNextTick_ = -1;
     std::int64_t timelineTickAfter_ = -1;
