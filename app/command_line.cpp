@@ -54,13 +54,17 @@ struct Options {
                             QStringLiteral("Plays in an Ableton Link session: its tempo, bar "
                                            "and start/stop.")};
 
+    QCommandLineOption jackTransport{QStringLiteral("jack-transport"),
+                                     QStringLiteral("Follows the JACK transport: its start, "
+                                                    "stop, position and tempo.")};
+
     void addTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(
             QStringLiteral("Trovik beat maker: a drum machine of three tracks of 16 steps.\n"
                            "Opens the window, with BEAT.tbk loaded when one is given, or\n"
                            "renders a beat to a WAV file with --render."));
-        parser.addOptions(
-            {help, version, render, output, loops, tail, effect, mute, rate, floatSamples, link});
+        parser.addOptions({help, version, render, output, loops, tail, effect, mute, rate,
+                           floatSamples, link, jackTransport});
         parser.addPositionalArgument(QStringLiteral("BEAT.tbk"),
                                      QStringLiteral("The beat file the window opens with."),
                                      QStringLiteral("[BEAT.tbk]"));
@@ -181,7 +185,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (files.size() > 1) return usageError(QStringLiteral("one beat file at most"));
     CommandLine line;
     if (!files.isEmpty()) line.beatFile = bytesOf(files.constFirst());
+    if (parser.isSet(o.link) && parser.isSet(o.jackTransport))
+        return usageError(QStringLiteral("--link and --jack-transport do not go together"));
     line.link = parser.isSet(o.link);
+    line.jackTransport = parser.isSet(o.jackTransport);
     return line;
 }
 

@@ -22,6 +22,7 @@
 #include "sequencer/sequencer_link.h"
 #include "sound/drum_kit.h"
 #include "sound/sound_engine.h"
+#include "sync/jack_transport_sync.h"
 #include "sync/link_sync.h"
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
@@ -111,8 +112,15 @@ int openWindow(char** argv, const trovik::CommandLine& line) {
     // In a Link session the step clock follows the session's beat; built
     // before the sound, so that the audio thread finds it from its first block.
     std::unique_ptr<trovik::LinkSync> session;
-    if (line.link) session = std::make_unique<trovik::LinkSync>(beat, stderr);
-    trovik::SoundEngine sound(dataFolder(), link, session.get());
+    std::unique_ptr<trovik::JackTransportSync> transport;
+    trovik::StepTimeline* timeline = nullptr;
+    if (line.link) timeline = (session = std::make_unique<trovik::LinkSync>(beat, stderr)).get();
+    if (line.jackTransport) {
+        // The transport counts JACK's frames: the sound goes through JACK too.
+        ::setenv("TROVIK_AUDIO", "jack", 1);
+        timeline = (transport = std::make_unique<trovik::JackTransportSync>(beat, stderr)).get();
+    }
+    trovik::SoundEngine sound(dataFolder(), link, timeline);
     QObject::connect(
         &beat, &trovik::BeatModel::effectPathChanged, &beat,
         [&sound](const QString& path) { sound.setEffectPath(trovik::fileSystemName(path)); });

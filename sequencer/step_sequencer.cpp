@@ -76,7 +76,12 @@ void StepSequencer::walkTimeline(const TimelineSpan& span, int frames, StepSound
     following_ = true;
     timelineNextTick_ = timelineTickAfter_ = -1;
     if (!span.playing || span.sixteenthsPerFrame <= 0) {
-        position_ = 1;
+        // Stopped, the position is the next step of where the timeline
+        // stands, if it tells; else step 1.
+        position_ = span.sixteenthsPerFrame > 0
+                        ? stepOfSixteenth(static_cast<std::int64_t>(
+                              std::ceil(span.sixteenthAt - 0.5 * span.sixteenthsPerFrame)))
+                        : 1;
         nextSixteenth_ = kNoSixteenth;
         return;
     }

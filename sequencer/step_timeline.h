@@ -43,10 +43,10 @@ inline int stepOfSixteenth(std::int64_t sixteenth) {
 
 // Where a block of frames falls on the timeline, as the timeline says.
 struct TimelineSpan {
-    bool follows = false;    // false: the step clock keeps its own grid
-    bool playing = false;    // the session plays
-    double sixteenthAt = 0;  // at the block's first frame; negative before the start
-    double sixteenthsPerFrame = 0;
+    bool follows = false;           // false: the step clock keeps its own grid
+    bool playing = false;           // the session plays
+    double sixteenthAt = 0;         // at the block's first frame; negative before the start
+    double sixteenthsPerFrame = 0;  // 0: the position does not follow while stopped
 };
 
 // The timeline, asked by the audio thread once per block. Never allocates,

@@ -24,6 +24,7 @@ LinkSync::LinkSync(BeatModel& model, std::FILE* log, QObject* parent)
     : QObject(parent),
       model_(model),
       log_(log),
+      steering_(model, log, "Link"),
       link_(std::make_unique<ableton::Link>(
           tempoOfInterval(model.interval() > 0 ? model.interval() : BeatModel::kInitialInterval))) {
     clockOffsetMicros_ = link_->clock().micros().count() - steadyNanoseconds() / 1000;
@@ -61,6 +62,7 @@ TimelineSpan LinkSync::span(std::int64_t heardAtNanoseconds, int frames, int sam
     TimelineSpan span;
     span.follows = true;
     span.playing = audioPlaying_;
+    if (!span.playing) return span;  // a start begins at step 1
     const double first = state.beatAtTime(start, kQuantum);
     const double last = state.beatAtTime(end, kQuantum);
     span.sixteenthAt = first * kStepsPerBeat;
@@ -69,7 +71,7 @@ TimelineSpan LinkSync::span(std::int64_t heardAtNanoseconds, int frames, int sam
 }
 
 void LinkSync::proposeFromModel() {
-    if (applying_) return;
+    if (steering_.applying()) return;
     auto state = link_->captureAppSessionState();
     const auto now = link_->clock().micros();
     if (model_.interval() != interval_ && model_.interval() > 0) {
@@ -97,35 +99,14 @@ void LinkSync::followSession() {
         std::fflush(log_);
     }
     const auto state = link_->captureAppSessionState();
-    if (std::abs(state.tempo() - tempo_) > 1e-6) applyTempo(state.tempo());
+    if (std::abs(state.tempo() - tempo_) > 1e-6) {
+        tempo_ = state.tempo();
+        interval_ = steering_.takeTempo(tempo_);
+    }
     // Alone, the model leads; with peers, the session's start and stop are ours.
-    if (peers == 0) return;
-    if (state.isPlaying() == playing_ && !joined) return;
+    if (peers == 0 || (state.isPlaying() == playing_ && !joined)) return;
     playing_ = state.isPlaying();
-    if (playing_ == model_.running()) return;
-    applying_ = true;
-    if (playing_) {
-        model_.Command1_Click();
-    } else {
-        model_.Command2_Click();
-    }
-    applying_ = false;
-}
-
-void LinkSync::applyTempo(double bpm) {
-    tempo_ = bpm;
-    std::fprintf(log_, "trovik: Link: tempo %.2f BPM\n", bpm);
-    const ShownInterval shown = shownInterval(bpm);
-    if (shown.clamped && !clampTold_) {
-        std::fprintf(log_, "trovik: Link: a step of %.1f ms is shown as %d ms\n",
-                     stepMilliseconds(bpm), shown.milliseconds);
-        clampTold_ = true;
-    }
-    std::fflush(log_);
-    interval_ = shown.milliseconds;
-    applying_ = true;
-    model_.setInterval(interval_);
-    applying_ = false;
+    steering_.run(playing_);
 }
 
 }  // namespace trovik

@@ -10,6 +10,7 @@
 
 #include "sequencer/beat_model.h"
 #include "sequencer/step_timeline.h"
+#include "sync/model_steering.h"
 
 namespace ableton {
 class Link;
@@ -49,10 +50,10 @@ class LinkSync : public QObject, public StepTimeline {
   private:
     void proposeFromModel();
     void followSession();
-    void applyTempo(double bpm);
 
     BeatModel& model_;
     std::FILE* log_;
+    ModelSteering steering_;
     std::unique_ptr<ableton::Link> link_;
     std::int64_t clockOffsetMicros_ = 0;
     std::atomic<std::size_t> peers_{0};
@@ -62,8 +63,6 @@ class LinkSync : public QObject, public StepTimeline {
     double tempo_ = 0;
     int interval_ = 0;
     bool playing_ = false;
-    bool applying_ = false;
-    bool clampTold_ = false;
     // The audio thread's own: whether the session played at its last block.
     bool audioPlaying_ = false;
 };

@@ -12,6 +12,8 @@
 #  4. a second instance of ours: its hits within 1 ms of the first's.
 #
 # usage: link_test.sh <trovik-executable> <onsets-tool> <bass.wav>
+# LINK_TEST_SECONDS (8) sets the length of the recordings of 1 and 4: the
+# figures in docs/PERFORMANCE.md are of 60 s.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$1
@@ -21,6 +23,7 @@ check="$here/link_check.py"
 source "$here/../../scripts/session.sh"
 
 tolerance=48 # 1 ms at 48 kHz
+seconds=${LINK_TEST_SECONDS:-8}
 
 fail() {
     echo "FAILED: $1" >&2
@@ -84,8 +87,8 @@ echo "== 1: LinkHut's start starts ours"
 ours_play && fail "we play in a stopped session"
 key ' '
 e2e_poll ours_play || fail "LinkHut's start did not start ours"
-record 8 trovik:out_1 LinkHut:out_1
-on_grid "at 120 BPM"
+record "$seconds" trovik:out_1 LinkHut:out_1
+on_grid "as started"
 
 echo "== 2: LinkHut's tempo moves up 10 BPM"
 # The session's tempo is the one of whichever peer's session the other joined.
@@ -121,7 +124,7 @@ e2e_click_cells 115 $(seq 1 16)
 xdotool mousemove --window "$first_window" 224 12 click 1
 e2e_poll has_port trovik-01:out_1 || fail "the second instance has no JACK port"
 sleep 2
-record 8 trovik:out_1 trovik-01:out_1
+record "$seconds" trovik:out_1 trovik-01:out_1
 hits_of 0 "$e2e_dir/first.txt"
 hits_of 1 "$e2e_dir/second.txt"
 python3 "$check" pair "$e2e_dir/first.txt" "$e2e_dir/second.txt" "$tolerance" ||
