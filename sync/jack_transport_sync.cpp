@@ -10,6 +10,9 @@ namespace trovik {
 namespace {
 
 constexpr int kLookMilliseconds = 10;
+constexpr int kLooksBetweenTries = 50;
+
+void ignoreJackMessage(const char*) {}
 
 bool hasBars(const jack_position_t& position) {
     return (position.valid & JackPositionBBT) != 0 && position.beats_per_minute > 0 &&
@@ -34,10 +37,14 @@ JackTransportSync::~JackTransportSync() {
     if (jack_client_t* client = client_.exchange(nullptr)) jack_client_close(client);
 }
 
-// A server that is not there yet is asked again at every look; once
+// A server that is not there yet is asked again every half second; once
 // connected, the client stays (its queries never block).
 bool JackTransportSync::connectClient() {
     if (client_.load() != nullptr) return true;
+    if (looksWithoutServer_++ % kLooksBetweenTries != 0) return false;
+    // libjack writes every failure to connect to standard error.
+    jack_set_error_function(&ignoreJackMessage);
+    jack_set_info_function(&ignoreJackMessage);
     jack_status_t status{};
     jack_client_t* client = jack_client_open("trovik-transport", JackNoStartServer, &status);
     if (client == nullptr) return false;

@@ -48,6 +48,7 @@ class JackTransportSync : public QObject, public StepTimeline {
     QTimer look_;
     bool rolling_ = false;
     bool looked_ = false;
+    int looksWithoutServer_ = 0;
     double tempo_ = 0;
 };
 
