@@ -2,6 +2,7 @@
 #include "sync/link_sync.h"
 
 #include <ableton/Link.hpp>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -50,8 +51,12 @@ TimelineSpan LinkSync::span(std::int64_t heardAtNanoseconds, int frames, int sam
         return {};
     }
     auto state = link_->captureAudioSessionState();
-    const auto start = micros(linkMicros(heardAtNanoseconds));
-    const auto end = start + micros(nanosecondsIn(frames, sampleRate) / 1000);
+    const std::int64_t heard = steadyHeardAt(heardAtNanoseconds);
+    const std::int64_t length = nanosecondsIn(frames, sampleRate);
+    heardAt_ = heard;
+    length_ = length;
+    const auto start = micros(linkMicros(heard));
+    const auto end = start + micros(length / 1000);
     if (state.isPlaying() && !audioPlaying_) {
         // Our bar starts where the session's started (or, joining a playing
         // session, where its phase says).
@@ -68,6 +73,19 @@ TimelineSpan LinkSync::span(std::int64_t heardAtNanoseconds, int frames, int sam
     span.sixteenthAt = first * kStepsPerBeat;
     span.sixteenthsPerFrame = (last - first) * kStepsPerBeat / frames;
     return span;
+}
+
+// A callback that wakes late does not play late: its frames follow the
+// ones before. So a block is heard where the one before ended, unless the
+// callback came earlier than that (the schedule is taken from the earliest)
+// or far later (a break of the stream); a schedule that creeps later, as a
+// card's clock may against ours, is followed by up to 0.1 %.
+std::int64_t LinkSync::steadyHeardAt(std::int64_t told) const {
+    constexpr std::int64_t kBreak = 4'000'000;  // ns
+    if (heardAt_ == 0) return told;
+    const std::int64_t due = heardAt_ + length_;
+    if (told < due || told - due > kBreak) return told;
+    return std::min(told, due + length_ / 1000);
 }
 
 void LinkSync::proposeFromModel() {

@@ -48,6 +48,7 @@ class LinkSync : public QObject, public StepTimeline {
     }
 
   private:
+    std::int64_t steadyHeardAt(std::int64_t told) const;
     void proposeFromModel();
     void followSession();
 
@@ -65,6 +66,8 @@ class LinkSync : public QObject, public StepTimeline {
     bool playing_ = false;
     // The audio thread's own: whether the session played at its last block.
     bool audioPlaying_ = false;
+    std::int64_t heardAt_ = 0;  // when the last block was heard, as taken
+    std::int64_t length_ = 0;
 };
 
 }  // namespace trovik

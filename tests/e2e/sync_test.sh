@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# End to end in a Link session, on a JACK server of the test's own (the
-# dummy backend at 48 kHz, 256 frames), with LinkHut as the other peer,
-# driven through a pseudo-terminal; jack_rec records its clicks and our
-# hits (the bass on all 16 steps) at once:
+# End to end in time with other programs, on a JACK server of the test's
+# own (the dummy backend at 48 kHz, 256 frames). In a Link session with
+# LinkHut as the other peer, driven through a pseudo-terminal; jack_rec
+# records its clicks and our hits (the bass on all 16 steps) at once:
 #  1. we join LinkHut's stopped session, stopped; its start starts ours:
 #     every step within 1 ms of the session's grid, every step 1 within
 #     1 ms of LinkHut's accented click;
 #  2. LinkHut's tempo moves up by 10 BPM, while we record: followed within a bar;
 #  3. its stop stops ours; our Play starts it, our Stop stops it;
 #  4. a second instance of ours: its hits within 1 ms of the first's.
+# On the JACK transport, with --jack-transport, driven by jack_transport:
+#  5. the transport stands: ours stands; it rolls: ours plays, every hit
+#     on its exact frame of the 150 ms grid;
+#  6. jack_transport becomes timebase master at 140.625 BPM: our hits come
+#     every 5120 frames (a sixteenth), the tempo told on standard error. (It
+#     counts whole ticks per period: 24 at this tempo, exact; at 120 BPM it
+#     would count 20 for 20.48, and its beats run slower than its tempo.)
+#  7. it stops: ours stops; our Play rolls it, our Stop stops it.
 #
-# usage: link_test.sh <trovik-executable> <onsets-tool> <bass.wav>
+# usage: sync_test.sh <trovik-executable> <onsets-tool> <bass.wav>
 # LINK_TEST_SECONDS (8) sets the length of the recordings of 1 and 4: the
 # figures in docs/PERFORMANCE.md are of 60 s.
 set -euo pipefail
@@ -19,7 +27,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$1
 onsets=$2
 reference=$3
-check="$here/link_check.py"
+check="$here/sync_check.py"
 source "$here/../../scripts/session.sh"
 
 tolerance=48 # 1 ms at 48 kHz
@@ -27,6 +35,8 @@ seconds=${LINK_TEST_SECONDS:-8}
 
 fail() {
     echo "FAILED: $1" >&2
+    { echo quit >&4; } 2>/dev/null || true
+    tail -n 5 "$e2e_dir/jackd.log" >&2 || true
     e2e_show_logs
     tail -c 600 "$e2e_dir/linkhut.log" | tr '\r' '\n' | tail -n 3 >&2
     exit 1
@@ -115,7 +125,8 @@ silent 1 || fail "our Stop did not stop LinkHut"
 echo "== 4: two instances of ours"
 first_window=$window
 "$program" --link >>"$e2e_dir/second.log" 2>&1 &
-e2e_pids+=($!)
+second_pid=$!
+e2e_pids+=($second_pid)
 other_window() { xdotool search --onlyvisible --name "^Trovik beat maker\$" | grep -vx "$first_window" | grep .; }
 e2e_poll other_window >/dev/null || fail "the second instance shows no window"
 window=$(other_window)
@@ -130,3 +141,49 @@ hits_of 1 "$e2e_dir/second.txt"
 python3 "$check" pair "$e2e_dir/first.txt" "$e2e_dir/second.txt" "$tolerance" ||
     fail "the two instances are apart"
 echo "in a Link session: OK"
+
+kill "$program_pid" "$second_pid"
+e2e_poll e2e_gone "$second_pid" || fail "the second instance did not end"
+# One jack_transport for the rest (a timebase master lives as long as its
+# client), fed from a pipe that stays open.
+mkfifo "$e2e_dir/commands"
+jack_transport <"$e2e_dir/commands" >"$e2e_dir/transport.log" 2>&1 &
+e2e_pids+=($!)
+exec 4>"$e2e_dir/commands"
+trap '{ echo quit >&4; } 2>/dev/null || true; e2e_cleanup' EXIT
+transport() { echo "$1" >&4; }
+rolling() { [[ $(timeout 2 jack_showtime 2>/dev/null | head -n 1) == *"state: Rolling"* ]]; }
+# Every hit of 6 s recorded, $1 frames after the one before.
+expect_hits_every() {
+    record 6 trovik:out_1
+    hits_of 0 "$e2e_dir/ours.txt"
+    awk -v step="$1" 'NR > 1 && $1 - last != step { bad = 1 } { last = $1 }
+                      END { exit bad || NR < 288000 / step - 4 }' "$e2e_dir/ours.txt" ||
+        fail "$2: the hits are not every $1 frames: $(tr '\n' ' ' <"$e2e_dir/ours.txt")"
+}
+
+echo "== 5: the JACK transport stands, then rolls"
+e2e_start_program "$program" . --jack-transport
+e2e_poll has_port trovik:out_1 || fail "no JACK port of ours"
+e2e_click_cells 115 $(seq 1 16)
+ours_play && fail "we play while the transport stands"
+transport play
+e2e_poll ours_play || fail "the transport rolls, and we do not play"
+expect_hits_every 7200 "at the tempo control's 150 ms"
+
+echo "== 6: a timebase master at 140.625 BPM"
+transport master
+transport "tempo 140.625"
+e2e_poll grep -q "trovik: JACK transport: tempo 140.62 BPM" "$e2e_dir/trovik.log" ||
+    fail "the master's tempo was not told"
+expect_hits_every 5120 "at the master's tempo"
+
+echo "== 7: start and stop, both ways"
+transport stop
+e2e_poll eval '! ours_play' || fail "the transport stopped, and we play on"
+xdotool mousemove --window "$window" 224 12 click 1 # Play
+e2e_poll rolling || fail "our Play did not roll the transport"
+xdotool mousemove --window "$window" 272 12 click 1 # Stop
+e2e_poll eval '! rolling' || fail "our Stop did not stop the transport"
+transport quit
+echo "on the JACK transport: OK"

@@ -1,22 +1,22 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Measures a recording of our hits beside a metronome's clicks.
+# Measures a recording of our hits beside a metronome's clicks.
+#
+# usage: sync_check.py split REC.wav CHANNEL OUT.wav
+#          writes channel CHANNEL (0-based) of REC.wav alone, as the left one
+#        sync_check.py quiet REC.wav CHANNEL
+#          succeeds when CHANNEL holds no click or hit
+#        sync_check.py grid REC.wav CHANNEL HITS TOLERANCE
+#          the metronome's clicks on CHANNEL give the grid: a beat at every
+#          click, four steps to a beat; every accented click (the higher tone)
+#          needs one of HITS (frames, one line) within TOLERANCE frames, and
+#          every hit a step of the grid; the bar after a change of the beat's
+#          length is passed over
+#        sync_check.py pair HITS_A HITS_B TOLERANCE
+#          every hit of A needs one of B within TOLERANCE frames
+# Prints the error's 99th percentile and maximum in ms; fails when one is
+# out of tolerance.
 
-usage: link_check.py split REC.wav CHANNEL OUT.wav
-         writes channel CHANNEL (0-based) of REC.wav alone, as the left one
-       link_check.py quiet REC.wav CHANNEL
-         succeeds when CHANNEL holds no click or hit
-       link_check.py grid REC.wav CHANNEL HITS TOLERANCE
-         the metronome's clicks on CHANNEL give the grid: a beat at every
-         click, four steps to a beat; every accented click (the higher tone)
-         needs one of HITS (frames, one line) within TOLERANCE frames, and
-         every hit a step of the grid; the bar after a change of the beat's
-         length is passed over
-       link_check.py pair HITS_A HITS_B TOLERANCE
-         every hit of A needs one of B within TOLERANCE frames
-Prints the error's 99th percentile and maximum in ms; fails with the first
-hits out of tolerance.
-"""
 import struct
 import sys
 import wave
@@ -31,7 +31,7 @@ def channel(path, index):
 
 
 def clicks(samples, rate):
-    """(frame, accented) of every click: a rise after 10 ms of silence."""
+    # (frame, accented) of every click: a rise after 10 ms of silence.
     quiet, found, threshold = 0, [], 300
     for frame, value in enumerate(samples):
         if abs(value) < threshold:
@@ -105,7 +105,7 @@ def main():
         b = [int(x) for x in open(sys.argv[3]).read().split()]
         tolerance = int(sys.argv[4])
         return 0 if summary([nearest(h, b) for h in a], 48000, tolerance, "hits paired") else 1
-    sys.exit(__doc__)
+    sys.exit("usage: sync_check.py split|quiet|grid|pair ...")
 
 
 if __name__ == "__main__":
