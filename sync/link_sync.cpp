@@ -78,14 +78,15 @@ TimelineSpan LinkSync::span(std::int64_t heardAtNanoseconds, int frames, int sam
 // A callback that wakes late does not play late: its frames follow the
 // ones before. So a block is heard where the one before ended, unless the
 // callback came earlier than that (the schedule is taken from the earliest)
-// or far later (a break of the stream); a schedule that creeps later, as a
-// card's clock may against ours, is followed by up to 0.1 %.
+// or far later (a break of the stream); a schedule that moves later (a card's
+// clock slower than ours, a server that lost a period) is followed by up to
+// 1 % of each block, so that one late callback moves it by that at most.
 std::int64_t LinkSync::steadyHeardAt(std::int64_t told) const {
-    constexpr std::int64_t kBreak = 4'000'000;  // ns
+    constexpr std::int64_t kBreak = 100'000'000;  // ns
     if (heardAt_ == 0) return told;
     const std::int64_t due = heardAt_ + length_;
     if (told < due || told - due > kBreak) return told;
-    return std::min(told, due + length_ / 1000);
+    return std::min(told, due + length_ / 100);
 }
 
 void LinkSync::proposeFromModel() {
