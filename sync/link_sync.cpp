@@ -51,8 +51,8 @@ TimelineSpan LinkSync::span(std::int64_t heardAtNanoseconds, int frames, int sam
         return {};
     }
     auto state = link_->captureAudioSessionState();
-    const std::int64_t heard = steadyHeardAt(heardAtNanoseconds);
     const std::int64_t length = nanosecondsIn(frames, sampleRate);
+    const std::int64_t heard = steadyHeardAt(heardAtNanoseconds);
     heardAt_ = heard;
     length_ = length;
     const auto start = micros(linkMicros(heard));
@@ -76,17 +76,19 @@ TimelineSpan LinkSync::span(std::int64_t heardAtNanoseconds, int frames, int sam
 }
 
 // A callback that wakes late does not play late: its frames follow the
-// ones before. So a block is heard where the one before ended, unless the
-// callback came earlier than that (the schedule is taken from the earliest)
-// or far later (a break of the stream); a schedule that moves later (a card's
-// clock slower than ours, a server that lost a period) is followed by up to
-// 1 % of each block, so that one late callback moves it by that at most.
-std::int64_t LinkSync::steadyHeardAt(std::int64_t told) const {
-    constexpr std::int64_t kBreak = 100'000'000;  // ns
-    if (heardAt_ == 0) return told;
+// ones before. So a block is heard where the one before ended, unless its
+// callback came earlier (the schedule is the earliest) or two callbacks in
+// a row came more than 4 ms later (the schedule moved: a break, a lost
+// period); a schedule that creeps later, as a card's clock may against
+// ours, is followed by up to 0.1 %.
+std::int64_t LinkSync::steadyHeardAt(std::int64_t told) {
+    constexpr std::int64_t kMoved = 4'000'000;  // ns
     const std::int64_t due = heardAt_ + length_;
-    if (told < due || told - due > kBreak) return told;
-    return std::min(told, due + length_ / 100);
+    const bool late = heardAt_ != 0 && told - due > kMoved;
+    const bool moved = late && lateBefore_;
+    lateBefore_ = late;
+    if (heardAt_ == 0 || told < due || moved) return told;
+    return std::min(told, due + length_ / 1000);
 }
 
 void LinkSync::proposeFromModel() {

@@ -48,7 +48,7 @@ class LinkSync : public QObject, public StepTimeline {
     }
 
   private:
-    std::int64_t steadyHeardAt(std::int64_t told) const;
+    std::int64_t steadyHeardAt(std::int64_t told);
     void proposeFromModel();
     void followSession();
 
@@ -66,8 +66,11 @@ class LinkSync : public QObject, public StepTimeline {
     bool playing_ = false;
     // The audio thread's own: whether the session played at its last block.
     bool audioPlaying_ = false;
-    std::int64_t heardAt_ = 0;  // when the last block was heard, as taken
+    // When the last block was taken to be heard, its length, and whether its
+    // callback came more than 4 ms behind.
+    std::int64_t heardAt_ = 0;
     std::int64_t length_ = 0;
+    bool lateBefore_ = false;
 };
 
 }  // namespace trovik
