@@ -50,13 +50,21 @@ struct Options {
                                     QStringLiteral("Writes 32-bit float samples instead of "
                                                    "16-bit ones.")};
 
+    QCommandLineOption link{QStringLiteral("link"),
+                            QStringLiteral("Plays in an Ableton Link session: its tempo, bar "
+                                           "and start/stop.")};
+
+    QCommandLineOption jackTransport{QStringLiteral("jack-transport"),
+                                     QStringLiteral("Follows the JACK transport: its start, "
+                                                    "stop, position and tempo.")};
+
     void addTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(
             QStringLiteral("Trovik beat maker: a drum machine of three tracks of 16 steps.\n"
                            "Opens the window, with BEAT.tbk loaded when one is given, or\n"
                            "renders a beat to a WAV file with --render."));
-        parser.addOptions(
-            {help, version, render, output, loops, tail, effect, mute, rate, floatSamples});
+        parser.addOptions({help, version, render, output, loops, tail, effect, mute, rate,
+                           floatSamples, link, jackTransport});
         parser.addPositionalArgument(QStringLiteral("BEAT.tbk"),
                                      QStringLiteral("The beat file the window opens with."),
                                      QStringLiteral("[BEAT.tbk]"));
@@ -162,7 +170,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (!parser.parse(latin1)) return usageError(readable(parser.errorText()));
     if (parser.isSet(o.help)) return only(CommandLine::Action::ShowHelp);
     if (parser.isSet(o.version)) return only(CommandLine::Action::ShowVersion);
-    if (parser.isSet(o.render)) return readRender(parser, o);
+    if (parser.isSet(o.render)) {
+        if (parser.isSet(o.link))
+            return usageError(QStringLiteral("--link plays only in the window"));
+        return readRender(parser, o);
+    }
     for (const QCommandLineOption* option : o.renderOnly()) {
         if (parser.isSet(*option)) {
             return usageError(
@@ -173,6 +185,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (files.size() > 1) return usageError(QStringLiteral("one beat file at most"));
     CommandLine line;
     if (!files.isEmpty()) line.beatFile = bytesOf(files.constFirst());
+    if (parser.isSet(o.link) && parser.isSet(o.jackTransport))
+        return usageError(QStringLiteral("--link and --jack-transport do not go together"));
+    line.link = parser.isSet(o.link);
+    line.jackTransport = parser.isSet(o.jackTransport);
     return line;
 }
 

@@ -13,9 +13,11 @@ namespace trovik {
 struct CommandLine {
     enum class Action { OpenWindow, Render, ShowHelp, ShowVersion, UsageError };
     Action action = Action::OpenWindow;
-    std::string beatFile;  // OpenWindow: the beat to load, or empty; bytes as given
-    RenderRequest render;  // Render: all but the data folder
-    QString error;         // UsageError: what was wrong, in one line
+    std::string beatFile;        // OpenWindow: the beat to load, or empty; bytes as given
+    bool link = false;           // OpenWindow: play in a Link session
+    bool jackTransport = false;  // OpenWindow: follow the JACK transport
+    RenderRequest render;        // Render: all but the data folder
+    QString error;               // UsageError: what was wrong, in one line
 };
 
 // Reads the arguments, the program's own name first, as the bytes they are:

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@
 #include "sequencer/sequencer_link.h"
 #include "sound/drum_kit.h"
 #include "sound/sound_engine.h"
+#include "sync/jack_transport_sync.h"
+#include "sync/link_sync.h"
 #include "ui/accessibility.h"
 #include "ui/app_icon.h"
 #include "ui/app_identity.h"
@@ -84,7 +87,7 @@ class OpenableName {
     int descriptor_ = -1;
 };
 
-int openWindow(char** argv, const std::string& beatFile) {
+int openWindow(char** argv, const trovik::CommandLine& line) {
     // Qt reads only the program's name: the arguments are ours and read already.
     int qtArgc = 1;
     qInstallMessageHandler(reportMissingDisplay);
@@ -106,7 +109,18 @@ int openWindow(char** argv, const std::string& beatFile) {
     // priority where the system allows it; a busy machine then cannot starve
     // the small buffer into a dropout.
     trovik::SoundEngine::prepareProcess(trovik::AudioThreadPriority::RealTime);
-    trovik::SoundEngine sound(dataFolder(), link);
+    // In a Link session the step clock follows the session's beat; built
+    // before the sound, so that the audio thread finds it from its first block.
+    std::unique_ptr<trovik::LinkSync> session;
+    std::unique_ptr<trovik::JackTransportSync> transport;
+    trovik::StepTimeline* timeline = nullptr;
+    if (line.link) timeline = (session = std::make_unique<trovik::LinkSync>(beat, stderr)).get();
+    if (line.jackTransport) {
+        // The transport counts JACK's frames: the sound goes through JACK too.
+        ::setenv("TROVIK_AUDIO", "jack", 1);
+        timeline = (transport = std::make_unique<trovik::JackTransportSync>(beat, stderr)).get();
+    }
+    trovik::SoundEngine sound(dataFolder(), link, timeline);
     QObject::connect(
         &beat, &trovik::BeatModel::effectPathChanged, &beat,
         [&sound](const QString& path) { sound.setEffectPath(trovik::fileSystemName(path)); });
@@ -116,7 +130,7 @@ int openWindow(char** argv, const std::string& beatFile) {
 
     trovik::Form1 form(beat);
     form.showCentred();
-    if (!beatFile.empty()) form.loadBeatFile(OpenableName(beatFile).text());
+    if (!line.beatFile.empty()) form.loadBeatFile(OpenableName(line.beatFile).text());
     return QApplication::exec();
 }
 
@@ -183,5 +197,5 @@ int main(int argc, char** argv) {
         case trovik::CommandLine::Action::OpenWindow:
             break;
     }
-    return openWindow(argv, line.beatFile);
+    return openWindow(argv, line);
 }

@@ -10,14 +10,15 @@
 set -euo pipefail
 
 build_packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev libjack-jackd2-dev
-                libpulse-dev)
+                libpulse-dev ableton-link-dev)
 run_packages=(libqt6widgets6 libsdl2-2.0-0 libsndfile1 libjack-jackd2-0 libpulse0 fonts-dejavu-core
               fonts-liberation2)
 # PipeWire's PulseAudio protocol comes with libpipewire-0.3-modules; the
 # package pipewire-pulse would remove pulseaudio, which the other tests need.
 test_packages=(libgtest-dev python3 xvfb xdotool x11-utils imagemagick pulseaudio
                pulseaudio-utils sox pipewire pipewire-bin libpipewire-0.3-modules
-               libspa-0.2-modules wireplumber dbus libasound2-plugins jackd2)
+               libspa-0.2-modules wireplumber dbus libasound2-plugins jackd2
+               ableton-link-utils)
 # The benchmarks (built whenever Google Benchmark is there); clang with
 # libFuzzer and the address, undefined-behaviour and thread sanitizers;
 # valgrind's memcheck; clang-tidy and clang-format; the Debian package (CPack

@@ -5,6 +5,7 @@
 
 #include "sequencer/beat_snapshot.h"
 #include "sequencer/sequencer_link.h"
+#include "sequencer/step_timeline.h"
 #include "sequencer/track.h"
 
 namespace trovik {
@@ -35,7 +36,17 @@ class StepSequencer {
     // Walks the next `frames` frames of the stream, telling `sounds` of every
     // hit in the order they fall. `nowNanoseconds` is the steady clock's
     // time, told back to the model with the position.
-    void walk(int frames, StepSounds& sounds, std::int64_t nowNanoseconds);
+    // With a timeline that follows, `heardAtNanoseconds` (the steady clock
+    // when the block's first frame is heard) places the block on it.
+    void walk(int frames, StepSounds& sounds, std::int64_t nowNanoseconds,
+              std::int64_t heardAtNanoseconds = 0);
+
+    // While `timeline` says it follows, the ticks fall where its sixteenths
+    // do, on the nearest frame, the position is the sixteenth's step in its
+    // bar and only a playing session sounds them; the model's running flag,
+    // interval and position are not used. When it stops following, the
+    // step clock's own grid goes on from the last tick. Set before walking.
+    void follow(StepTimeline* timeline) { timeline_ = timeline; }
 
     // The frame of tick `index` of a grid that starts on frame 0.
     static std::int64_t gridFrame(std::int64_t index, int periodMs, int sampleRate) {
@@ -63,6 +74,8 @@ class StepSequencer {
     // One step: plays every sounding track's cell at the position, then moves on.
     void Timer1_Timer(int frameOffset, StepSounds& sounds);
     void tellFeedback(int blockFrames, std::int64_t nowNanoseconds);
+    void walkTimeline(const TimelineSpan& span, int frames, StepSounds& sounds);
+    void leaveTimeline();
 
     SequencerLink& link_;
     int sampleRate_;
@@ -75,6 +88,13 @@ class StepSequencer {
     std::int64_t nextIndex_ = 1;
     std::uint64_t ticks_ = 0;
     int position_ = 1;
+    StepTimeline* timeline_ = nullptr;
+    bool following_ = false;
+    static constexpr std::int64_t kNoSixteenth = INT64_MIN;
+    std::int64_t nextSixteenth_ = kNoSixteenth;
+    std::int64_t lastTickFrame_ = 0;
+    std::int64_t timelineNextTick_ = -1;
+    std::int64_t timelineTickAfter_ = -1;
 };
 
 }  // namespace trovik

@@ -122,6 +122,7 @@ void AudioDevice::fill(float* out, int frames) {
     }
     const std::int64_t now = steadyNanoseconds();
     watch_.callback(now, frames);
+    mixer_.setOutputLatency(nanosecondsIn(buffer_.frames, sampleRate_));
     mixer_.render(out, frames, now);
 }
 

@@ -125,6 +125,9 @@ int JackDevice::process(std::uint32_t frames) {
     // The step clock follows JACK's frames, not the wake-up of this thread.
     const std::int64_t cycleTime =
         frameClock_.timeOf(jack_last_frame_time(client_), now, mixer_.sampleRate());
+    jack_latency_range_t latency{};
+    jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &latency);
+    mixer_.setOutputLatency(nanosecondsIn(latency.max, mixer_.sampleRate()));
     std::array<float*, Sample::kChannels> outs{};
     for (std::size_t channel = 0; channel < outs.size(); ++channel)
         outs[channel] = static_cast<float*>(jack_port_get_buffer(ports_[channel], frames));

@@ -46,7 +46,8 @@ void Mixer::renderBlock(float* out, int frames, std::int64_t nowNanoseconds) {
     takeOffers();
     out_ = out;
     done_ = 0;
-    steps_.walk(frames, *this, nowNanoseconds);
+    steps_.walk(frames, *this, nowNanoseconds,
+                nowNanoseconds + outputLatency_.load(std::memory_order_relaxed));
     renderVoiceUntil(frames);
     out_ = nullptr;
     framesRendered_ += frames;

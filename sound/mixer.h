@@ -54,6 +54,15 @@ class Mixer : private StepSounds {
     // stream while it is shut out.
     void renderWithoutStream(float* out, int frames, std::int64_t nowNanoseconds);
 
+    // The steps follow `timeline` (see StepSequencer::follow), each block
+    // placed on it by when it is heard: its callback's time plus the
+    // output latency the device last told. Set before any stream renders.
+    void follow(StepTimeline* timeline) { steps_.follow(timeline); }
+    // From the audio thread: how long after its callback a block is heard.
+    void setOutputLatency(std::int64_t nanoseconds) {
+        outputLatency_.store(nanoseconds, std::memory_order_relaxed);
+    }
+
     std::int64_t framesRendered() const { return framesRendered_; }
     // When the block after the last one falls due on the steady clock: its
     // time plus its length. Only from the thread that renders, or after
@@ -86,6 +95,7 @@ class Mixer : private StepSounds {
     std::int64_t framesRendered_ = 0;
     std::atomic<int> gate_{kOpen};
     std::atomic<bool> streamRendering_{false};
+    std::atomic<std::int64_t> outputLatency_{0};
     // The grid on the clock: whether it follows the clock, the block before
     // (its first grid frame and time), the stream's dry runs.
     bool followsClock_ = false;

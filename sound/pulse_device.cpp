@@ -246,6 +246,8 @@ void PulseDevice::write(std::size_t bytes) {
     }
     const std::int64_t now = steadyNanoseconds();
     watch_.callback(now, static_cast<int>(bytes / kFrameBytes));
+    // What is written now is heard after the queue the stream keeps.
+    mixer_.setOutputLatency(nanosecondsIn(bufferFrames_, mixer_.sampleRate()));
     std::int64_t done = 0;
     while (bytes >= kFrameBytes) {
         void* data = nullptr;

@@ -43,8 +43,10 @@ void SoundEngine::prepareProcess(AudioThreadPriority priority) {
     OutputPath::prepareProcess(priority);
 }
 
-SoundEngine::SoundEngine(const std::filesystem::path& dataFolder, SequencerLink& link)
+SoundEngine::SoundEngine(const std::filesystem::path& dataFolder, SequencerLink& link,
+                         StepTimeline* timeline)
     : parts_(std::make_unique<Parts>(dataFolder, link)) {
+    parts_->mixer.follow(timeline);
     // The drums are decoded before the first step, and a present server
     // sounds from the start.
     parts_->samples.lookNow();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sequencer/sequencer_link.h"
+#include "sequencer/step_timeline.h"
 #include "sound/output_device.h"
 
 namespace trovik {
@@ -30,8 +31,9 @@ class SoundEngine {
     static void prepareProcess(AudioThreadPriority priority);
 
     // `dataFolder` holds the shipped drum samples; `link` is where the beat
-    // model hands over the beat.
-    SoundEngine(const std::filesystem::path& dataFolder, SequencerLink& link);
+    // model hands over the beat; the steps follow `timeline` when one is given.
+    SoundEngine(const std::filesystem::path& dataFolder, SequencerLink& link,
+                StepTimeline* timeline = nullptr);
     ~SoundEngine();
     SoundEngine(const SoundEngine&) = delete;
     SoundEngine& operator=(const SoundEngine&) = delete;

@@ -23,6 +23,8 @@ TEST(CommandLine, OpensTheWindowWithTheBeatFileGivenByteForByte) {
     EXPECT_EQ(line.beatFile, "beats/lat\xE9 beat.tbk");
     // After "--" a name that looks like an option is a file.
     EXPECT_EQ(parse({"--", "--tail"}).beatFile, "--tail");
+    EXPECT_TRUE(parse({"--link", "a.tbk"}).link);
+    EXPECT_TRUE(parse({"--jack-transport"}).jackTransport);
 }
 
 TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
@@ -65,6 +67,8 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatWasWrong) {
         {{"--render", "in.tbk", "-o", "o.wav", "--loops", "0"}, "--loops takes"},
         {{"--render", "in.tbk", "-o", "o.wav", "--rate", "192001"}, "--rate takes"},
         {{"--render", "in.tbk", "-o", "o.wav", "--mute", "bass,hihat"}, "'hihat'"},
+        {{"--render", "in.tbk", "-o", "o.wav", "--link"}, "--link plays only in the window"},
+        {{"--link", "--jack-transport"}, "do not go together"},
     };
     for (const auto& c : cases) {
         const CommandLine line = parse(c.arguments);

@@ -87,6 +87,7 @@ class StepRecorder : public StepSounds {
         hits_.push_back({track, blockStart_ + frameOffset});
     }
 
+    StepSequencer& clock() { return clock_; }
     StepFeedback told() const { return link_.feedback.read(); }
     std::uint64_t ticksPlayed() const { return told().ticks; }
     std::int64_t framesWalked() const { return clock_.framesWalked(); }

@@ -59,5 +59,68 @@ TEST(StepSequencerTest, TicksFallOnTheNearestFrameWithoutDriftWhateverTheBlockSi
     }
 }
 
+TEST(StepTimelineTest, TempoIntervalAndStepsOfTheBar) {
+    EXPECT_DOUBLE_EQ(tempoOfInterval(150), 100.0);
+    EXPECT_DOUBLE_EQ(stepMilliseconds(120.0), 125.0);
+    const std::pair<double, ShownInterval> shown[] = {{120.0, {125, false}},
+                                                      {15000.0 / 999.4, {999, false}},
+                                                      {15.0, {999, true}},
+                                                      {40000.0, {1, true}},
+                                                      {0.0, {999, true}}};
+    for (const auto& [bpm, interval] : shown) {
+        EXPECT_EQ(shownInterval(bpm).milliseconds, interval.milliseconds) << bpm;
+        EXPECT_EQ(shownInterval(bpm).clamped, interval.clamped) << bpm;
+    }
+    EXPECT_EQ(stepOfSixteenth(0), 1);
+    EXPECT_EQ(stepOfSixteenth(17), 2);
+    EXPECT_EQ(stepOfSixteenth(-1), 16);
+}
+
+// A session at 120 BPM (a sixteenth every 6000 frames at 48 kHz), whose
+// sixteenths fall on the first frames of blocks of 250, told a little early
+// or late block by block (the jitter of the callbacks' times).
+class SessionTimeline : public StepTimeline {
+  public:
+    TimelineSpan span(std::int64_t, int frames, int) override {
+        const double jitter = (frame_ / 250 % 2 == 0 ? 0.7 : -0.7) * kPerFrame;
+        TimelineSpan told{following, true, kStart + frame_ * kPerFrame + jitter, kPerFrame};
+        frame_ += frames;
+        return told;
+    }
+    bool following = true;
+    static constexpr double kPerFrame = 1.0 / 6000;
+    static constexpr double kStart = -8.0;  // two beats of count-in
+
+  private:
+    std::int64_t frame_ = 0;
+};
+
+// Every sixteenth once, on its frame, step 1 on the bar's first beat, none
+// in the count-in; when the session goes (its last peer left), the own grid
+// goes on one interval after the last tick.
+TEST(StepTimelineTest, TheStepsFollowTheSessionOnTheirFramesAndGoOnWhenItGoes) {
+    BeatSnapshot beat;
+    beat.cellsOn = 0xFFFF | std::uint64_t{1} << (cellNumber(Track::Snare, 1) - kFirstCellNumber);
+    SequencerLink link;
+    link.snapshots.write(beat);
+    StepRecorder recorder(link, 48000);
+    SessionTimeline session;
+    recorder.clock().follow(&session);
+    recorder.walkBlocks(24 * 40, 250);  // 40 sixteenths
+    std::vector<std::int64_t> bass, snare;
+    for (const Hit& hit : recorder.takeHits())
+        (hit.track == Track::Bass ? bass : snare).push_back(hit.frame);
+    ASSERT_EQ(bass.size(), 32u);
+    for (std::size_t i = 0; i < bass.size(); ++i)
+        EXPECT_EQ(bass[i], 48000 + 6000 * std::int64_t(i));
+    EXPECT_EQ(snare, (std::vector<std::int64_t>{48000, 48000 + 16 * 6000}));
+
+    session.following = false;
+    recorder.walkBlocks(24 * 2, 250);
+    const std::vector<Hit> own = recorder.takeHits();
+    ASSERT_FALSE(own.empty());
+    EXPECT_EQ(own.front().frame, bass.back() + tickFrame(1, 150, 48000));
+}
+
 }  // namespace
 }  // namespace trovik

@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# End to end in time with other programs, on a JACK server of the test's
+# own (the dummy backend at 48 kHz, 256 frames). In a Link session with
+# LinkHut as the other peer, driven through a pseudo-terminal; jack_rec
+# records its clicks and our hits (the bass on all 16 steps) at once:
+#  1. we join LinkHut's stopped session, stopped; its start starts ours:
+#     every step within 1 ms of the session's grid, every step 1 within
+#     1 ms of LinkHut's accented click;
+#  2. LinkHut's tempo moves up by 10 BPM, while we record: followed within a bar;
+#  3. its stop stops ours; our Play starts it, our Stop stops it;
+#  4. a second instance of ours: its hits within 1 ms of the first's.
+# On the JACK transport, with --jack-transport, driven by jack_transport:
+#  5. the transport stands: ours stands; it rolls: ours plays, every hit
+#     on its exact frame of the 150 ms grid;
+#  6. jack_transport becomes timebase master at 140.625 BPM: our hits come
+#     every 5120 frames (a sixteenth), the tempo told on standard error. (It
+#     counts whole ticks per period: 24 at this tempo, exact; at 120 BPM it
+#     would count 20 for 20.48, and its beats run slower than its tempo.)
+#  7. it stops: ours stops; our Play rolls it, our Stop stops it.
+#
+# usage: sync_test.sh <trovik-executable> <onsets-tool> <bass.wav>
+# LINK_TEST_SECONDS (8) sets the length of the recordings of 1 and 4: the
+# figures in docs/PERFORMANCE.md are of 60 s.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program=$1
+onsets=$2
+reference=$3
+check="$here/sync_check.py"
+source "$here/../../scripts/session.sh"
+
+tolerance=48 # 1 ms at 48 kHz
+seconds=${LINK_TEST_SECONDS:-8}
+
+fail() {
+    echo "FAILED: $1" >&2
+    { echo quit >&4; } 2>/dev/null || true
+    tail -n 5 "$e2e_dir/jackd.log" >&2 || true
+    e2e_show_logs
+    tail -c 600 "$e2e_dir/linkhut.log" | tr '\r' '\n' | tail -n 3 >&2
+    exit 1
+}
+
+e2e_start_x
+e2e_sound_home
+unset PULSE_SERVER
+export JACK_NO_AUDIO_RESERVATION=1 TROVIK_AUDIO=jack
+
+has_port() { jack_lsp 2>/dev/null | grep -qx "$1"; }
+jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >>"$e2e_dir/jackd.log" 2>&1 &
+e2e_pids+=($!)
+e2e_poll has_port system:playback_1 || fail "jackd did not answer"
+
+# LinkHut reads single keys from a terminal: script gives it one, fed
+# from a pipe that stays open.
+mkfifo "$e2e_dir/keys"
+script -qfc LinkHut /dev/null <"$e2e_dir/keys" >"$e2e_dir/linkhut.log" 2>&1 &
+e2e_pids+=($!)
+exec 3>"$e2e_dir/keys"
+key() { printf '%s' "$1" >&3; sleep 0.2; }
+linkhut_says() { tail -c 300 "$e2e_dir/linkhut.log" | tr '\r' '\n' | grep -q "$1"; }
+e2e_poll has_port LinkHut:out_1 || fail "LinkHut has no JACK port"
+key a
+key s
+
+e2e_start_program "$program" . --link
+peers() { grep -q "trovik: Link: $1 peer" "$e2e_dir/trovik.log"; }
+e2e_poll peers 1 || fail "we never found LinkHut"
+e2e_click_cells 115 $(seq 1 16)
+
+ours_play() {
+    local before
+    before=$(e2e_region_signature 441 0 53 17)
+    sleep 0.5
+    e2e_region_differs "$before" 441 0 53 17
+}
+# Records $1 s of ports ${@:2} into $e2e_dir/rec.wav.
+record() {
+    jack_rec -f "$e2e_dir/rec.wav" -d "$1" -b 16 "${@:2}" >>"$e2e_dir/jack_rec.log" 2>&1 ||
+        fail "jack_rec failed"
+}
+# Our hits on channel $1 of the recording, one frame a line, into $2.
+hits_of() {
+    python3 "$check" split "$e2e_dir/rec.wav" "$1" "$e2e_dir/channel.wav"
+    "$onsets" "$e2e_dir/channel.wav" --reference "$reference" --frames |
+        sed -n 's/^hit frames: //p' | tr ' ' '\n' >"$2"
+}
+on_grid() {
+    hits_of 0 "$e2e_dir/ours.txt"
+    python3 "$check" grid "$e2e_dir/rec.wav" 1 "$e2e_dir/ours.txt" "$tolerance" ||
+        fail "$1: our steps are off LinkHut's grid"
+}
+silent() { python3 "$check" quiet "$e2e_dir/rec.wav" "$1"; }
+
+echo "== 1: LinkHut's start starts ours"
+ours_play && fail "we play in a stopped session"
+key ' '
+e2e_poll ours_play || fail "LinkHut's start did not start ours"
+record "$seconds" trovik:out_1 LinkHut:out_1
+on_grid "as started"
+
+echo "== 2: LinkHut's tempo moves up 10 BPM"
+# The session's tempo is the one of whichever peer's session the other joined.
+tempo=$(tail -c 300 "$e2e_dir/linkhut.log" | tr '\r' '\n' | awk -F'|' 'NF > 5 { t = $5 } END { printf "%.2f", t + 10 }')
+record 8 trovik:out_1 LinkHut:out_1 &
+sleep 2
+for _ in $(seq 10); do key e; done
+wait $!
+grep -q "tempo $tempo BPM" "$e2e_dir/trovik.log" || fail "no tempo $tempo told"
+on_grid "at $tempo BPM"
+
+echo "== 3: start and stop, both ways"
+key ' '
+e2e_poll eval '! ours_play' || fail "LinkHut's stop did not stop ours"
+xdotool mousemove --window "$window" 224 12 click 1 # Play
+e2e_poll linkhut_says "yes \[playing\]" || fail "our Play did not start LinkHut"
+record 4 trovik:out_1 LinkHut:out_1
+on_grid "started by us"
+xdotool mousemove --window "$window" 272 12 click 1 # Stop
+sleep 1
+record 2 trovik:out_1 LinkHut:out_1
+silent 1 || fail "our Stop did not stop LinkHut"
+
+echo "== 4: two instances of ours"
+first_window=$window
+"$program" --link >>"$e2e_dir/second.log" 2>&1 &
+second_pid=$!
+e2e_pids+=($second_pid)
+other_window() { xdotool search --onlyvisible --name "^Trovik beat maker\$" | grep -vx "$first_window" | grep .; }
+e2e_poll other_window >/dev/null || fail "the second instance shows no window"
+window=$(other_window)
+e2e_poll grep -q "trovik: Link: 2 peers" "$e2e_dir/trovik.log" || fail "the instances never found each other"
+e2e_click_cells 115 $(seq 1 16)
+xdotool mousemove --window "$first_window" 224 12 click 1
+e2e_poll has_port trovik-01:out_1 || fail "the second instance has no JACK port"
+sleep 2
+record "$seconds" trovik:out_1 trovik-01:out_1
+hits_of 0 "$e2e_dir/first.txt"
+hits_of 1 "$e2e_dir/second.txt"
+python3 "$check" pair "$e2e_dir/first.txt" "$e2e_dir/second.txt" "$tolerance" ||
+    fail "the two instances are apart"
+echo "in a Link session: OK"
+
+kill "$program_pid" "$second_pid"
+e2e_poll e2e_gone "$second_pid" || fail "the second instance did not end"
+# One jack_transport for the rest (a timebase master lives as long as its
+# client), fed from a pipe that stays open.
+mkfifo "$e2e_dir/commands"
+jack_transport <"$e2e_dir/commands" >"$e2e_dir/transport.log" 2>&1 &
+e2e_pids+=($!)
+exec 4>"$e2e_dir/commands"
+trap '{ echo quit >&4; } 2>/dev/null || true; e2e_cleanup' EXIT
+transport() { echo "$1" >&4; }
+rolling() { [[ $(timeout 2 jack_showtime 2>/dev/null | head -n 1) == *"state: Rolling"* ]]; }
+# Every hit of 6 s recorded, $1 frames after the one before.
+expect_hits_every() {
+    record 6 trovik:out_1
+    hits_of 0 "$e2e_dir/ours.txt"
+    awk -v step="$1" 'NR > 1 && $1 - last != step { bad = 1 } { last = $1 }
+                      END { exit bad || NR < 288000 / step - 4 }' "$e2e_dir/ours.txt" ||
+        fail "$2: the hits are not every $1 frames: $(tr '\n' ' ' <"$e2e_dir/ours.txt")"
+}
+
+echo "== 5: the JACK transport stands, then rolls"
+e2e_start_program "$program" . --jack-transport
+e2e_poll has_port trovik:out_1 || fail "no JACK port of ours"
+e2e_click_cells 115 $(seq 1 16)
+ours_play && fail "we play while the transport stands"
+transport play
+e2e_poll ours_play || fail "the transport rolls, and we do not play"
+expect_hits_every 7200 "at the tempo control's 150 ms"
+
+echo "== 6: a timebase master at 140.625 BPM"
+transport master
+transport "tempo 140.625"
+e2e_poll grep -q "trovik: JACK transport: tempo 140.62 BPM" "$e2e_dir/trovik.log" ||
+    fail "the master's tempo was not told"
+expect_hits_every 5120 "at the master's tempo"
+
+echo "== 7: start and stop, both ways"
+transport stop
+e2e_poll eval '! ours_play' || fail "the transport stopped, and we play on"
+xdotool mousemove --window "$window" 224 12 click 1 # Play
+e2e_poll rolling || fail "our Play did not roll the transport"
+xdotool mousemove --window "$window" 272 12 click 1 # Stop
+e2e_poll eval '! rolling' || fail "our Stop did not stop the transport"
+transport quit
+echo "on the JACK transport: OK"
