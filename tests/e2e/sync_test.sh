@@ -45,7 +45,7 @@ fail() {
 e2e_start_x
 e2e_sound_home
 unset PULSE_SERVER
-export JACK_NO_AUDIO_RESERVATION=1 TROVIK_AUDIO=jack
+export JACK_NO_AUDIO_RESERVATION=1 TROVIK_AUDIO=jack JACK_DEFAULT_SERVER=trovik-e2e-sync
 
 has_port() { jack_lsp 2>/dev/null | grep -qx "$1"; }
 jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >>"$e2e_dir/jackd.log" 2>&1 &
