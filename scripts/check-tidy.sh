@@ -14,4 +14,4 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=cl
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DTROVIK_BUILD_TESTS=OFF \
     -DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON >/dev/null
 run-clang-tidy -quiet -j "$(nproc)" -p "$build" \
-    "$PWD/(app|lockfree|sound|sequencer|beatfile|browser|render|ui|tools/generate|tools/measure)/[^/]+\.cpp$"
+    "$PWD/(app|lockfree|sound|sequencer|sync|beatfile|browser|render|ui|tools/generate|tools/measure)/[^/]+\.cpp$"

@@ -15,6 +15,9 @@
 #   e2e_start_recording out.wav [rate] # the same, once it records; sets e2e_recorder
 #   e2e_stop_pulse; e2e_pulse_daemon   # kills the PulseAudio server, starts it again
 #   e2e_start_program prog [folder [args...]]  # starts it there; sets program_pid and window
+#   e2e_jack_record out.wav seconds ports...   # jack_rec of the ports; returns 1 when
+#                                              # the server ran late meanwhile
+#   e2e_jack_on_time command...                # runs it again while it returns 1
 #   e2e_click_cells top columns...     # clicks cells of the row at y top
 #   e2e_record_for out.wav seconds     # records the null sink that long
 #   e2e_pick_first_sample              # picks the WAV of the first subfolder
@@ -362,4 +365,30 @@ e2e_wait_settled() {
     e2e_poll e2e_sink_has_input || { echo "no sound stream reached the null sink in 30 s" >&2; return 1; }
     e2e_quiet_ticks=-1
     e2e_poll e2e_is_quiet "$1" || { echo "process $1 still busy after 30 s" >&2; return 1; }
+}
+
+# Records JACK ports with jack_rec (16 bits) into $1 for $2 s. A cycle the
+# server ran late (an xrun, which jackd logs in $e2e_dir/jackd.log) drops
+# frames from the recorder too, so the file no longer shows where hits fell:
+# then it returns 1, and the caller records again.
+e2e_jack_xruns() { grep -c 'XRun' "$e2e_dir/jackd.log" || true; }
+e2e_jack_record() {
+    local before
+    before=$(e2e_jack_xruns)
+    jack_rec -f "$1" -d "$2" -b 16 "${@:3}" >>"$e2e_dir/jack_rec.log" 2>&1 ||
+        { echo "jack_rec failed: $(tail -n 3 "$e2e_dir/jack_rec.log")" >&2; return 2; }
+    [ "$(e2e_jack_xruns)" = "$before" ] || { echo "the server ran late during the recording" >&2; return 1; }
+}
+
+# Runs "$@", which records with e2e_jack_record, again while it returns 1, up
+# to three times.
+e2e_jack_on_time() {
+    local try status
+    for try in 1 2 3; do
+        status=0
+        "$@" || status=$?
+        [ "$status" = 1 ] || return "$status"
+    done
+    echo "the server ran late during each of three recordings" >&2
+    return 1
 }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace trovik {
 
@@ -12,6 +13,20 @@ inline std::int64_t steadyNanoseconds() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// How far another clock's microseconds (`readOther`) lie ahead of the steady
+// clock's, read between two readings of the steady clock. None when those
+// lie more than 20 µs apart: the thread was held up between the reads, and
+// the offset would be off by as much. Real-time safe when `readOther` is.
+template <typename ReadMicroseconds>
+std::optional<std::int64_t> microsecondsAhead(ReadMicroseconds readOther) {
+    constexpr std::int64_t kTightNanoseconds = 20'000;
+    const std::int64_t before = steadyNanoseconds();
+    const std::int64_t other = readOther();
+    const std::int64_t after = steadyNanoseconds();
+    if (after - before > kTightNanoseconds) return std::nullopt;
+    return other - (before + after) / 2000;
 }
 
 // Frames and nanoseconds at `rate`, each in two parts: the plain product

@@ -124,7 +124,7 @@ int JackDevice::process(std::uint32_t frames) {
     watch_.callback(now, static_cast<int>(frames));
     // The step clock follows JACK's frames, not the wake-up of this thread.
     const std::int64_t cycleTime =
-        frameClock_.timeOf(jack_last_frame_time(client_), now, mixer_.sampleRate());
+        frameClock_.timeOf(jack_last_frame_time(client_), cycleStartOr(now), mixer_.sampleRate());
     jack_latency_range_t latency{};
     jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &latency);
     mixer_.setOutputLatency(nanosecondsIn(latency.max, mixer_.sampleRate()));
@@ -144,6 +144,23 @@ int JackDevice::process(std::uint32_t frames) {
         done += static_cast<std::uint32_t>(block);
     }
     return 0;
+}
+
+// When the current cycle started on the steady clock, as JACK's filtered
+// cycle time tells it: the same for every client of the server, however
+// late this thread woke.
+std::int64_t JackDevice::cycleStartOr(std::int64_t now) const {
+    jack_nframes_t frames = 0;
+    jack_time_t start = 0;
+    jack_time_t next = 0;
+    float period = 0;
+    if (jack_get_cycle_times(client_, &frames, &start, &next, &period) != 0) return now;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const auto jackAhead =
+            microsecondsAhead([] { return static_cast<std::int64_t>(jack_get_time()); });
+        if (jackAhead) return (static_cast<std::int64_t>(start) - *jackAhead) * 1000;
+    }
+    return now;
 }
 
 void JackDevice::tellOnce(const std::string& problem) {

@@ -54,6 +54,7 @@ class JackDevice : public OutputDevice {
     static constexpr int kScratchFrames = 1024;
 
     bool connectToPlayback();
+    std::int64_t cycleStartOr(std::int64_t now) const;
     void tellOnce(const std::string& problem);
 
     Mixer& mixer_;

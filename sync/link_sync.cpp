@@ -28,7 +28,8 @@ LinkSync::LinkSync(BeatModel& model, std::FILE* log, QObject* parent)
       steering_(model, log, "Link"),
       link_(std::make_unique<ableton::Link>(
           tempoOfInterval(model.interval() > 0 ? model.interval() : BeatModel::kInitialInterval))) {
-    clockOffsetMicros_ = link_->clock().micros().count() - steadyNanoseconds() / 1000;
+    for (int attempt = 0; attempt < 16 && !readClockOffset(); ++attempt) {
+    }
     link_->setNumPeersCallback([this](std::size_t peers) { peers_.store(peers); });
     link_->enableStartStopSync(true);
     // The clock runs from launch, alone; a session joined later says
@@ -50,6 +51,7 @@ TimelineSpan LinkSync::span(std::int64_t heardAtNanoseconds, int frames, int sam
         audioPlaying_ = false;
         return {};
     }
+    readClockOffset();
     auto state = link_->captureAudioSessionState();
     const std::int64_t length = nanosecondsIn(frames, sampleRate);
     const std::int64_t heard = steadyHeardAt(heardAtNanoseconds);
@@ -89,6 +91,15 @@ std::int64_t LinkSync::steadyHeardAt(std::int64_t told) {
     lateBefore_ = late;
     if (heardAt_ == 0 || told < due || moved) return told;
     return std::min(told, due + length_ / 1000);
+}
+
+// Link keeps its own clock (the raw monotonic one), which the system's
+// slewing of ours moves against it: the offset is read again at every block,
+// and a read that was held up between the clocks is passed over.
+bool LinkSync::readClockOffset() {
+    const auto linkAhead = microsecondsAhead([this] { return link_->clock().micros().count(); });
+    if (linkAhead) clockOffsetMicros_ = *linkAhead;
+    return linkAhead.has_value();
 }
 
 void LinkSync::proposeFromModel() {

@@ -42,13 +42,13 @@ class LinkSync : public QObject, public StepTimeline {
 
     TimelineSpan span(std::int64_t heardAtNanoseconds, int frames, int sampleRate) override;
 
-    // The host time of Link's clock at `steadyNanoseconds`.
+  private:
+    // The host time of Link's clock at `steadyNanoseconds`. Audio thread.
     std::int64_t linkMicros(std::int64_t steadyNanoseconds) const {
         return steadyNanoseconds / 1000 + clockOffsetMicros_;
     }
-
-  private:
     std::int64_t steadyHeardAt(std::int64_t told);
+    bool readClockOffset();
     void proposeFromModel();
     void followSession();
 
@@ -56,7 +56,7 @@ class LinkSync : public QObject, public StepTimeline {
     std::FILE* log_;
     ModelSteering steering_;
     std::unique_ptr<ableton::Link> link_;
-    std::int64_t clockOffsetMicros_ = 0;
+    std::int64_t clockOffsetMicros_ = 0;  // the audio thread's once it plays
     std::atomic<std::size_t> peers_{0};
     QTimer look_;
     // What the session and the model last agreed on.

@@ -48,22 +48,8 @@ expect_ports_within_allowed() {
     [ "$took" -le "$allowed_us" ] || fail "our ports took $((took / 1000)) ms, allowed $((allowed_us / 1000))"
 }
 
-xruns() { grep -c 'XRun' "$e2e_dir/jackd.log" || true; }
-
-# Records our ports for $2 s into $1. An xrun of the server (a cycle that
-# ran late, which jackd logs) drops frames from the recorder too, so the
-# file no longer shows where our hits fell: such a recording is made again,
-# up to three times.
 record_hits() {
-    local file=$1 seconds=$2 try before
-    for try in 1 2 3; do
-        before=$(xruns)
-        jack_rec -f "$file" -d "$seconds" -b 16 trovik:out_1 trovik:out_2 >>"$e2e_dir/jack_rec.log" 2>&1 ||
-            fail "jack_rec failed: $(tail -n 3 "$e2e_dir/jack_rec.log")"
-        [ "$(xruns)" = "$before" ] && return 0
-        echo "the server ran late during recording $try; recording again"
-    done
-    fail "the server ran late during each of three recordings"
+    e2e_jack_on_time e2e_jack_record "$1" "$2" trovik:out_1 trovik:out_2 || fail "no recording on time"
 }
 
 # Every hit of recording $1 (of $2 s) found by exact match, each exactly

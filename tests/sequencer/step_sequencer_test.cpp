@@ -122,5 +122,38 @@ TEST(StepTimelineTest, TheStepsFollowTheSessionOnTheirFramesAndGoOnWhenItGoes) {
     EXPECT_EQ(own.front().frame, bass.back() + tickFrame(1, 150, 48000));
 }
 
+// A transport relocated while rolling: 1.5 sixteenths in, at frame 9000, it
+// jumps to sixteenth 8 (step 9), which sounds at once; the steps go on from
+// there.
+class RelocatedTimeline : public StepTimeline {
+  public:
+    TimelineSpan span(std::int64_t, int frames, int) override {
+        const double at =
+            frame_ < kJumpFrame ? frame_ / 6000.0 : 8.0 + (frame_ - kJumpFrame) / 6000.0;
+        frame_ += frames;
+        return {true, true, at, 1.0 / 6000};
+    }
+    static constexpr std::int64_t kJumpFrame = 9000;
+
+  private:
+    std::int64_t frame_ = 0;
+};
+
+TEST(StepTimelineTest, ARelocationPlaysOnFromWhereTheNewPositionFalls) {
+    BeatSnapshot beat;
+    beat.cellsOn = 0xFFFF | std::uint64_t{1} << (cellNumber(Track::Snare, 9) - kFirstCellNumber);
+    SequencerLink link;
+    link.snapshots.write(beat);
+    StepRecorder recorder(link, 48000);
+    RelocatedTimeline transport;
+    recorder.clock().follow(&transport);
+    recorder.walkBlocks(96, 250);
+    std::vector<std::int64_t> bass, snare;
+    for (const Hit& hit : recorder.takeHits())
+        (hit.track == Track::Bass ? bass : snare).push_back(hit.frame);
+    EXPECT_EQ(bass, (std::vector<std::int64_t>{0, 6000, 9000, 15000, 21000}));
+    EXPECT_EQ(snare, (std::vector<std::int64_t>{9000}));
+}
+
 }  // namespace
 }  // namespace trovik

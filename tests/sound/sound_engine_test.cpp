@@ -102,16 +102,24 @@ TEST(OutputPath, ChoosesTheBackendFromTheEnvironmentAndTheServersThatAnswer) {
     }
 }
 
-// JACK's frames decide the time of a cycle: a late wake-up moves nothing,
-// a cycle run without us is a gap as long as its frames, across the wrap of
-// the 32-bit counter too.
-TEST(FrameClock, FollowsTheServersFramesNotTheWakeUps) {
+// JACK's frames decide the time of a cycle: its own time of the cycle a
+// little off moves nothing, a cycle run without us is a gap as long as its
+// frames, across the wrap of the 32-bit counter too; JACK's time further off
+// (its frames counted from the clock again after an xrun) is taken.
+TEST(FrameClock, FollowsTheServersFramesUntilItsTimeDisagrees) {
     constexpr int kRate = 48000;
+    constexpr std::int64_t kOff = FrameClock::kAgreementNanoseconds;
     FrameClock clock;
     const std::uint32_t start = 0xFFFFFF00u;
+    const std::int64_t at256 = 5000 + nanosecondsIn(256, kRate);
+    const std::int64_t at1024 = 5000 + nanosecondsIn(1024, kRate);
+    const std::int64_t moved = at1024 + 2 * kOff;
     EXPECT_EQ(clock.timeOf(start, 5000, kRate), 5000);
-    EXPECT_EQ(clock.timeOf(start + 256, 99'000'000, kRate), 5000 + nanosecondsIn(256, kRate));
-    EXPECT_EQ(clock.timeOf(start + 1024, 0, kRate), 5000 + nanosecondsIn(1024, kRate));
+    EXPECT_EQ(clock.timeOf(start + 256, at256 + kOff, kRate), at256);
+    EXPECT_EQ(clock.timeOf(start + 1024, at1024 - kOff, kRate), at1024);
+    EXPECT_EQ(clock.timeOf(start + 1024, moved, kRate), moved);
+    EXPECT_EQ(clock.timeOf(start + 1280, moved + nanosecondsIn(256, kRate) + 9, kRate),
+              moved + nanosecondsIn(256, kRate));
     clock.restart();
     EXPECT_EQ(clock.timeOf(7, 42, kRate), 42);
 }
