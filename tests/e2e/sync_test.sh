@@ -13,11 +13,12 @@
 # On the JACK transport, with --jack-transport, driven by jack_transport:
 #  5. the transport stands: ours stands; it rolls: ours plays, every hit
 #     on its exact frame of the 150 ms grid;
-#  6. jack_transport becomes timebase master at 140.625 BPM: our hits come
+#  6. it is located to frame 0 while rolling: step 1 sounds at once;
+#  7. jack_transport becomes timebase master at 140.625 BPM: our hits come
 #     every 5120 frames (a sixteenth), the tempo told on standard error. (It
 #     counts whole ticks per period: 24 at this tempo, exact; at 120 BPM it
 #     would count 20 for 20.48, and its beats run slower than its tempo.)
-#  7. it stops: ours stops; our Play rolls it, our Stop stops it.
+#  8. it stops: ours stops; our Play rolls it, our Stop stops it.
 #
 # usage: sync_test.sh <trovik-executable> <onsets-tool> <bass.wav>
 # LINK_TEST_SECONDS (8) sets the length of the recordings of 1 and 4: the
@@ -75,11 +76,20 @@ ours_play() {
     sleep 0.5
     e2e_region_differs "$before" 441 0 53 17
 }
-# Records $1 s of ports ${@:2} into $e2e_dir/rec.wav.
-record() {
-    jack_rec -f "$e2e_dir/rec.wav" -d "$1" -b 16 "${@:2}" >>"$e2e_dir/jack_rec.log" 2>&1 ||
-        fail "jack_rec failed"
+# Records $1 s of ports ${@:2} into $e2e_dir/rec.wav, on time. LinkHut
+# places its clicks by a fit over its last 512 periods (2.7 s), which an xrun
+# throws off until they have passed: a recording starts 3 s after the last.
+no_xrun_for_3_s() {
+    local before
+    before=$(e2e_jack_xruns)
+    sleep 3
+    [ "$(e2e_jack_xruns)" = "$before" ]
 }
+rec() {
+    e2e_poll no_xrun_for_3_s || return 1
+    e2e_jack_record "$e2e_dir/rec.wav" "$@"
+}
+record() { e2e_jack_on_time rec "$@" || fail "no recording on time"; }
 # Our hits on channel $1 of the recording, one frame a line, into $2.
 hits_of() {
     python3 "$check" split "$e2e_dir/rec.wav" "$1" "$e2e_dir/channel.wav"
@@ -102,11 +112,17 @@ on_grid "as started"
 
 echo "== 2: LinkHut's tempo moves up 10 BPM"
 # The session's tempo is the one of whichever peer's session the other joined.
-tempo=$(tail -c 300 "$e2e_dir/linkhut.log" | tr '\r' '\n' | awk -F'|' 'NF > 5 { t = $5 } END { printf "%.2f", t + 10 }')
-record 8 trovik:out_1 LinkHut:out_1 &
-sleep 2
-for _ in $(seq 10); do key e; done
-wait $!
+raise_tempo_while_recording() {
+    local status=0
+    tempo=$(tail -c 300 "$e2e_dir/linkhut.log" | tr '\r' '\n' | awk -F'|' 'NF > 5 { t = $5 } END { printf "%.2f", t + 10 }')
+    e2e_poll no_xrun_for_3_s || return 1
+    e2e_jack_record "$e2e_dir/rec.wav" 8 trovik:out_1 LinkHut:out_1 &
+    sleep 2
+    for _ in $(seq 10); do key e; done
+    wait $! || status=$?
+    return "$status"
+}
+e2e_jack_on_time raise_tempo_while_recording || fail "no recording of the tempo change on time"
 grep -q "tempo $tempo BPM" "$e2e_dir/trovik.log" || fail "no tempo $tempo told"
 on_grid "at $tempo BPM"
 
@@ -152,7 +168,7 @@ e2e_pids+=($!)
 exec 4>"$e2e_dir/commands"
 trap '{ echo quit >&4; } 2>/dev/null || true; e2e_cleanup' EXIT
 transport() { echo "$1" >&4; }
-rolling() { [[ $(timeout 2 jack_showtime 2>/dev/null | head -n 1) == *"state: Rolling"* ]]; }
+rolling() { [[ $(timeout -k 1 2 jack_showtime 2>/dev/null | head -n 1) == *"state: Rolling"* ]]; }
 # Every hit of 6 s recorded, $1 frames after the one before.
 expect_hits_every() {
     record 6 trovik:out_1
@@ -171,14 +187,39 @@ transport play
 e2e_poll ours_play || fail "the transport rolls, and we do not play"
 expect_hits_every 7200 "at the tempo control's 150 ms"
 
-echo "== 6: a timebase master at 140.625 BPM"
+echo "== 6: relocated while rolling"
+# Step 1 alone sounds once a bar (16 × 7200 frames). Located to frame 0, the
+# transport is at step 1 again: it sounds at once, so no two hits lie more
+# than a bar apart and one pair, across a relocation, less. (jack_transport
+# as timebase master hangs in its process callback at a relocation while any
+# other client plays: this runs before it is made master.)
+e2e_click_cells 115 $(seq 2 16)
+bar=115200
+locate_while_recording() {
+    local status=0
+    e2e_jack_record "$e2e_dir/rec.wav" 6 trovik:out_1 &
+    sleep 2
+    transport "locate 0"
+    sleep 1
+    transport "locate 0"
+    wait $! || status=$?
+    return "$status"
+}
+e2e_jack_on_time locate_while_recording || fail "no recording of the relocations on time"
+hits_of 0 "$e2e_dir/ours.txt"
+awk -v bar="$bar" 'NR > 1 { gap = $1 - last; if (gap > bar) bad = 1; if (gap < bar - 256) short = 1 }
+                   { last = $1 } END { exit bad || !short }' "$e2e_dir/ours.txt" ||
+    fail "relocated to frame 0, step 1 did not sound at once: $(tr '\n' ' ' <"$e2e_dir/ours.txt")"
+e2e_click_cells 115 $(seq 2 16)
+
+echo "== 7: a timebase master at 140.625 BPM"
 transport master
 transport "tempo 140.625"
 e2e_poll grep -q "trovik: JACK transport: tempo 140.62 BPM" "$e2e_dir/trovik.log" ||
     fail "the master's tempo was not told"
 expect_hits_every 5120 "at the master's tempo"
 
-echo "== 7: start and stop, both ways"
+echo "== 8: start and stop, both ways"
 transport stop
 e2e_poll eval '! ours_play' || fail "the transport stopped, and we play on"
 xdotool mousemove --window "$window" 224 12 click 1 # Play

@@ -19,6 +19,9 @@
 #   LOAD=1             two busy loops (one per core) while recording
 #   PATTERN=all        all 48 cells on instead of the 16 bass cells
 #   RECORDERS=2        a second recorder, started 1 s after the first, over the same span
+#   BIG_FOLDER=1       the program starts in a folder whose first subfolder
+#                      holds 200,000 files, and opens it in the directory list
+#                      2 s into each recording
 #   KEEP=<folder>      keeps the recordings there
 #   IDLE_SECONDS=10    the span of the idle and floor CPU measurements
 #   TROVIK_BUFFER_FRAMES  passed on to the program and the floor alike
@@ -98,8 +101,21 @@ switch_cells_on() {
     for top in "${tops[@]}"; do e2e_click_cells "$top" $(seq 1 16); done
 }
 
+# With BIG_FOLDER=1: a folder of 200,000 files (in memory where there is a
+# tmpfs) and four more, so that the current folder scrolls to the top row of
+# the directory list and the big one sits right below it.
+start_folder=$PWD
+if [ "${BIG_FOLDER:-0}" = 1 ]; then
+    if [ -d /dev/shm ] && [ -w /dev/shm ]; then start_folder=$(mktemp -d -p /dev/shm trovik-measure.XXXXXX); else start_folder=$(mktemp -d); fi
+    trap 'rm -rf "$start_folder"; e2e_cleanup' EXIT
+    mkdir -p "$start_folder/a_big" "$start_folder/b" "$start_folder/c" "$start_folder/d" "$start_folder/e"
+    (cd "$start_folder/a_big" && seq -f 'hit%06g.wav' 1 200000 | xargs touch)
+fi
+# Dir1's second row (300, 324): the big folder.
+open_big_folder() { xdotool mousemove --window "$window" 300 324 click --repeat 2 --delay 80 1; }
+
 start_program() {
-    "$program" >>"$e2e_dir/trovik.log" 2>&1 &
+    (cd "$start_folder" && exec "$program") >>"$e2e_dir/trovik.log" 2>&1 &
     pid=$!
     window=$(e2e_wait_window "$window_title")
     settle "$pid"
@@ -213,7 +229,7 @@ case "$stack" in
         ;;
     *) echo "unknown sound stack '$stack'" >&2; exit 2 ;;
 esac
-echo "== sink $rate Hz, stack $stack (TROVIK_AUDIO=${TROVIK_AUDIO:-unset}, TROVIK_BUFFER_FRAMES=${TROVIK_BUFFER_FRAMES:-unset}), load ${LOAD:-0}, pattern ${PATTERN:-bass}, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== sink $rate Hz, stack $stack (TROVIK_AUDIO=${TROVIK_AUDIO:-unset}, TROVIK_BUFFER_FRAMES=${TROVIK_BUFFER_FRAMES:-unset}), load ${LOAD:-0}, pattern ${PATTERN:-bass}, big folder ${BIG_FOLDER:-0}, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 measure_startup
 
 # CPU at the two corners: the empty pattern at 150 ms, all 48 cells at 20 ms.
@@ -255,6 +271,10 @@ for interval in "${intervals[@]}"; do
         e2e_poll e2e_recording_started "$recording" || { echo "parec recorded nothing into $recording" >&2; exit 1; }
     done
     sleep 2  # the lead whose hits are left out (--from)
+    if [ "${BIG_FOLDER:-0}" = 1 ]; then
+        sleep 2
+        open_big_folder
+    fi
     cpu=$(cpu_over "$pid" "$seconds")
     shows_held && held=$(buffer_latency_ms)
     for r in "${recorders[@]}"; do stop_recorder "$r"; done
