@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # End to end through a JACK server of the test's own (the dummy backend at
-# 48 kHz, 256 frames, under a private server name):
+# 48 kHz, 256 frames, under a private server name; at real-time priority 70,
+# as a studio runs it, above the audio threads of other programs, which the
+# tests running beside it start at 10):
 #  1. TROVIK_AUDIO=jack with no server: one line on standard error, the
 #     window opens and the bar display walks on, silently.
 #  2. The server starts: our two ports are connected to its playback ports
@@ -30,7 +32,7 @@ fail() {
 }
 
 start_jackd() {
-    jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >>"$e2e_dir/jackd.log" 2>&1 &
+    jackd -n "$JACK_DEFAULT_SERVER" -R -P 70 -d dummy -r 48000 -p 256 >>"$e2e_dir/jackd.log" 2>&1 &
     jackd_pid=$!
     e2e_pids+=("$jackd_pid")
     e2e_poll jack_answers || fail "jackd did not answer in 30 s"

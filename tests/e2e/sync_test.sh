@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # End to end in time with other programs, on a JACK server of the test's
-# own (the dummy backend at 48 kHz, 256 frames). In a Link session with
+# own (the dummy backend at 48 kHz, 512 frames, real-time priority 70 as in
+# tests/e2e/jack_test.sh). In a Link session with
 # LinkHut as the other peer, driven through a pseudo-terminal; jack_rec
 # records its clicks and our hits (the bass on all 16 steps) at once:
 #  1. we join LinkHut's stopped session, stopped; its start starts ours:
@@ -16,8 +17,8 @@
 #  6. it is located to frame 0 while rolling: step 1 sounds at once;
 #  7. jack_transport becomes timebase master at 140.625 BPM: our hits come
 #     every 5120 frames (a sixteenth), the tempo told on standard error. (It
-#     counts whole ticks per period: 24 at this tempo, exact; at 120 BPM it
-#     would count 20 for 20.48, and its beats run slower than its tempo.)
+#     counts whole ticks per period: 48 at this tempo, exact; at 120 BPM it
+#     would count 40 for 40.96, and its beats run slower than its tempo.)
 #  8. it stops: ours stops; our Play rolls it, our Stop stops it.
 #
 # usage: sync_test.sh <trovik-executable> <onsets-tool> <bass.wav>
@@ -49,7 +50,7 @@ unset PULSE_SERVER
 export JACK_NO_AUDIO_RESERVATION=1 TROVIK_AUDIO=jack JACK_DEFAULT_SERVER=trovik-e2e-sync
 
 has_port() { jack_lsp 2>/dev/null | grep -qx "$1"; }
-jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >>"$e2e_dir/jackd.log" 2>&1 &
+jackd -n "$JACK_DEFAULT_SERVER" -R -P 70 -d dummy -r 48000 -p 512 >>"$e2e_dir/jackd.log" 2>&1 &
 e2e_pids+=($!)
 e2e_poll has_port system:playback_1 || fail "jackd did not answer"
 
@@ -77,16 +78,16 @@ ours_play() {
     e2e_region_differs "$before" 441 0 53 17
 }
 # Records $1 s of ports ${@:2} into $e2e_dir/rec.wav, on time. LinkHut
-# places its clicks by a fit over its last 512 periods (2.7 s), which an xrun
-# throws off until they have passed: a recording starts 3 s after the last.
-no_xrun_for_3_s() {
+# places its clicks by a fit over its last 512 periods (5.5 s), which an xrun
+# throws off until they have passed: a recording starts 6 s after the last.
+no_xrun_for_6_s() {
     local before
     before=$(e2e_jack_xruns)
-    sleep 3
+    sleep 6
     [ "$(e2e_jack_xruns)" = "$before" ]
 }
 rec() {
-    e2e_poll no_xrun_for_3_s || return 1
+    e2e_poll no_xrun_for_6_s || return 1
     e2e_jack_record "$e2e_dir/rec.wav" "$@"
 }
 record() { e2e_jack_on_time rec "$@" || fail "no recording on time"; }
@@ -115,7 +116,7 @@ echo "== 2: LinkHut's tempo moves up 10 BPM"
 raise_tempo_while_recording() {
     local status=0
     tempo=$(tail -c 300 "$e2e_dir/linkhut.log" | tr '\r' '\n' | awk -F'|' 'NF > 5 { t = $5 } END { printf "%.2f", t + 10 }')
-    e2e_poll no_xrun_for_3_s || return 1
+    e2e_poll no_xrun_for_6_s || return 1
     e2e_jack_record "$e2e_dir/rec.wav" 8 trovik:out_1 LinkHut:out_1 &
     sleep 2
     for _ in $(seq 10); do key e; done

@@ -13,7 +13,7 @@
 #                      it: the program's native stream to PulseAudio (pulse,
 #                      the default), SDL's pulseaudio, pipewire or alsa driver,
 #                      or a JACK server of its own (dummy backend, PERIOD
-#                      frames, 256 unless set; recorded from our ports with
+#                      frames, 256 unless set, real-time priority 70; recorded from our ports with
 #                      jack_rec, no held latency: JACK's is its period)
 #   TROVIK_AUDIO       passed on (jack|pulse|sdl); the stack sets it otherwise
 #   LOAD=1             two busy loops (one per core) while recording
@@ -223,7 +223,7 @@ case "$stack" in
     jack)
         e2e_sound_home
         export JACK_NO_AUDIO_RESERVATION=1 TROVIK_AUDIO=${TROVIK_AUDIO:-jack}
-        jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r "$rate" -p "${PERIOD:-256}" >"$e2e_dir/jackd.log" 2>&1 &
+        jackd -n "$JACK_DEFAULT_SERVER" -R -P 70 -d dummy -r "$rate" -p "${PERIOD:-256}" >"$e2e_dir/jackd.log" 2>&1 &
         e2e_pids+=($!)
         e2e_poll jack_answers || { echo "jackd did not answer in 30 s" >&2; exit 1; }
         ;;
