@@ -224,15 +224,6 @@ TEST_F(ListingTest, ListsGoAwayWithoutWaitingForTheirReading) {
     QCoreApplication::sendPostedEvents();
 }
 
-TEST(DirectoryReading, GivesUpOnceToldToStop) {
-    const QTemporaryDir folder;
-    QFile(QDir(folder.path()).filePath("a.wav")).open(QIODevice::WriteOnly);
-    std::stop_source stop;
-    ASSERT_EQ(readWavFileNames(folder.path(), stop.get_token()), QStringList({"a.wav"}));
-    stop.request_stop();
-    EXPECT_EQ(readWavFileNames(folder.path(), stop.get_token()), std::nullopt);
-}
-
 // The user opens the entry of `path` in the directory list (the end-to-end
 // test double-clicks it), or clicks `name` in the file list.
 void userOpens(DirListBox& Dir1, const QString& path) {
@@ -369,31 +360,26 @@ TEST_F(SampleBrowserTest, TheDriveOfTheStartFolderIsAlwaysListed) {
     EXPECT_GE(drives.findData(startDrive), 0);
 }
 
-// The main window, its lists read on their own.
-class EffectSampleTest : public SampleBrowserTest {
-  protected:
-    EffectSampleTest() { form.show(); }
-    void SetUp() override {
-        SampleBrowserTest::SetUp();
-        ASSERT_TRUE(eventually([this] { return formSettled() && controls.Dir1->Path() == root; }));
-    }
-    bool formSettled() {
-        return trovik::settled(form.sampleBrowser(), *controls.Dir1, *controls.File1);
-    }
-
+// Names as the file system has them: markup, quotes, blanks, a leading dash,
+// any script. In the main window, its lists read on their own, the model
+// keeps the path, Label7 shows it as it is, not as markup, and the effect
+// track is handed the bytes that name the file.
+TEST_F(SampleBrowserTest, AnyNameReachesTheEffectTrackAsTheBytesThatNameTheFile) {
     SequencerLink link;
     BeatModel beat{link};
     Form1 form{beat};
     const FormControls& controls = form.controls();
-};
-
-// Names as the file system has them: markup, quotes, blanks, a leading dash,
-// any script. The model keeps the path, Label7 shows it as it is, not as
-// markup, and the effect track is handed the bytes that name the file.
-TEST_F(EffectSampleTest, AnyNameReachesTheEffectTrackAsTheBytesThatNameTheFile) {
+    form.show();
     const QString folder = at("<b>kick<");
+    const auto formShows = [&](const QString& path) {
+        return eventually([&] {
+            return trovik::settled(form.sampleBrowser(), *controls.Dir1, *controls.File1) &&
+                   controls.File1->Path() == path;
+        });
+    };
+    ASSERT_TRUE(formShows(root));
     userOpens(*controls.Dir1, folder);
-    ASSERT_TRUE(eventually([&] { return formSettled() && controls.File1->Path() == folder; }));
+    ASSERT_TRUE(formShows(folder));
     for (const char* name : kOddNames) {
         userClicks(*controls.File1, QString::fromUtf8(name));
         const QString path = joinPath(folder, QString::fromUtf8(name));
