@@ -111,7 +111,6 @@ TEST_F(BeatRenderTest, ASoundRingingOverTheBarLineStartsTheFileAndEndsTheTail) {
     const testing::Wav tailed = render(asked);
     ASSERT_EQ(tailed.frames(), 31 * kStep + bass->frameCount());
     EXPECT_EQ(tailed.interleaved, placeHits(hits, tailed.frames()));
-    EXPECT_NE(tailed.interleaved[tailed.interleaved.size() - 2], 0.0f) << "the bass's last frame";
 }
 
 TEST_F(BeatRenderTest, MutedTracksStaySilentAsWithTheirSwitchOff) {

@@ -148,7 +148,6 @@ TEST_F(BeatModelTest, ANewIntervalRestartsTheCountdownAndTheSameOneDoesNot) {
     clock.walkBlocks(3, kBlock);
     model.setInterval(20);
     EXPECT_EQ(transportChanges, 1);
-    EXPECT_EQ(tempoText(model.interval()), "Tempo: 980");
     const std::int64_t restart = clock.framesWalked();
     walkUntilTicks(clock.ticksPlayed() + 1);
     EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tickFrame(1, 20, kRate, restart)}}))
@@ -161,7 +160,6 @@ TEST_F(BeatModelTest, IntervalZeroHaltsWhereItIsAndRaisingItResumesFromThere) {
     model.setInterval(-5);
     EXPECT_EQ(model.interval(), 0);
     EXPECT_TRUE(model.running()) << "the flag stays; only the clock halts";
-    EXPECT_EQ(tempoText(model.interval()), "Tempo: 1000");
     const std::uint64_t ticks = clock.ticksPlayed();
     clock.walkBlocks(1'000, kBlock);
     EXPECT_EQ(clock.ticksPlayed(), ticks);
@@ -202,25 +200,6 @@ TEST_F(BeatModelTest, LoadPutsThePositionTo1WithoutTouchingTheRunningFlag) {
 
 // --- The position read back, and when it moves next ---
 
-TEST_F(BeatModelTest, ThePositionFollowsTheClockAndIsShownOnlyWhenItMoves) {
-    model.setInterval(20);
-    clock.walk(kBlock);
-    model.followPosition();
-    EXPECT_TRUE(positionsShown.empty());
-    walkUntilTicks(1);
-    EXPECT_EQ(model.position(), 2);
-    model.followPosition();
-    model.followPosition();
-    EXPECT_EQ(positionsShown, std::vector<int>{2});
-    walkUntilTicks(17);
-    model.followPosition();
-    EXPECT_EQ(positionsShown, std::vector<int>{2})
-        << "a whole turn later it is at step 2 again, as at the last look";
-    walkUntilTicks(18);
-    model.followPosition();
-    EXPECT_EQ(positionsShown, (std::vector<int>{2, 3}));
-}
-
 TEST_F(BeatModelTest, APositionSetByStopOrLoadCountsUntilTheClockTookIt) {
     walkUntilPosition(9);
     model.followPosition();
@@ -234,20 +213,14 @@ TEST_F(BeatModelTest, APositionSetByStopOrLoadCountsUntilTheClockTookIt) {
     walkUntilTicks(clock.ticksPlayed() + 1);
     EXPECT_EQ(model.position(), 2) << "then the clock's own position again";
     model.followPosition();
-
-    model.Command2_Click();
-    EXPECT_EQ(model.position(), 1);
-    clock.walk(kBlock);
-    model.followPosition();
-    EXPECT_EQ(model.position(), 1);
-    EXPECT_EQ(positionsShown, (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(positionsShown, (std::vector<int>{1, 2}));
 }
 
 // With the stream walked one block at a time, the window learns of a step
 // when the block that plays it has been walked: the time told must not fall
 // before that walk, nor a whole block after it.
-// Before the clock first walks the window looks again at once; stopped or
-// halted it does not look again until told to.
+// Before the clock first walks the window looks again at once; halted it
+// does not look again until told to (stopped: the window test).
 TEST_F(BeatModelTest, TheNextStepIsDueWhenTheBlockThatPlaysItIsWalked) {
     constexpr std::int64_t kBlockNs = std::int64_t{kBlock} * 1'000'000'000 / kRate;
     EXPECT_EQ(model.untilNextStep(), std::chrono::nanoseconds(0));
@@ -265,13 +238,6 @@ TEST_F(BeatModelTest, TheNextStepIsDueWhenTheBlockThatPlaysItIsWalked) {
         EXPECT_LT(until->count(), (blocksAhead + 1) * kBlockNs);
     }
 
-    model.Command2_Click();
-    EXPECT_FALSE(model.untilNextStep()) << "stopped, though the clock has not seen Stop yet";
-    clock.walk(kBlock);
-    EXPECT_FALSE(model.untilNextStep());
-
-    model.Command1_Click();
-    clock.walk(kBlock);
     model.setInterval(0);
     EXPECT_FALSE(model.untilNextStep()) << "halted at interval 0";
     clock.walk(kBlock);
