@@ -46,7 +46,6 @@ class Card : public OutputDevice {
     std::latch goOn{1};
     int opens = 0;
     int closes = 0;
-    int growths = 0;
     std::vector<float> left;
     // When each callback's first frame is heard, and where it is in `left`.
     std::vector<std::int64_t> heardAt;
@@ -73,7 +72,6 @@ class Card : public OutputDevice {
     bool ranDry() override { return std::exchange(dry, false) || watch_.ranDry(); }
     bool growBuffer() override {
         if (buffer_ >= 2048) return false;
-        ++growths;
         buffer_ *= 2;
         return true;
     }
@@ -97,26 +95,21 @@ class Card : public OutputDevice {
 };
 
 // The mixer, with the bass, a 100-frame ramp from 1000, on every step of
-// `intervalMs`.
-struct Beating {
+// `intervalMs`; a card playing it, and its keeper, built last: its silence
+// starts then.
+struct Rig {
     std::unique_ptr<Sample> bass = rampSample(1000, 100);
     SequencerLink link;
     TrackSlots slots;
     Mixer mixer{link, slots, kRate};
-
-    explicit Beating(int intervalMs) {
-        slots.offer(Track::Bass, *bass);
-        link.snapshots.write(Beat(intervalMs).everyStep(Track::Bass).snapshot());
-    }
-};
-
-// A card playing that mixer, and its keeper, built last: its silence starts then.
-struct Rig : Beating {
     Card card;
     DeviceKeeper keeper;
 
     Rig(int bufferFrames, int intervalMs)
-        : Beating(intervalMs), card(mixer, bufferFrames), keeper(card, mixer, bufferFrames) {}
+        : card(mixer, bufferFrames), keeper(card, mixer, bufferFrames) {
+        slots.offer(Track::Bass, *bass);
+        link.snapshots.write(Beat(intervalMs).everyStep(Track::Bass).snapshot());
+    }
 };
 
 std::int64_t framesIn(Clock::duration duration) {
