@@ -98,37 +98,12 @@ TEST_F(BeatRenderTest, WorkedExamplePutsEveryHitOnItsFrameForExactly16StepsALoop
     }
 }
 
-// The bass on step 16 only: it rings on over step 1, so the file starts
-// inside it (the seam test tries that at many rates), and --tail lets the
-// last one ring out to its end.
-TEST_F(BeatRenderTest, ASoundRingingOverTheBarLineStartsTheFileAndEndsTheTail) {
-    ASSERT_GT(bass->frameCount(), kStep);
-    std::vector<Hit> hits;
-    for (int pass = -1; pass < 2; ++pass)
-        hits.push_back({(pass * 16 + 15) * std::int64_t{kStep}, bass.get()});
-    RenderRequest asked = request(2, testing::beatFileBytes(150, {18}));
-    asked.tail = true;
-    const testing::Wav tailed = render(asked);
-    ASSERT_EQ(tailed.frames(), 31 * kStep + bass->frameCount());
-    EXPECT_EQ(tailed.interleaved, placeHits(hits, tailed.frames()));
-}
-
-TEST_F(BeatRenderTest, MutedTracksStaySilentAsWithTheirSwitchOff) {
-    RenderRequest asked = request(2);
-    asked.muted[indexOf(Track::Snare)] = true;
-    const testing::Wav noSnare = render(asked);
-    EXPECT_EQ(noSnare.interleaved, placeHits(workedExampleHits(-1, 1, true), noSnare.frames()));
-
-    asked.muted[indexOf(Track::Bass)] = true;
-    const testing::Wav silent = render(asked);
-    ASSERT_EQ(silent.frames(), 32 * kStep);
-    EXPECT_EQ(silent.interleaved, std::vector<float>(silent.interleaved.size(), 0.0f));
-}
-
 // At 44.1 kHz a step of 151 ms is 6659.1 frames: every hit falls on its own
 // rounded frame of the grid, counted from tick 17. Step 1 is empty, so the
-// file starts with its last hit playing on from where the file ends.
-TEST_F(BeatRenderTest, StepsOfFractionalFramesFallOnTheGridsRoundedFrames) {
+// file starts inside its last hit, playing on from where the file ends (the
+// seam test tries that at many rates); --tail lets the last one ring out to
+// its end.
+TEST_F(BeatRenderTest, StepsOfFractionalFramesFallOnTheGridsRoundedFramesAndTheTailRingsOut) {
     constexpr int kRate441 = 44100;
     constexpr int kInterval = 151;
     constexpr int kLoops = 3;
@@ -137,17 +112,22 @@ TEST_F(BeatRenderTest, StepsOfFractionalFramesFallOnTheGridsRoundedFrames) {
     std::iota(bassSteps2To16.begin(), bassSteps2To16.end(), 4);
     RenderRequest asked = request(kLoops, testing::beatFileBytes(kInterval, bassSteps2To16));
     asked.sampleRate = kRate441;
-    const testing::Wav wav = render(asked);
-    EXPECT_EQ(wav.rate, kRate441);
     const std::int64_t start = gridFrame(17, kInterval, kRate441);
-    ASSERT_EQ(wav.frames(), gridFrame(16 * kLoops + 17, kInterval, kRate441) - start);
+    const std::int64_t lastHit = gridFrame(16 * kLoops + 16, kInterval, kRate441);
     const std::int64_t end = gridFrame(16 * kLoops + 17, kInterval, kRate441);
-    std::vector<Hit> hits{{gridFrame(16 * kLoops + 16, kInterval, kRate441) - end, bass441.get()}};
+    std::vector<Hit> hits{{lastHit - end, bass441.get()}};
     for (int tick = 18; tick < 16 * kLoops + 17; ++tick) {
         if (tick % 16 != 1)
             hits.push_back({gridFrame(tick, kInterval, kRate441) - start, bass441.get()});
     }
-    EXPECT_EQ(wav.interleaved, placeHits(hits, wav.frames()));
+    ASSERT_GT(bass441->frameCount(), end - lastHit);
+    for (const bool tail : {false, true}) {
+        asked.tail = tail;
+        const testing::Wav wav = render(asked);
+        EXPECT_EQ(wav.rate, kRate441);
+        ASSERT_EQ(wav.frames(), (tail ? lastHit + bass441->frameCount() : end) - start);
+        EXPECT_EQ(wav.interleaved, placeHits(hits, wav.frames())) << "tail " << tail;
+    }
 }
 
 // An effect louder than full scale: clipped in 16 bits, never wrapped

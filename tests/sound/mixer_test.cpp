@@ -123,26 +123,24 @@ TEST(MixerLoans, ASampleReplacedWhilePlayingPlaysToItsEndAndComesBackOnce) {
     const auto newBass = rampSample(5000, 300);
     ledger.offer(Track::Bass, *oldBass);
     link.snapshots.write(Beat(100).on(Track::Bass, 1).snapshot());
-    const std::int64_t t1 = tickFrame(1, 100, kRate);
-    std::vector<float> out = renderLeft(mixer, static_cast<int>(t1) + 500, 256);
-
+    std::vector<float> out;
+    const auto renderUntil = [&](std::int64_t frame) {
+        const auto more = renderLeft(mixer, static_cast<int>(frame - mixer.framesRendered()), 256);
+        out.insert(out.end(), more.begin(), more.end());
+    };
+    const std::int64_t t1 = tickFrame(1, 100, kRate), end = tickFrame(17, 100, kRate) + 400;
+    renderUntil(t1 + 500);
     ledger.offer(Track::Bass, *newBass);
-    const std::vector<float> more = renderLeft(mixer, 1000, 256);
-    out.insert(out.end(), more.begin(), more.end());
+    renderUntil(t1 + 1500);
     EXPECT_EQ(ledger.takeBackReleased(), 0) << "still playing";
     EXPECT_EQ(ledger.outstanding(*oldBass), 1);
-
-    const std::vector<float> rest = renderLeft(mixer, 1000, 256);
-    out.insert(out.end(), rest.begin(), rest.end());
-    for (int i = 0; i < 2000; ++i) ASSERT_EQ(out[t1 + i], 1000.0f + i) << "frame " << i;
-    EXPECT_EQ(out[t1 + 2000], 0.0f);
+    renderUntil(t1 + 2500);
     EXPECT_EQ(ledger.takeBackReleased(), 1);
     EXPECT_EQ(ledger.outstanding(*oldBass), 0);
-
-    const std::int64_t t17 = tickFrame(17, 100, kRate);
-    const std::vector<float> later =
-        renderLeft(mixer, static_cast<int>(t17 + 10 - mixer.framesRendered()), 512);
-    EXPECT_EQ(later[later.size() - 10], 5000.0f) << "the next hit plays the new sound";
+    renderUntil(end);
+    EXPECT_EQ(out,
+              expectedLeft(static_cast<int>(end), 100, kRate, {{1, 1000, 2000}, {17, 5000, 300}}))
+        << "the old sound to its end, the next hit the new one";
     EXPECT_EQ(ledger.takeBackReleased(), 0);
     EXPECT_EQ(ledger.overReturned(), 0);
     EXPECT_EQ(ledger.outstanding(*newBass), 1) << "the track's sound is still lent";
