@@ -78,23 +78,34 @@ class BeatRenderTest : public ::testing::Test {
 // In 16 bits each sample is rounded to the nearest step, not floored; the
 // drums come out of the resampler a little over full scale here and there.
 // The file loops without a seam, and nothing rings over its end, so the
-// tail adds nothing to it.
+// tail adds nothing to it. Muted tracks stay silent as with their switch off.
 TEST_F(BeatRenderTest, WorkedExamplePutsEveryHitOnItsFrameForExactly16StepsALoop) {
-    for (const auto& [loops, floatSamples, tail] :
-         {std::tuple{4, true, false}, {1, false, true}, {4, false, false}, {1, true, true}}) {
+    enum Muted { None, Snare, SnareAndBass };
+    for (const auto& [loops, floatSamples, tail, muted] : {std::tuple{4, true, false, None},
+                                                           {1, false, true, None},
+                                                           {4, false, false, None},
+                                                           {1, true, true, None},
+                                                           {2, true, false, Snare},
+                                                           {2, false, false, SnareAndBass}}) {
         RenderRequest asked = request(loops);
         asked.floatSamples = floatSamples;
         asked.tail = tail;
+        asked.muted[indexOf(Track::Snare)] = muted != None;
+        asked.muted[indexOf(Track::Bass)] = muted == SnareAndBass;
         const testing::Wav wav = render(asked);
         EXPECT_EQ(wav.rate, kRate);
         EXPECT_EQ(wav.format, SF_FORMAT_WAV | (floatSamples ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16));
         ASSERT_EQ(wav.frames(), loops * 16 * kStep);
-        std::vector<float> expected = placeHits(workedExampleHits(-1, loops - 1), wav.frames());
+        std::vector<float> expected =
+            placeHits(muted == SnareAndBass ? std::vector<Hit>()
+                                            : workedExampleHits(-1, loops - 1, muted == Snare),
+                      wav.frames());
         for (float& sample : expected) {
             if (!floatSamples)
                 sample = std::clamp(std::nearbyint(sample * 32768), -32768.0f, 32767.0f) / 32768;
         }
-        EXPECT_EQ(wav.interleaved, expected) << loops << (floatSamples ? " float" : " 16-bit");
+        EXPECT_EQ(wav.interleaved, expected)
+            << loops << (floatSamples ? " float" : " 16-bit") << " muted " << muted;
     }
 }
 
