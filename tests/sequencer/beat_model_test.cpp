@@ -168,21 +168,30 @@ TEST_F(BeatModelTest, IntervalZeroHaltsWhereItIsAndRaisingItResumesFromThere) {
     EXPECT_EQ(model.interval(), 999);
 }
 
+// The position Load (and Stop) sets counts until the step clock took it.
 TEST_F(BeatModelTest, LoadPutsThePositionTo1WithoutTouchingTheRunningFlag) {
     std::array<QString, kCellCount> captions;
     captions[35 - 3] = "O";  // effect step 1
     walkUntilPosition(9);
+    model.followPosition();
+    positionsShown.clear();
     model.rewind();
     model.load(150, captions);
+    EXPECT_EQ(clock.told().position, 9) << "the step clock has not walked since";
     EXPECT_TRUE(model.running());
     EXPECT_EQ(model.position(), 1);
     EXPECT_EQ(model.caption(35), "O");
+    model.followPosition();
+    EXPECT_EQ(positionsShown, std::vector<int>{1}) << "told once, by the rewind itself";
     const std::int64_t loadedAt = clock.framesWalked();
     walkUntilTicks(clock.ticksPlayed() + 1);
     ASSERT_EQ(clock.hits().size(), 1u);
     EXPECT_EQ(clock.hits()[0].track, Track::Effect) << "the loaded beat plays from step 1";
     EXPECT_LT(clock.hits()[0].frame, loadedAt + 150 * kFramesPerMs)
         << "the same interval keeps the countdown";
+    EXPECT_EQ(model.position(), 2) << "then the clock's own position again";
+    model.followPosition();
+    EXPECT_EQ(positionsShown, (std::vector<int>{1, 2}));
 
     model.Command2_Click();
     clock.takeHits();
@@ -193,23 +202,7 @@ TEST_F(BeatModelTest, LoadPutsThePositionTo1WithoutTouchingTheRunningFlag) {
     EXPECT_TRUE(clock.hits().empty());
 }
 
-// --- The position read back, and when it moves next ---
-
-TEST_F(BeatModelTest, APositionSetByStopOrLoadCountsUntilTheClockTookIt) {
-    walkUntilPosition(9);
-    model.followPosition();
-    positionsShown.clear();
-
-    model.rewind();
-    EXPECT_EQ(clock.told().position, 9) << "the step clock has not walked since";
-    EXPECT_EQ(model.position(), 1);
-    model.followPosition();
-    EXPECT_EQ(positionsShown, std::vector<int>{1}) << "told once, by the rewind itself";
-    walkUntilTicks(clock.ticksPlayed() + 1);
-    EXPECT_EQ(model.position(), 2) << "then the clock's own position again";
-    model.followPosition();
-    EXPECT_EQ(positionsShown, (std::vector<int>{1, 2}));
-}
+// --- When the position moves next ---
 
 // With the stream walked one block at a time, the window learns of a step
 // when the block that plays it has been walked: the time told must not fall
