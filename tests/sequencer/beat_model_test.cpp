@@ -129,7 +129,9 @@ TEST_F(BeatModelTest, StopRewindsAndHaltsAndPlayStartsStep1OneIntervalAfterTheBl
         << "Stop and Play between two blocks restart the countdown from step 1";
 }
 
-TEST_F(BeatModelTest, ANewIntervalRestartsTheCountdownAndTheSameOneDoesNot) {
+// A new interval restarts the countdown and the same one does not; interval
+// 0 halts where it is and raising it resumes from there.
+TEST_F(BeatModelTest, ANewIntervalRestartsTheCountdownAndZeroHaltsIt) {
     model.StepCell_Click(18);  // bass step 16
     walkUntilPosition(16);
     clock.walkBlocks(3, kBlock);
@@ -143,27 +145,23 @@ TEST_F(BeatModelTest, ANewIntervalRestartsTheCountdownAndTheSameOneDoesNot) {
     clock.walkBlocks(3, kBlock);
     model.setInterval(20);
     EXPECT_EQ(transportChanges, 1);
-    const std::int64_t restart = clock.framesWalked();
+    std::int64_t restart = clock.framesWalked();
     walkUntilTicks(clock.ticksPlayed() + 1);
-    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tickFrame(1, 20, kRate, restart)}}))
+    EXPECT_EQ(clock.takeHits(), (std::vector<Hit>{{Track::Bass, tickFrame(1, 20, kRate, restart)}}))
         << "position 16 kept, step 16 played one new interval later";
-}
 
-TEST_F(BeatModelTest, IntervalZeroHaltsWhereItIsAndRaisingItResumesFromThere) {
-    model.StepCell_Click(8);  // bass step 6
-    walkUntilPosition(6);
+    walkUntilPosition(16);
     model.setInterval(-5);
     EXPECT_EQ(model.interval(), 0);
     EXPECT_TRUE(model.running()) << "the flag stays; only the clock halts";
     const std::uint64_t ticks = clock.ticksPlayed();
     clock.walkBlocks(1'000, kBlock);
     EXPECT_EQ(clock.ticksPlayed(), ticks);
-    EXPECT_EQ(model.position(), 6);
-
+    EXPECT_EQ(model.position(), 16);
     model.setInterval(1);
-    const std::int64_t resumed = clock.framesWalked();
+    restart = clock.framesWalked();
     walkUntilTicks(ticks + 1);
-    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tickFrame(1, 1, kRate, resumed)}}));
+    EXPECT_EQ(clock.hits(), (std::vector<Hit>{{Track::Bass, tickFrame(1, 1, kRate, restart)}}));
     model.setInterval(5000);
     EXPECT_EQ(model.interval(), 999);
 }
