@@ -227,14 +227,6 @@ constexpr std::int64_t kLookNanoseconds =
     std::chrono::duration_cast<std::chrono::nanoseconds>(DeviceKeeper::kRetryPeriod).count();
 constexpr int kInterval = 10;
 
-// The frames the bass starts on, from the card's output.
-std::vector<std::int64_t> hitFrames(const Card& card) {
-    std::vector<std::int64_t> hits;
-    for (std::size_t i = 0; i < card.left.size(); ++i)
-        if (card.left[i] == 1000.0f) hits.push_back(static_cast<std::int64_t>(i));
-    return hits;
-}
-
 // How a lost device is noticed without a word from the server: its
 // callbacks stop. A stream that stands still for up to three and a half
 // seconds (a new one whose server wakes its sink, a hiccup) is waited for;
@@ -363,7 +355,8 @@ TEST(WatchedCard, EveryBreakOfTheStreamLeavesTheGridOnTheClock) {
     }
     std::vector<int> heard(static_cast<std::size_t>((script.now - gridStart) / kStep) + 1);
     std::size_t call = 0;
-    for (const std::int64_t hit : hitFrames(card)) {
+    for (std::int64_t hit = 0; hit < std::ssize(card.left); ++hit) {
+        if (card.left[static_cast<std::size_t>(hit)] != 1000.0f) continue;  // the bass starts
         while (call + 1 < card.calledFrom.size() && card.calledFrom[call + 1] <= hit) ++call;
         const std::int64_t at = timeOf(call, hit);
         if ((at > dryAt && at < dryAt + 2'000'000'000) ||
