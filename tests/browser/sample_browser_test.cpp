@@ -149,7 +149,6 @@ class ListingTest : public ::testing::Test {
 
     const QString start = workingDirectory();
     GatedDisk disk{{{start, {"start.wav"}},
-                    {"/fx", {"kick.wav", "snare.wav"}},
                     {"/old", {"old.wav"}},
                     {"/new", {"new.wav"}},
                     {"/slow", {"slow.wav"}},
@@ -161,25 +160,6 @@ class ListingTest : public ::testing::Test {
 
 // The readings are held at the gate, so setPath cannot have waited for them.
 // One list at a time, so that one worker thread would do.
-TEST_F(ListingTest, SetPathReturnsBeforeTheFolderIsReadAndTheListsFillOnceItIs) {
-    // The last entry shown while the folder is read, and after.
-    const auto fills = [this](auto& list, const QString& folder, const QString& before,
-                              const QString& after) {
-        list.setPath(folder);
-        ASSERT_TRUE(disk.waitUntilStarted(folder));
-        EXPECT_TRUE(list.isReading());
-        EXPECT_EQ(list.Path(), start) << "the old folder stays until the new one is read";
-        EXPECT_EQ(list.List(list.count() - 1), before);
-        disk.letThrough(folder);
-        ASSERT_TRUE(eventually([&] { return list.Path() == folder; }));
-        EXPECT_EQ(list.List(list.count() - 1), after);
-    };
-    fills(Dir1, "/fx", joinPath(start, "start.wav"), joinPath("/fx", "snare.wav"));
-    fills(File1, "/old", "start.wav", "old.wav");
-    EXPECT_EQ(listedNames(File1), QStringList({"old.wav"}));
-    EXPECT_FALSE(File1.isReading() || Dir1.isReading());
-}
-
 TEST_F(ListingTest, AReadingOvertakenByANewerRequestIsNeverShown) {
     QObject::connect(&File1, &FileListBox::PathChange, [this] { shown.push_back(File1.Path()); });
     // Read to the end, its result on its way, when the newer request comes.
@@ -194,6 +174,9 @@ TEST_F(ListingTest, AReadingOvertakenByANewerRequestIsNeverShown) {
     // that reading at once and tells it to stop.
     File1.setPath("/slow");
     ASSERT_TRUE(disk.waitUntilStarted("/slow"));
+    EXPECT_TRUE(File1.isReading());
+    EXPECT_EQ(File1.Path(), "/new") << "the old folder stays until the new one is read";
+    EXPECT_EQ(listedNames(File1), QStringList({"new.wav"}));
     File1.setPath("/new");
     EXPECT_FALSE(File1.isReading());
     EXPECT_TRUE(disk.lastReadingToldToStop("/slow"));
@@ -222,15 +205,6 @@ TEST_F(ListingTest, ListsGoAwayWithoutWaitingForTheirReading) {
     goesAway(new FileListBox(nullptr, disk.reader()), "/held");
     goesAway(new DirListBox(nullptr, disk.reader()), "/held too");
     QCoreApplication::sendPostedEvents();
-}
-
-TEST(DirectoryReading, GivesUpOnceToldToStop) {
-    const QTemporaryDir folder;
-    QFile(QDir(folder.path()).filePath("a.wav")).open(QIODevice::WriteOnly);
-    std::stop_source stop;
-    ASSERT_EQ(readWavFileNames(folder.path(), stop.get_token()), QStringList({"a.wav"}));
-    stop.request_stop();
-    EXPECT_EQ(readWavFileNames(folder.path(), stop.get_token()), std::nullopt);
 }
 
 // The user opens the entry of `path` in the directory list (the end-to-end
@@ -369,31 +343,26 @@ TEST_F(SampleBrowserTest, TheDriveOfTheStartFolderIsAlwaysListed) {
     EXPECT_GE(drives.findData(startDrive), 0);
 }
 
-// The main window, its lists read on their own.
-class EffectSampleTest : public SampleBrowserTest {
-  protected:
-    EffectSampleTest() { form.show(); }
-    void SetUp() override {
-        SampleBrowserTest::SetUp();
-        ASSERT_TRUE(eventually([this] { return formSettled() && controls.Dir1->Path() == root; }));
-    }
-    bool formSettled() {
-        return trovik::settled(form.sampleBrowser(), *controls.Dir1, *controls.File1);
-    }
-
+// Names as the file system has them: markup, quotes, blanks, a leading dash,
+// any script. In the main window, its lists read on their own, the model
+// keeps the path, Label7 shows it as it is, not as markup, and the effect
+// track is handed the bytes that name the file.
+TEST_F(SampleBrowserTest, AnyNameReachesTheEffectTrackAsTheBytesThatNameTheFile) {
     SequencerLink link;
     BeatModel beat{link};
     Form1 form{beat};
     const FormControls& controls = form.controls();
-};
-
-// Names as the file system has them: markup, quotes, blanks, a leading dash,
-// any script. The model keeps the path, Label7 shows it as it is, not as
-// markup, and the effect track is handed the bytes that name the file.
-TEST_F(EffectSampleTest, AnyNameReachesTheEffectTrackAsTheBytesThatNameTheFile) {
+    form.show();
     const QString folder = at("<b>kick<");
+    const auto formShows = [&](const QString& path) {
+        return eventually([&] {
+            return trovik::settled(form.sampleBrowser(), *controls.Dir1, *controls.File1) &&
+                   controls.File1->Path() == path;
+        });
+    };
+    ASSERT_TRUE(formShows(root));
     userOpens(*controls.Dir1, folder);
-    ASSERT_TRUE(eventually([&] { return formSettled() && controls.File1->Path() == folder; }));
+    ASSERT_TRUE(formShows(folder));
     for (const char* name : kOddNames) {
         userClicks(*controls.File1, QString::fromUtf8(name));
         const QString path = joinPath(folder, QString::fromUtf8(name));

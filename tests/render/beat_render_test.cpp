@@ -77,73 +77,44 @@ class BeatRenderTest : public ::testing::Test {
 
 // In 16 bits each sample is rounded to the nearest step, not floored; the
 // drums come out of the resampler a little over full scale here and there.
-TEST_F(BeatRenderTest, WorkedExamplePutsEveryHitOnItsFrameForExactlySixtyFourSteps) {
-    for (const bool floatSamples : {true, false}) {
-        RenderRequest asked = request(4);
+// The file loops without a seam, and nothing rings over its end, so the
+// tail adds nothing to it. Muted tracks stay silent as with their switch off.
+TEST_F(BeatRenderTest, WorkedExamplePutsEveryHitOnItsFrameForExactly16StepsALoop) {
+    enum Muted { None, Snare, SnareAndBass };
+    for (const auto& [loops, floatSamples, tail, muted] : {std::tuple{4, true, false, None},
+                                                           {1, false, true, None},
+                                                           {4, false, false, None},
+                                                           {1, true, true, None},
+                                                           {2, true, false, Snare},
+                                                           {2, false, false, SnareAndBass}}) {
+        RenderRequest asked = request(loops);
         asked.floatSamples = floatSamples;
+        asked.tail = tail;
+        asked.muted[indexOf(Track::Snare)] = muted != None;
+        asked.muted[indexOf(Track::Bass)] = muted == SnareAndBass;
         const testing::Wav wav = render(asked);
         EXPECT_EQ(wav.rate, kRate);
         EXPECT_EQ(wav.format, SF_FORMAT_WAV | (floatSamples ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16));
-        ASSERT_EQ(wav.frames(), 64 * kStep);
-        std::vector<float> expected = placeHits(workedExampleHits(-1, 3), wav.frames());
+        ASSERT_EQ(wav.frames(), loops * 16 * kStep);
+        std::vector<float> expected =
+            placeHits(muted == SnareAndBass ? std::vector<Hit>()
+                                            : workedExampleHits(-1, loops - 1, muted == Snare),
+                      wav.frames());
         for (float& sample : expected) {
             if (!floatSamples)
                 sample = std::clamp(std::nearbyint(sample * 32768), -32768.0f, 32767.0f) / 32768;
         }
-        EXPECT_EQ(wav.interleaved, expected) << (floatSamples ? "float" : "16-bit");
+        EXPECT_EQ(wav.interleaved, expected)
+            << loops << (floatSamples ? " float" : " 16-bit") << " muted " << muted;
     }
-}
-
-// The file loops without a seam: one loop four times over is four loops.
-// Nothing rings over its end, so the tail adds nothing to it.
-TEST_F(BeatRenderTest, OneLoopRepeatedIsFourLoopsAndItsTailAddsNothing) {
-    for (const bool floatSamples : {false, true}) {
-        RenderRequest asked = request(1);
-        asked.floatSamples = floatSamples;
-        asked.tail = true;
-        const std::vector<float> one = render(asked).interleaved;
-        ASSERT_EQ(one.size(), 16 * kStep * 2);
-        std::vector<float> fourTimes;
-        for (int loop = 0; loop < 4; ++loop)
-            fourTimes.insert(fourTimes.end(), one.begin(), one.end());
-        asked.loops = 4;
-        asked.tail = false;
-        EXPECT_EQ(render(asked).interleaved, fourTimes) << (floatSamples ? "float" : "16-bit");
-    }
-}
-
-// The bass on step 16 only: it rings on over step 1, so the file starts
-// inside it (the seam test tries that at many rates), and --tail lets the
-// last one ring out to its end.
-TEST_F(BeatRenderTest, ASoundRingingOverTheBarLineStartsTheFileAndEndsTheTail) {
-    ASSERT_GT(bass->frameCount(), kStep);
-    std::vector<Hit> hits;
-    for (int pass = -1; pass < 2; ++pass)
-        hits.push_back({(pass * 16 + 15) * std::int64_t{kStep}, bass.get()});
-    RenderRequest asked = request(2, testing::beatFileBytes(150, {18}));
-    asked.tail = true;
-    const testing::Wav tailed = render(asked);
-    ASSERT_EQ(tailed.frames(), 31 * kStep + bass->frameCount());
-    EXPECT_EQ(tailed.interleaved, placeHits(hits, tailed.frames()));
-    EXPECT_NE(tailed.interleaved[tailed.interleaved.size() - 2], 0.0f) << "the bass's last frame";
-}
-
-TEST_F(BeatRenderTest, MutedTracksStaySilentAsWithTheirSwitchOff) {
-    RenderRequest asked = request(2);
-    asked.muted[indexOf(Track::Snare)] = true;
-    const testing::Wav noSnare = render(asked);
-    EXPECT_EQ(noSnare.interleaved, placeHits(workedExampleHits(-1, 1, true), noSnare.frames()));
-
-    asked.muted[indexOf(Track::Bass)] = true;
-    const testing::Wav silent = render(asked);
-    ASSERT_EQ(silent.frames(), 32 * kStep);
-    EXPECT_EQ(silent.interleaved, std::vector<float>(silent.interleaved.size(), 0.0f));
 }
 
 // At 44.1 kHz a step of 151 ms is 6659.1 frames: every hit falls on its own
 // rounded frame of the grid, counted from tick 17. Step 1 is empty, so the
-// file starts with its last hit playing on from where the file ends.
-TEST_F(BeatRenderTest, StepsOfFractionalFramesFallOnTheGridsRoundedFrames) {
+// file starts inside its last hit, playing on from where the file ends (the
+// seam test tries that at many rates); --tail lets the last one ring out to
+// its end.
+TEST_F(BeatRenderTest, StepsOfFractionalFramesFallOnTheGridsRoundedFramesAndTheTailRingsOut) {
     constexpr int kRate441 = 44100;
     constexpr int kInterval = 151;
     constexpr int kLoops = 3;
@@ -152,17 +123,22 @@ TEST_F(BeatRenderTest, StepsOfFractionalFramesFallOnTheGridsRoundedFrames) {
     std::iota(bassSteps2To16.begin(), bassSteps2To16.end(), 4);
     RenderRequest asked = request(kLoops, testing::beatFileBytes(kInterval, bassSteps2To16));
     asked.sampleRate = kRate441;
-    const testing::Wav wav = render(asked);
-    EXPECT_EQ(wav.rate, kRate441);
     const std::int64_t start = gridFrame(17, kInterval, kRate441);
-    ASSERT_EQ(wav.frames(), gridFrame(16 * kLoops + 17, kInterval, kRate441) - start);
+    const std::int64_t lastHit = gridFrame(16 * kLoops + 16, kInterval, kRate441);
     const std::int64_t end = gridFrame(16 * kLoops + 17, kInterval, kRate441);
-    std::vector<Hit> hits{{gridFrame(16 * kLoops + 16, kInterval, kRate441) - end, bass441.get()}};
+    std::vector<Hit> hits{{lastHit - end, bass441.get()}};
     for (int tick = 18; tick < 16 * kLoops + 17; ++tick) {
         if (tick % 16 != 1)
             hits.push_back({gridFrame(tick, kInterval, kRate441) - start, bass441.get()});
     }
-    EXPECT_EQ(wav.interleaved, placeHits(hits, wav.frames()));
+    ASSERT_GT(bass441->frameCount(), end - lastHit);
+    for (const bool tail : {false, true}) {
+        asked.tail = tail;
+        const testing::Wav wav = render(asked);
+        EXPECT_EQ(wav.rate, kRate441);
+        ASSERT_EQ(wav.frames(), (tail ? lastHit + bass441->frameCount() : end) - start);
+        EXPECT_EQ(wav.interleaved, placeHits(hits, wav.frames())) << "tail " << tail;
+    }
 }
 
 // An effect louder than full scale: clipped in 16 bits, never wrapped

@@ -46,7 +46,6 @@ class Card : public OutputDevice {
     std::latch goOn{1};
     int opens = 0;
     int closes = 0;
-    int growths = 0;
     std::vector<float> left;
     // When each callback's first frame is heard, and where it is in `left`.
     std::vector<std::int64_t> heardAt;
@@ -73,7 +72,6 @@ class Card : public OutputDevice {
     bool ranDry() override { return std::exchange(dry, false) || watch_.ranDry(); }
     bool growBuffer() override {
         if (buffer_ >= 2048) return false;
-        ++growths;
         buffer_ *= 2;
         return true;
     }
@@ -97,26 +95,21 @@ class Card : public OutputDevice {
 };
 
 // The mixer, with the bass, a 100-frame ramp from 1000, on every step of
-// `intervalMs`.
-struct Beating {
+// `intervalMs`; a card playing it, and its keeper, built last: its silence
+// starts then.
+struct Rig {
     std::unique_ptr<Sample> bass = rampSample(1000, 100);
     SequencerLink link;
     TrackSlots slots;
     Mixer mixer{link, slots, kRate};
-
-    explicit Beating(int intervalMs) {
-        slots.offer(Track::Bass, *bass);
-        link.snapshots.write(Beat(intervalMs).everyStep(Track::Bass).snapshot());
-    }
-};
-
-// A card playing that mixer, and its keeper, built last: its silence starts then.
-struct Rig : Beating {
     Card card;
     DeviceKeeper keeper;
 
     Rig(int bufferFrames, int intervalMs)
-        : Beating(intervalMs), card(mixer, bufferFrames), keeper(card, mixer, bufferFrames) {}
+        : card(mixer, bufferFrames), keeper(card, mixer, bufferFrames) {
+        slots.offer(Track::Bass, *bass);
+        link.snapshots.write(Beat(intervalMs).everyStep(Track::Bass).snapshot());
+    }
 };
 
 std::int64_t framesIn(Clock::duration duration) {
@@ -147,9 +140,8 @@ class DeviceKeeperTest : public ::testing::Test {
 
 // While the device is closed the steps go on at the steady clock's pace, in
 // whole blocks; while it is open the audio thread renders, not the keeper.
-// Each call comes less than a second after the last: a second or more
-// behind is a suspension, which the next test covers.
-TEST_F(DeviceKeeperTest, WhileClosedTheStepsWalkAtTheSteadyClocksPace) {
+// Each call comes less than a second after the last, but for suspensions.
+TEST_F(DeviceKeeperTest, WhileClosedTheStepsWalkAtTheClocksPaceAndSkipASuspension) {
     keeper.renderSilently(after + 900ms);
     expectRenderedFor(after + 900ms, "after 0.9 s");
     const StepFeedback first = link.feedback.read();
@@ -164,20 +156,11 @@ TEST_F(DeviceKeeperTest, WhileClosedTheStepsWalkAtTheSteadyClocksPace) {
     EXPECT_GE(link.feedback.read().ticks, first.ticks + 5);
     EXPECT_NE(link.feedback.read().position, first.position);
 
-    keeper.check();  // the server is up: it opens
-    ASSERT_TRUE(device.isOpen());
-    const std::int64_t atOpen = mixer.framesRendered();
-    keeper.renderSilently(after + 10s);
-    EXPECT_EQ(mixer.framesRendered(), atOpen);
-}
-
-// A machine suspended for an hour, or days without a sound server: the time
-// gone by is skipped, not made up in a burst of steps (of those due in it
-// only the newest sounds, on the block's first frame, and perhaps one more
-// due within the block), and the pace is kept from there however long the
-// device has been closed.
-TEST_F(DeviceKeeperTest, ALongSuspensionIsSkippedAndThePaceKeptAfterDaysWithoutADevice) {
-    keeper.renderSilently(after + 900ms);
+    // A machine suspended for an hour, or days without a sound server: the
+    // time gone by is skipped, not made up in a burst of steps (of those due
+    // in it only the newest sounds, on the block's first frame, and perhaps
+    // one more due within the block), and the pace is kept from there
+    // however long the device has been closed.
     for (const auto closedFor : {std::chrono::hours(1), std::chrono::hours(24),
                                  std::chrono::hours(72), std::chrono::hours(24 * 365)}) {
         SCOPED_TRACE(::testing::Message() << closedFor.count() << " h");
@@ -190,6 +173,12 @@ TEST_F(DeviceKeeperTest, ALongSuspensionIsSkippedAndThePaceKeptAfterDaysWithoutA
         EXPECT_GE(mixer.framesRendered(), framesBefore + framesIn(900ms) - kBlock);
         EXPECT_LE(mixer.framesRendered(), framesBefore + kBlock + framesIn(900ms));
     }
+
+    keeper.check();  // the server is up: it opens
+    ASSERT_TRUE(device.isOpen());
+    const std::int64_t atOpen = mixer.framesRendered();
+    keeper.renderSilently(after + std::chrono::hours(24 * 366));
+    EXPECT_EQ(mixer.framesRendered(), atOpen);
 }
 
 // A device that ran dry is opened again with twice its buffer, up to the
@@ -237,14 +226,6 @@ TEST_F(DeviceKeeperTest, WhileAHungServerHoldsTheCloseTheStepsGoOn) {
 constexpr std::int64_t kLookNanoseconds =
     std::chrono::duration_cast<std::chrono::nanoseconds>(DeviceKeeper::kRetryPeriod).count();
 constexpr int kInterval = 10;
-
-// The frames the bass starts on, from the card's output.
-std::vector<std::int64_t> hitFrames(const Card& card) {
-    std::vector<std::int64_t> hits;
-    for (std::size_t i = 0; i < card.left.size(); ++i)
-        if (card.left[i] == 1000.0f) hits.push_back(static_cast<std::int64_t>(i));
-    return hits;
-}
 
 // How a lost device is noticed without a word from the server: its
 // callbacks stop. A stream that stands still for up to three and a half
@@ -374,7 +355,8 @@ TEST(WatchedCard, EveryBreakOfTheStreamLeavesTheGridOnTheClock) {
     }
     std::vector<int> heard(static_cast<std::size_t>((script.now - gridStart) / kStep) + 1);
     std::size_t call = 0;
-    for (const std::int64_t hit : hitFrames(card)) {
+    for (std::int64_t hit = 0; hit < std::ssize(card.left); ++hit) {
+        if (card.left[static_cast<std::size_t>(hit)] != 1000.0f) continue;  // the bass starts
         while (call + 1 < card.calledFrom.size() && card.calledFrom[call + 1] <= hit) ++call;
         const std::int64_t at = timeOf(call, hit);
         if ((at > dryAt && at < dryAt + 2'000'000'000) ||
