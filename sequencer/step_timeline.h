@@ -37,7 +37,7 @@ inline ShownInterval shownInterval(double bpm) {
 }
 // The step (1..16) of sixteenth `sixteenth` counted from a bar's first beat.
 inline int stepOfSixteenth(std::int64_t sixteenth) {
-    const std::int64_t steps = kStepsPerBeat * kBeatsPerBar;
+    constexpr std::int64_t steps = std::int64_t{kStepsPerBeat} * kBeatsPerBar;
     return static_cast<int>((sixteenth % steps + steps) % steps) + 1;
 }
 

@@ -10,7 +10,7 @@
 #include "sequencer/step_timeline.h"
 #include "sync/model_steering.h"
 
-using jack_client_t = struct _jack_client;
+using jack_client_t = struct _jack_client;  // NOLINT(bugprone-reserved-identifier)
 
 namespace trovik {
 
