@@ -18,7 +18,7 @@ run_packages=(libqt6widgets6 libsdl2-2.0-0 libsndfile1 libjack-jackd2-0 libpulse
 test_packages=(libgtest-dev python3 xvfb xdotool x11-utils imagemagick pulseaudio
                pulseaudio-utils sox pipewire pipewire-bin libpipewire-0.3-modules
                libspa-0.2-modules wireplumber dbus libasound2-plugins jackd2
-               ableton-link-utils)
+               ableton-link-utils pulseaudio-module-jack)
 # The benchmarks (built whenever Google Benchmark is there); clang with
 # libFuzzer and the address, undefined-behaviour and thread sanitizers;
 # valgrind's memcheck; clang-tidy and clang-format; the Debian package (CPack

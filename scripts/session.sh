@@ -14,6 +14,7 @@
 #                                  # given) until killed with SIGINT
 #   e2e_start_recording out.wav [rate] # the same, once it records; sets e2e_recorder
 #   e2e_stop_pulse; e2e_pulse_daemon   # kills the PulseAudio server, starts it again
+#                              # (its sink module from e2e_pulse_sink, if set)
 #   e2e_start_program prog [folder [args...]]  # starts it there; sets program_pid and window
 #   e2e_jack_record out.wav seconds ports...   # jack_rec of the ports; returns 1 when
 #                                              # the server ran late meanwhile
@@ -129,7 +130,7 @@ e2e_wait_sink() {
 e2e_pulse_daemon() {
     pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
         --log-target=file:"$XDG_RUNTIME_DIR/pulse.log" \
-        --load="module-null-sink sink_name=nullsink rate=$e2e_sink_rate sink_properties=device.description=NullSink" \
+        --load="${e2e_pulse_sink:-module-null-sink sink_name=nullsink rate=$e2e_sink_rate sink_properties=device.description=NullSink}" \
         --load="module-native-protocol-unix socket=$XDG_RUNTIME_DIR/native auth-anonymous=1" || return 1
     e2e_wait_sink
 }

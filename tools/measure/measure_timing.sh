@@ -15,6 +15,14 @@
 #                      or a JACK server of its own (dummy backend, PERIOD
 #                      frames, 256 unless set, real-time priority 70; recorded from our ports with
 #                      jack_rec, no held latency: JACK's is its period)
+#                      or pulse-jack: the native stream to PulseAudio whose
+#                      sink is a client of a JACK server of its own
+#                      (module-jack-sink), recorded from that sink's JACK
+#                      ports, on JACK's frames, which run on while PulseAudio
+#                      is away (see KILL_AT)
+#   KILL_AT=20         with pulse-jack: PulseAudio is killed (SIGKILL) that
+#                      many seconds into each measured span and started again
+#                      at once; the recorder is connected to its sink again
 #   TROVIK_AUDIO       passed on (jack|pulse|sdl); the stack sets it otherwise
 #   LOAD=1             two busy loops (one per core) while recording
 #   PATTERN=all        all 48 cells on instead of the 16 bass cells
@@ -155,15 +163,30 @@ settle() {
 }
 
 # Records the output into $1 at rate $2, until SIGINT; under JACK, our two
-# ports for $3 seconds (jack_rec ends by itself).
+# ports (or PulseAudio's sink's) for $3 seconds (jack_rec ends by itself).
+records_jack() { [ "$stack" = jack ] || [ "$stack" = pulse-jack ]; }
 record() {
     if [ "$stack" = jack ]; then
         exec jack_rec -f "$1" -d "$3" -b 16 trovik:out_1 trovik:out_2 >/dev/null
+    elif [ "$stack" = pulse-jack ]; then
+        exec jack_rec -f "$1" -d "$3" -b 16 pulse-sink:front-left pulse-sink:front-right >/dev/null
     else
         e2e_record "$1" "$2"
     fi
 }
-stop_recorder() { if [ "$stack" = jack ]; then wait "$1" || true; else kill -INT "$1"; wait "$1" || true; fi; }
+stop_recorder() { if records_jack; then wait "$1" || true; else kill -INT "$1"; wait "$1" || true; fi; }
+
+# Kills PulseAudio $1 s from now, starts it again and connects the recorder
+# to its sink's new ports.
+sink_ports_gone() { ! jack_lsp 2>/dev/null | grep -q '^pulse-sink:'; }
+sink_ports_back() { jack_lsp 2>/dev/null | grep -q '^pulse-sink:front-right$'; }
+restart_pulse_in() {
+    sleep "$1"
+    e2e_stop_pulse && e2e_poll sink_ports_gone && e2e_pulse_daemon && e2e_poll sink_ports_back &&
+        jack_connect pulse-sink:front-left jackrec:input1 && jack_connect pulse-sink:front-right jackrec:input2 ||
+        { echo "PulseAudio did not come back" >&2; return 1; }
+    echo "PulseAudio killed $1 s into the span and started again; the recorder connected to its sink again"
+}
 # Whether the server shows what it holds of a stream.
 shows_held() { [ "$stack" != alsa ] && [ "$stack" != jack ]; }
 
@@ -214,6 +237,13 @@ ratio() {
         else printf "none: the floor used less than one tick (%.2f %% of a core) over %d s", 100 / hz / s, s }'
 }
 
+start_jackd() {
+    export JACK_NO_AUDIO_RESERVATION=1
+    jackd -n "$JACK_DEFAULT_SERVER" -R -P 70 -d dummy -r "$rate" -p "${PERIOD:-256}" >"$e2e_dir/jackd.log" 2>&1 &
+    e2e_pids+=($!)
+    e2e_poll jack_answers || { echo "jackd did not answer in 30 s" >&2; exit 1; }
+}
+
 e2e_start_x
 case "$stack" in
     pulse) e2e_start_pulse "$rate" ;;
@@ -222,10 +252,15 @@ case "$stack" in
     alsa) e2e_start_pulse "$rate" && e2e_use_alsa && export TROVIK_AUDIO=${TROVIK_AUDIO:-sdl} ;;
     jack)
         e2e_sound_home
-        export JACK_NO_AUDIO_RESERVATION=1 TROVIK_AUDIO=${TROVIK_AUDIO:-jack}
-        jackd -n "$JACK_DEFAULT_SERVER" -R -P 70 -d dummy -r "$rate" -p "${PERIOD:-256}" >"$e2e_dir/jackd.log" 2>&1 &
-        e2e_pids+=($!)
-        e2e_poll jack_answers || { echo "jackd did not answer in 30 s" >&2; exit 1; }
+        export TROVIK_AUDIO=${TROVIK_AUDIO:-jack}
+        start_jackd
+        ;;
+    pulse-jack)
+        e2e_prepare_pulse "$rate"
+        export TROVIK_AUDIO=${TROVIK_AUDIO:-pulse}
+        start_jackd
+        e2e_pulse_sink="module-jack-sink sink_name=nullsink client_name=pulse-sink connect=no"
+        e2e_pulse_daemon || { echo "PulseAudio did not start" >&2; exit 1; }
         ;;
     *) echo "unknown sound stack '$stack'" >&2; exit 2 ;;
 esac
@@ -275,7 +310,13 @@ for interval in "${intervals[@]}"; do
         sleep 2
         open_big_folder
     fi
+    restarter=
+    if [ -n "${KILL_AT:-}" ]; then
+        restart_pulse_in "$KILL_AT" &
+        restarter=$!
+    fi
     cpu=$(cpu_over "$pid" "$seconds")
+    [ -z "$restarter" ] || wait "$restarter" || true
     shows_held && held=$(buffer_latency_ms)
     for r in "${recorders[@]}"; do stop_recorder "$r"; done
     for l in "${loaders[@]}"; do kill "$l"; done
