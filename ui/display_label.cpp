@@ -9,7 +9,8 @@ namespace trovik {
 
 DisplayLabel::DisplayLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setTextFormat(Qt::PlainText);
-    setAutoFillBackground(true);
+    // The picture covers the whole label, background and all.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void DisplayLabel::paintEvent(QPaintEvent*) {
