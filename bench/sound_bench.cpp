@@ -93,7 +93,7 @@ void Mixer_RenderBlockTakingANewSample(benchmark::State& state) {
 }
 BENCHMARK(Mixer_RenderBlockTakingANewSample);
 
-// The watcher thread's look before a step when no file changed: a stat()
+// The track samples thread's periodic look when no file changed: a stat()
 // per track, nothing decoded, nothing offered. The files are first left
 // alone for longer than the file system's timestamp step.
 void TrackSamples_LookWithNothingChanged(benchmark::State& state) {
@@ -104,10 +104,9 @@ void TrackSamples_LookWithNothingChanged(benchmark::State& state) {
     // Until then the cache decodes a file again at every look.
     std::this_thread::sleep_for(
         std::chrono::nanoseconds(SampleCache::kTimestampStepNanoseconds + 100'000'000));
-    SequencerLink link;
     TrackSlots slots;
     const DrumKit drumKit(folder.path());
-    TrackSamples samples(slots, link, drumKit, kRate);
+    TrackSamples samples(slots, drumKit, kRate);
     samples.setEffectPath(effect);
     samples.lookNow();
     for (auto _ : state) samples.lookNow();

@@ -24,7 +24,7 @@ struct SoundEngine::Parts {
     Parts(const std::filesystem::path& dataFolder, SequencerLink& link)
         : drumKit(dataFolder),
           rate(path.sampleRate()),
-          samples(slots, link, drumKit, rate),
+          samples(slots, drumKit, rate),
           mixer(link, slots, rate),
           device(path.makeDevice(mixer)),
           keeper(*device, mixer, path.bufferFrames()) {}

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <limits>
 
+#include "ui/display_label.h"
 #include "ui/form_fonts.h"
 #include "ui/form_geometry.h"
 
@@ -24,10 +25,11 @@ QPushButton* makeButton(QWidget& form, int number, QRect where, const QString& c
     return button;
 }
 
+// Its size is fixed, so that a new text costs no layout request of the window.
 QLabel* makeDisplay(QWidget& form, const QString& name, QRect where, const QString& text) {
-    auto* label = place(new QLabel(text, &form), name, where);
+    auto* label = place(new DisplayLabel(text, &form), name, where);
+    label->setFixedSize(where.size());
     label->setFont(formFont(FormFace::Tahoma, 9.75, false));
-    label->setAutoFillBackground(true);
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, Qt::white);
     label->setPalette(palette);

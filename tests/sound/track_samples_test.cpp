@@ -91,7 +91,7 @@ bool any(const std::vector<float>& left, float value) {
 // then (here: once an hour); Play wakes it, so that a file changed or
 // picked meanwhile sounds on the first step.
 TEST_F(TrackSamplesTest, AFileChangedWhileStoppedSoundsOnTheFirstStepAfterPlay) {
-    TrackSamples samples(slots, link, drumKit, kRate, std::chrono::hours(1));
+    TrackSamples samples(slots, drumKit, kRate, std::chrono::hours(1));
     play(Beat(kInterval).everyStep(Track::Bass).stopped());
     samples.lookNow();
     samples.start();
@@ -111,7 +111,7 @@ TEST_F(TrackSamplesTest, AFileChangedWhileStoppedSoundsOnTheFirstStepAfterPlay) 
 // silence. A file that played before does not linger once the path no
 // longer names it.
 TEST_F(TrackSamplesTest, AnEffectPathWithNothingPlayableGivesSilence) {
-    TrackSamples samples(slots, link, drumKit, kRate);
+    TrackSamples samples(slots, drumKit, kRate);
     play(Beat(kInterval).on(Track::Bass, 1).on(Track::Effect, 2).on(Track::Effect, 3));
     samples.setEffectPath(effectFile.string());
     samples.lookNow();
@@ -131,7 +131,7 @@ TEST_F(TrackSamplesTest, AnEffectPathWithNothingPlayableGivesSilence) {
 TEST_F(TrackSamplesTest, ItsThreadHandsOverANewEffectAndASlowOneHoldsBackNoOtherTrack) {
     const std::filesystem::path big = folder.path() / "big.wav";
     testing::writeLongToneWav(big, 200'000'000, 44100, 440.0, 30.0);
-    TrackSamples samples(slots, link, drumKit, kRate);
+    TrackSamples samples(slots, drumKit, kRate);
     samples.lookNow();
     samples.start();
     std::thread([&] { samples.setEffectPath(big.string()); }).join();

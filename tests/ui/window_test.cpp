@@ -27,6 +27,16 @@ QAccessibleInterface* accessible(QWidget* widget) {
     return QAccessible::queryAccessibleInterface(widget);
 }
 
+// What a plain label with the display's text, font and colours shows.
+QImage plainLabelFace(const QLabel& display) {
+    QLabel plain(display.text());
+    plain.setFont(display.font());
+    plain.setPalette(display.palette());
+    plain.setAutoFillBackground(true);
+    plain.setFixedSize(display.size());
+    return plain.grab().toImage();
+}
+
 class WindowTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { installAccessibleToggles(); }
@@ -160,11 +170,13 @@ TEST_F(WindowTest, PlayStopTheTempoArrowsAndALoadDriveTheLoop) {
 TEST_F(WindowTest, TheLoopRunsFromLaunchAndTheDisplaysFollowTheStepClock) {
     EXPECT_EQ(label(4)->text(), "Bar- 1");
     EXPECT_EQ(label(3)->text(), "Tempo: 850");
+    EXPECT_EQ(label(4)->grab().toImage(), plainLabelFace(*label(4)));
     walk(300);  // the first step falls 150 ms in, the second on frame 300
     EXPECT_EQ(label(4)->text(), "Bar- 2");
     walk(1);
     EXPECT_EQ(label(4)->text(), "Bar- 3");
     EXPECT_EQ(find<QScrollBar>("HScroll1")->value(), 3);
+    EXPECT_EQ(label(4)->grab().toImage(), plainLabelFace(*label(4))) << "shows the text it has now";
     walk(148);
     EXPECT_EQ(label(4)->text(), "Bar- 3") << "for the whole step";
     EXPECT_TRUE(form.Timer2().isActive()) << "it wakes for the next step";
