@@ -109,7 +109,10 @@ bool JackDevice::connectToPlayback() {
 void JackDevice::close() {
     if (client_ == nullptr) return;
     // Closing also stops the process thread, once its callback has returned.
-    jack_client_close(client_);
+    // A client whose server went away is dropped, not closed: libjack then
+    // tears down what every client of this process shares, and another
+    // client of ours (the transport's) would read freed memory.
+    if (!serverGone_.load(std::memory_order_acquire)) jack_client_close(client_);
     client_ = nullptr;
     ports_ = {};
 }

@@ -33,8 +33,10 @@ JackTransportSync::JackTransportSync(BeatModel& model, std::FILE* log, QObject* 
     look_.start(kLookMilliseconds);
 }
 
+// Clients of servers that went away are not closed (see JackDevice::close).
 JackTransportSync::~JackTransportSync() {
-    if (jack_client_t* client = client_.exchange(nullptr)) jack_client_close(client);
+    if (jack_client_t* client = client_.exchange(nullptr); client != nullptr && !serverGone_)
+        jack_client_close(client);
 }
 
 // A server that is not there yet is asked again every half second; once
@@ -48,8 +50,21 @@ bool JackTransportSync::connectClient() {
     jack_status_t status{};
     jack_client_t* client = jack_client_open("trovik-transport", JackNoStartServer, &status);
     if (client == nullptr) return false;
+    serverGone_.store(false);
+    jack_on_shutdown(
+        client, [](void* self) { static_cast<JackTransportSync*>(self)->serverGone_.store(true); },
+        this);
     client_.store(client);
     return true;
+}
+
+// The client of a server that went away is dropped, never closed: span()
+// may be querying it right now, and closing it would tear down what the
+// output's client shares with it (see JackDevice::close).
+void JackTransportSync::retireClient() {
+    client_.store(nullptr);
+    looksWithoutServer_ = 0;
+    looked_ = false;
 }
 
 TimelineSpan JackTransportSync::span(std::int64_t, int, int) {
@@ -93,6 +108,7 @@ void JackTransportSync::proposeFromModel() {
 }
 
 void JackTransportSync::followTransport() {
+    if (serverGone_.exchange(false)) retireClient();
     if (!connectClient()) return;
     jack_position_t position{};
     const bool rolling = jack_transport_query(client_.load(), &position) == JackTransportRolling;

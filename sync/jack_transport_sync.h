@@ -25,7 +25,8 @@ namespace trovik {
 // through a client of its own, and takes the frame it tells as the first of
 // the block (JACK's period is rendered in one block up to 1024 frames).
 // On the user-interface thread, Play and Stop start and stop the
-// transport, and a look every 10 ms follows its start, stop and tempo.
+// transport, and a look every 10 ms follows its start, stop and tempo. A
+// server that goes away is looked for again, and followed when it is back.
 class JackTransportSync : public QObject, public StepTimeline {
     Q_OBJECT
 
@@ -39,11 +40,14 @@ class JackTransportSync : public QObject, public StepTimeline {
     void proposeFromModel();
     void followTransport();
     bool connectClient();
+    void retireClient();
 
     BeatModel& model_;
     std::FILE* log_;
     ModelSteering steering_;
     std::atomic<jack_client_t*> client_{nullptr};
+    // Set by JACK's thread when the server went away.
+    std::atomic<bool> serverGone_{false};
     std::atomic<int> interval_;
     QTimer look_;
     bool rolling_ = false;

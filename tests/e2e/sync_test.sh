@@ -19,7 +19,8 @@
 #     every 5120 frames (a sixteenth), the tempo told on standard error. (It
 #     counts whole ticks per period: 48 at this tempo, exact; at 120 BPM it
 #     would count 40 for 40.96, and its beats run slower than its tempo.)
-#  8. it stops: ours stops; our Play rolls it, our Stop stops it.
+#  8. it stops: ours stops; our Play rolls it, our Stop stops it;
+#  9. jackd is killed and started again: its transport rolls, ours plays.
 #
 # usage: sync_test.sh <trovik-executable> <onsets-tool> <bass.wav>
 # LINK_TEST_SECONDS (8) sets the length of the recordings of 1 and 4: the
@@ -37,7 +38,6 @@ seconds=${LINK_TEST_SECONDS:-8}
 
 fail() {
     echo "FAILED: $1" >&2
-    { echo quit >&4; } 2>/dev/null || true
     tail -n 5 "$e2e_dir/jackd.log" >&2 || true
     e2e_show_logs
     tail -c 600 "$e2e_dir/linkhut.log" | tr '\r' '\n' | tail -n 3 >&2
@@ -50,15 +50,34 @@ unset PULSE_SERVER
 export JACK_NO_AUDIO_RESERVATION=1 TROVIK_AUDIO=jack JACK_DEFAULT_SERVER=trovik-e2e-sync
 
 has_port() { jack_lsp 2>/dev/null | grep -qx "$1"; }
-jackd -n "$JACK_DEFAULT_SERVER" -R -P 70 -d dummy -r 48000 -p 512 >>"$e2e_dir/jackd.log" 2>&1 &
-e2e_pids+=($!)
-e2e_poll has_port system:playback_1 || fail "jackd did not answer"
+jack_lsp >/dev/null 2>&1 && fail "a JACK server named $JACK_DEFAULT_SERVER runs already, left over from an earlier run"
+start_jackd() {
+    jackd -n "$JACK_DEFAULT_SERVER" -R -P 70 -d dummy -r 48000 -p 512 >>"$e2e_dir/jackd.log" 2>&1 &
+    jackd_pid=$!
+    e2e_pids+=($jackd_pid)
+    e2e_poll has_port system:playback_1 || fail "jackd did not answer"
+}
+start_jackd
+# A program of an earlier run that was left behind would join this server
+# within half a second, under our name.
+sleep 1
+has_port trovik:out_1 && fail "another trovik plays into this server, left over from an earlier run"
 
 # LinkHut reads single keys from a terminal: script gives it one, fed
 # from a pipe that stays open.
 mkfifo "$e2e_dir/keys"
 script -qfc LinkHut /dev/null <"$e2e_dir/keys" >"$e2e_dir/linkhut.log" 2>&1 &
-e2e_pids+=($!)
+linkhut_script=$!
+e2e_pids+=($linkhut_script)
+# script leaves LinkHut running when it is killed; jack_transport (from step
+# 5 on) is told to quit.
+sync_cleanup() {
+    trap '' PIPE  # jack_transport may have quit already
+    { echo quit >&4; } 2>/dev/null || true
+    pkill -x LinkHut -P "$linkhut_script" || true
+    e2e_cleanup
+}
+trap sync_cleanup EXIT
 exec 3>"$e2e_dir/keys"
 key() { printf '%s' "$1" >&3; sleep 0.2; }
 linkhut_says() { tail -c 300 "$e2e_dir/linkhut.log" | tr '\r' '\n' | grep -q "$1"; }
@@ -167,7 +186,6 @@ mkfifo "$e2e_dir/commands"
 jack_transport <"$e2e_dir/commands" >"$e2e_dir/transport.log" 2>&1 &
 e2e_pids+=($!)
 exec 4>"$e2e_dir/commands"
-trap '{ echo quit >&4; } 2>/dev/null || true; e2e_cleanup' EXIT
 transport() { echo "$1" >&4; }
 rolling() { [[ $(timeout -k 1 2 jack_showtime 2>/dev/null | head -n 1) == *"state: Rolling"* ]]; }
 # Every hit of 6 s recorded, $1 frames after the one before.
@@ -228,4 +246,12 @@ e2e_poll rolling || fail "our Play did not roll the transport"
 xdotool mousemove --window "$window" 272 12 click 1 # Stop
 e2e_poll eval '! rolling' || fail "our Stop did not stop the transport"
 transport quit
+
+echo "== 9: the server killed and started again"
+kill -KILL "$jackd_pid"
+e2e_poll e2e_gone "$jackd_pid" || fail "jackd outlived SIGKILL"
+start_jackd
+e2e_poll has_port trovik:out_1 || fail "our ports did not come back"
+printf 'play\nquit\n' | jack_transport >>"$e2e_dir/transport.log" 2>&1
+e2e_poll ours_play || fail "the transport of the new server rolls, and we do not play"
 echo "on the JACK transport: OK"
