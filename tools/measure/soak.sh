@@ -45,7 +45,7 @@ esac
 case "$stack" in pulse | jack) ;; *) echo "SOAK_STACK must be pulse or jack" >&2; exit 2 ;; esac
 seed=${SOAK_SEED:-$$}
 out=${SOAK_OUT:-$(mktemp -d -t trovik-soak.XXXXXX)}
-mkdir -p "$out/cores" "$out/sanitizer" "$out/work"
+mkdir -p "$out/sanitizer" "$out/work"
 out=$(cd "$out" && pwd)
 RANDOM=$seed
 
@@ -59,24 +59,33 @@ program="$build/trovik"
 
 source "$root/scripts/session.sh"
 
-# Core dumps: unlimited size, into our folder where the system lets us say so.
+# Core dumps: unlimited size, into the folder the program runs in ($out/work)
+# where the system lets us say so. The pattern names no folder of its own,
+# so that runs at the same time share it: the one that set it first puts
+# the old one back.
 ulimit -c unlimited
 core_pattern_file=/proc/sys/kernel/core_pattern
+core_pattern=core.%e.%p
 old_core_pattern=$(cat "$core_pattern_file")
 cores_where="by the system's pattern: $old_core_pattern"
-if [ -w "$core_pattern_file" ] && echo "$out/cores/core.%e.%p" 2>/dev/null >"$core_pattern_file"; then
-    cores_where="in $out/cores"
-    restore_core_pattern() { echo "$old_core_pattern" >"$core_pattern_file"; }
+if [ -w "$core_pattern_file" ] && echo "$core_pattern" 2>/dev/null >"$core_pattern_file"; then
+    cores_where="in $out/work"
+    restore_core_pattern() {
+        [ "$old_core_pattern" = "$core_pattern" ] || echo "$old_core_pattern" >"$core_pattern_file"
+    }
 else
     restore_core_pattern() { :; }
 fi
 trap 'restore_core_pattern; e2e_cleanup' EXIT
-# ASan keeps its shadow memory out of cores, so a core stays small.
-export ASAN_OPTIONS="log_path=$out/sanitizer/asan:disable_coredump=0:abort_on_error=1:detect_leaks=0"
-export UBSAN_OPTIONS="log_path=$out/sanitizer/ubsan:print_stacktrace=1:abort_on_error=1"
-# A race is written down and the run goes on; the races of libraries built
-# without TSan (their locks unseen) are suppressed.
-export TSAN_OPTIONS="log_path=$out/sanitizer/tsan:halt_on_error=0:second_deadlock_stack=1:suppressions=$root/tools/measure/tsan.supp"
+if [ "$sanitizer" = address ]; then
+    # ASan keeps its shadow memory out of cores, so a core stays small.
+    export ASAN_OPTIONS="log_path=$out/sanitizer/asan:disable_coredump=0:abort_on_error=1:detect_leaks=0"
+    export UBSAN_OPTIONS="log_path=$out/sanitizer/ubsan:print_stacktrace=1:abort_on_error=1"
+else
+    # A race is written down and the run goes on; what libraries built
+    # without TSan do unseen is suppressed.
+    export TSAN_OPTIONS="log_path=$out/sanitizer/tsan:halt_on_error=0:second_deadlock_stack=1:suppressions=$root/tools/measure/tsan.supp"
+fi
 
 # The effect samples to pick from: usual and unusual formats, a long one, an
 # empty one and one that is not a WAV file at all.
@@ -100,7 +109,7 @@ note() { echo "$(date +%T.%N | cut -c1-12) $*" >>"$log"; }
 
 # The loudest sample of a WAV file (sox trim arguments may follow), and
 # whether it counts as sound.
-peak_of() { sox "$@" -n stat 2>&1 | awk '/^Maximum amplitude/ {print $3}'; }
+peak_of() { sox "$1" -n "${@:2}" stat 2>&1 | awk '/^Maximum amplitude/ {print $3}'; }
 loud() { awk -v p="${1:-0}" 'BEGIN { exit !(p > 0.05) }'; }
 
 heard=0 counted=0 peaks=()
@@ -318,7 +327,7 @@ fi
 # One sanitizer file per process; a TSan file may hold many reports.
 reports=$(cat "$out"/sanitizer/* 2>/dev/null | grep -c -E '(ERROR|WARNING): [A-Za-z]+Sanitizer|runtime error:' || true)
 reports=$((reports > 0 ? reports : $(find "$out/sanitizer" -type f | wc -l)))
-cores=$(find "$out/cores" -type f | wc -l)
+cores=$(find "$out/work" -maxdepth 1 -type f -name 'core*' | wc -l)
 echo "== soak: $minutes min, $sanitizer sanitizer, $stack, seed $seed, $actions actions"
 echo "program ends: $crashes (see $out/trovik.log and $log)"
 echo "sanitizer reports: $reports (in $out/sanitizer)"
