@@ -27,7 +27,8 @@
 #              SOAK_STACK=pulse|jack the sound server (pulse);
 #              SOAK_SANITIZER=address|thread (address: ASan and UBSan;
 #              thread: TSan, reports written and the run going on, system
-#              libraries' own races suppressed by tools/measure/tsan.supp).
+#              libraries' own races suppressed by tools/measure/tsan.supp);
+#              SOAK_CXX=<compiler> (clang++; clang++-16 has a newer TSan).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 minutes=${1:-30}
@@ -42,6 +43,7 @@ case "$sanitizer" in
         build=${2:-$root/build-soak-tsan} ;;
     *) echo "SOAK_SANITIZER must be address or thread" >&2; exit 2 ;;
 esac
+build=$(realpath -m "$build")  # the program starts in another folder
 case "$stack" in pulse | jack) ;; *) echo "SOAK_STACK must be pulse or jack" >&2; exit 2 ;; esac
 seed=${SOAK_SEED:-$$}
 out=${SOAK_OUT:-$(mktemp -d -t trovik-soak.XXXXXX)}
@@ -51,7 +53,7 @@ RANDOM=$seed
 
 echo "soak: $minutes min, $sanitizer sanitizer, $stack, seed $seed, output in $out"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER="${SOAK_CXX:-clang++}" \
     -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" \
     -DCMAKE_CXX_FLAGS="$flags -fno-omit-frame-pointer" -DCMAKE_EXE_LINKER_FLAGS="${flags%% *}" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target trovik drum_samples
