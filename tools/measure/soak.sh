@@ -1,54 +1,93 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Soak run: the real program built with AddressSanitizer and
-# UndefinedBehaviorSanitizer, worked at random with the mouse and keyboard
-# under Xvfb for a long time while a PulseAudio null sink records what it
-# plays. Actions: cell and track switch clicks, tempo changes between 1 and
-# 999 ms, Play and Stop, effect file picks (good, odd and broken WAV files,
-# a 5-minute one), folders opened in the directory list (one of them holds
-# 200,000 files), Save and Load. A program that dies is started again and counted. At the end
-# it reports crashes, sanitizer reports, core dumps and whether sound was
-# heard, and exits non-zero if anything went wrong. Not part of ./test.sh.
+# Soak run: the real program built with sanitizers (AddressSanitizer and
+# UndefinedBehaviorSanitizer, or ThreadSanitizer), worked at random with the
+# mouse and keyboard under Xvfb for a long time while it plays through a
+# private sound server. Actions: cell and track switch clicks, tempo changes
+# between 1 and 999 ms, Play and Stop, effect file picks (good, odd and
+# broken WAV files, a 5-minute one), folders opened in the directory list
+# (one of them holds 200,000 files), Save and Load. A program that dies is
+# started again and counted. At the end it reports crashes, sanitizer
+# reports, core dumps and whether sound was heard, and exits non-zero if
+# anything went wrong. Not part of ./test.sh.
 #
-# usage: tools/measure/soak.sh [minutes] [build-dir]     (30, build-soak unless given)
+# With PulseAudio a null sink records the whole run, and sound counts as
+# heard in a minute whose loudest sample is above 0.05. With JACK (a server
+# of the run's own, dummy backend, 48 kHz, 256 frames) our port out_1 is
+# recorded for 5 s each minute and after each server kill: the server is
+# killed with SIGKILL and started again (twice unless SOAK_JACK_KILLS says),
+# and each kill counts as survived once our ports are connected again and a
+# later recording is heard.
+#
+# usage: tools/measure/soak.sh [minutes] [build-dir]
+#              (30; build-soak, or build-soak-tsan for ThreadSanitizer)
 # Environment: SOAK_SEED=<n> repeats a run's random choices;
-#              SOAK_OUT=<folder> keeps the logs, cores and recording there
-#              (a fresh folder under /tmp unless set).
+#              SOAK_OUT=<folder> keeps the logs, cores and recordings there
+#              (a fresh folder under /tmp unless set);
+#              SOAK_STACK=pulse|jack the sound server (pulse);
+#              SOAK_SANITIZER=address|thread (address: ASan and UBSan;
+#              thread: TSan, reports written and the run going on, system
+#              libraries' own races suppressed by tools/measure/tsan.supp);
+#              SOAK_CXX=<compiler> (clang++; clang++-16 has a newer TSan).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 minutes=${1:-30}
-build=${2:-$root/build-soak}
+stack=${SOAK_STACK:-pulse}
+sanitizer=${SOAK_SANITIZER:-address}
+case "$sanitizer" in
+    address)
+        flags="-fsanitize=address,undefined -fno-sanitize-recover=all"
+        build=${2:-$root/build-soak} ;;
+    thread)
+        flags="-fsanitize=thread"
+        build=${2:-$root/build-soak-tsan} ;;
+    *) echo "SOAK_SANITIZER must be address or thread" >&2; exit 2 ;;
+esac
+build=$(realpath -m "$build")  # the program starts in another folder
+case "$stack" in pulse | jack) ;; *) echo "SOAK_STACK must be pulse or jack" >&2; exit 2 ;; esac
 seed=${SOAK_SEED:-$$}
 out=${SOAK_OUT:-$(mktemp -d -t trovik-soak.XXXXXX)}
-mkdir -p "$out/cores" "$out/sanitizer" "$out/work"
+mkdir -p "$out/sanitizer" "$out/work"
 out=$(cd "$out" && pwd)
 RANDOM=$seed
 
-echo "soak: $minutes min, seed $seed, output in $out"
-sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+echo "soak: $minutes min, $sanitizer sanitizer, $stack, seed $seed, output in $out"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_CXX_FLAGS="$sanitizers" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER="${SOAK_CXX:-clang++}" \
+    -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" \
+    -DCMAKE_CXX_FLAGS="$flags -fno-omit-frame-pointer" -DCMAKE_EXE_LINKER_FLAGS="${flags%% *}" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target trovik drum_samples
 program="$build/trovik"
 
 source "$root/scripts/session.sh"
 
-# Core dumps: unlimited size, into our folder where the system lets us say so.
+# Core dumps: unlimited size, into the folder the program runs in ($out/work)
+# where the system lets us say so. The pattern names no folder of its own,
+# so that runs at the same time share it: the one that set it first puts
+# the old one back.
 ulimit -c unlimited
 core_pattern_file=/proc/sys/kernel/core_pattern
+core_pattern=core.%e.%p
 old_core_pattern=$(cat "$core_pattern_file")
 cores_where="by the system's pattern: $old_core_pattern"
-if [ -w "$core_pattern_file" ] && echo "$out/cores/core.%e.%p" 2>/dev/null >"$core_pattern_file"; then
-    cores_where="in $out/cores"
-    restore_core_pattern() { echo "$old_core_pattern" >"$core_pattern_file"; }
+if [ -w "$core_pattern_file" ] && echo "$core_pattern" 2>/dev/null >"$core_pattern_file"; then
+    cores_where="in $out/work"
+    restore_core_pattern() {
+        [ "$old_core_pattern" = "$core_pattern" ] || echo "$old_core_pattern" >"$core_pattern_file"
+    }
 else
     restore_core_pattern() { :; }
 fi
 trap 'restore_core_pattern; e2e_cleanup' EXIT
-# ASan keeps its shadow memory out of cores, so a core stays small.
-export ASAN_OPTIONS="log_path=$out/sanitizer/asan:disable_coredump=0:abort_on_error=1:detect_leaks=0"
-export UBSAN_OPTIONS="log_path=$out/sanitizer/ubsan:print_stacktrace=1:abort_on_error=1"
+if [ "$sanitizer" = address ]; then
+    # ASan keeps its shadow memory out of cores, so a core stays small.
+    export ASAN_OPTIONS="log_path=$out/sanitizer/asan:disable_coredump=0:abort_on_error=1:detect_leaks=0"
+    export UBSAN_OPTIONS="log_path=$out/sanitizer/ubsan:print_stacktrace=1:abort_on_error=1"
+else
+    # A race is written down and the run goes on; what libraries built
+    # without TSan do unseen is suppressed.
+    export TSAN_OPTIONS="log_path=$out/sanitizer/tsan:halt_on_error=0:second_deadlock_stack=1:suppressions=$root/tools/measure/tsan.supp"
+fi
 
 # The effect samples to pick from: usual and unusual formats, a long one, an
 # empty one and one that is not a WAV file at all.
@@ -70,13 +109,74 @@ cp "$samples/a_tone.wav" "$samples/b_small/"
 log="$out/actions.log"
 note() { echo "$(date +%T.%N | cut -c1-12) $*" >>"$log"; }
 
+# The loudest sample of a WAV file (sox trim arguments may follow), and
+# whether it counts as sound.
+peak_of() { sox "$1" -n "${@:2}" stat 2>&1 | awk '/^Maximum amplitude/ {print $3}'; }
+loud() { awk -v p="${1:-0}" 'BEGIN { exit !(p > 0.05) }'; }
+
+heard=0 counted=0 peaks=()
+kills=0 survived=0 awaiting_sound=0
+jackd_pid=
+start_jackd() {
+    jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >>"$out/jackd.log" 2>&1 &
+    jackd_pid=$!
+    e2e_pids+=("$jackd_pid")
+    e2e_poll jack_answers || { echo "jackd did not answer in 30 s" >&2; return 1; }
+}
+jack_answers() { jack_lsp >/dev/null 2>&1; }
+ports_connected() { jack_lsp -c trovik:out_1 2>/dev/null | grep -q 'system:playback_1'; }
+
+# 5 s of our port out_1; the first recording heard after a server kill makes
+# that kill survived.
+jack_listen() {
+    local file="$out/listen-$counted.wav" peak=0
+    counted=$((counted + 1))
+    if timeout 30 jack_rec -f "$file" -d 5 -b 16 trovik:out_1 >>"$out/jack_rec.log" 2>&1; then
+        peak=$(peak_of "$file")
+    fi
+    peaks+=("${peak:-0}")
+    note "recording $file: peak ${peak:-0}"
+    loud "$peak" || return 0
+    heard=$((heard + 1))
+    [ "$awaiting_sound" -eq 1 ] && survived=$((survived + 1))
+    awaiting_sound=0
+}
+
+# Kills the server the way a crash would and starts it again; the program's
+# ports must be connected again within 30 s.
+restart_jackd() {
+    [ "$awaiting_sound" -eq 1 ] && note "nothing heard since the last server kill"
+    kill -KILL "$jackd_pid" 2>/dev/null || true
+    e2e_poll e2e_gone "$jackd_pid" || { echo "jackd outlived SIGKILL by 30 s" >&2; return 1; }
+    kills=$((kills + 1))
+    note "jackd killed"
+    sleep "$((RANDOM % 4))"  # the program finds its server gone, or not yet
+    start_jackd
+    awaiting_sound=0
+    if e2e_poll ports_connected; then
+        note "jackd back, our ports connected"
+        awaiting_sound=1
+        jack_listen
+    else
+        note "our ports did not come back within 30 s of the server's return"
+    fi
+}
+
 e2e_start_x
-e2e_start_pulse
-# One channel is enough to hear it, and half the size over 30 minutes.
-parec -d nullsink.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=1 \
-    --file-format=wav "$out/recording.wav" &
-recorder=$!
-e2e_pids+=("$recorder")
+if [ "$stack" = jack ]; then
+    e2e_sound_home
+    # A fixed name: a killed server costs no slot of JACK's machine-wide registry.
+    export JACK_DEFAULT_SERVER=trovik-soak-$sanitizer JACK_NO_AUDIO_RESERVATION=1 TROVIK_AUDIO=jack
+    unset PULSE_SERVER
+    start_jackd
+else
+    e2e_start_pulse
+    # One channel is enough to hear it, and half the size over 30 minutes.
+    parec -d nullsink.monitor --latency-msec=20 --format=s16le --rate=44100 --channels=1 \
+        --file-format=wav "$out/recording.wav" &
+    recorder=$!
+    e2e_pids+=("$recorder")
+fi
 
 crashes=0
 start_program() {
@@ -179,9 +279,23 @@ act() {
 }
 
 start_program
-end=$(($(date +%s) + minutes * 60))
+begin=$(date +%s)
+end=$((begin + minutes * 60))
+# The server kills, spread over the run; a recording each minute.
+jack_kills=${SOAK_JACK_KILLS:-2}
+next_kill=$((begin + minutes * 60 / (jack_kills + 1)))
+next_listen=$((begin + 60))
 actions=0
 while [ "$(date +%s)" -lt "$end" ]; do
+    if [ "$stack" = jack ]; then
+        if [ "$kills" -lt "$jack_kills" ] && [ "$(date +%s)" -ge "$next_kill" ]; then
+            restart_jackd
+            next_kill=$((next_kill + minutes * 60 / (jack_kills + 1)))
+        elif [ "$(date +%s)" -ge "$next_listen" ]; then
+            jack_listen
+            next_listen=$((next_listen + 60))
+        fi
+    fi
     if ! alive "$pid"; then
         status=0
         wait "$pid" || status=$?
@@ -194,26 +308,33 @@ while [ "$(date +%s)" -lt "$end" ]; do
     actions=$((actions + 1))
     sleep "0.$((RANDOM % 9))$((RANDOM % 10))"  # a random pace, as a person's
 done
+[ "$stack" = jack ] && [ "$awaiting_sound" -eq 1 ] && jack_listen
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
-kill -INT "$recorder"
-wait "$recorder" || true
 
-reports=$(find "$out/sanitizer" -type f | wc -l)
-cores=$(find "$out/cores" -type f | wc -l)
 # The loudest sample of each minute: sound was heard all through if every
 # minute has one (the mutes and Stop make some minutes quiet now and then).
-length=$(soxi -D "$out/recording.wav")
-heard=0 counted=0 peaks=()
-for ((m = 0; m * 60 < ${length%.*}; m++)); do
-    peak=$(sox "$out/recording.wav" -n trim $((m * 60)) 60 stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
-    peaks+=("${peak:-0}")
-    counted=$((counted + 1))
-    awk -v p="${peak:-0}" 'BEGIN { exit !(p > 0.05) }' && heard=$((heard + 1))
-done
-echo "== soak: $minutes min, seed $seed, $actions actions"
+if [ "$stack" = pulse ]; then
+    kill -INT "$recorder"
+    wait "$recorder" || true
+    length=$(soxi -D "$out/recording.wav")
+    for ((m = 0; m * 60 < ${length%.*}; m++)); do
+        peak=$(peak_of "$out/recording.wav" trim $((m * 60)) 60)
+        peaks+=("${peak:-0}")
+        counted=$((counted + 1))
+        loud "$peak" && heard=$((heard + 1))
+    done
+fi
+
+# One sanitizer file per process; a TSan file may hold many reports.
+reports=$(cat "$out"/sanitizer/* 2>/dev/null | grep -c -E '(ERROR|WARNING): [A-Za-z]+Sanitizer|runtime error:' || true)
+reports=$((reports > 0 ? reports : $(find "$out/sanitizer" -type f | wc -l)))
+cores=$(find "$out/work" -maxdepth 1 -type f -name 'core*' | wc -l)
+echo "== soak: $minutes min, $sanitizer sanitizer, $stack, seed $seed, $actions actions"
 echo "program ends: $crashes (see $out/trovik.log and $log)"
 echo "sanitizer reports: $reports (in $out/sanitizer)"
 echo "core dumps: $cores ($cores_where)"
-echo "sound: heard in $heard of $counted minutes of $out/recording.wav (peak per minute: ${peaks[*]})"
-[ "$crashes" -eq 0 ] && [ "$reports" -eq 0 ] && [ "$cores" -eq 0 ] && [ "$heard" -gt 0 ]
+echo "sound: heard in $heard of $counted $([ "$stack" = jack ] && echo "5-s recordings" || echo minutes) (peaks: ${peaks[*]})"
+[ "$stack" = jack ] && echo "JACK server kills: $kills, survived (ports back and heard again): $survived"
+[ "$crashes" -eq 0 ] && [ "$reports" -eq 0 ] && [ "$cores" -eq 0 ] && [ "$heard" -gt 0 ] &&
+    [ "$survived" -eq "$kills" ]
