@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <thread>
+#include <utility>
 
 namespace trovik {
 
@@ -55,16 +56,21 @@ void Mixer::renderBlock(float* out, int frames, std::int64_t nowNanoseconds) {
 
 void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
     const std::int64_t gridFrame = steps_.framesWalked();
+    std::optional<std::int64_t> heardLatency;
+    if (std::exchange(heardLatencyTold_, false))
+        heardLatency = outputLatency_.load(std::memory_order_relaxed);
     if (streamStarting_) {
         streamStarting_ = false;
         followsClock_ = true;
-        // The last block's frames sound as much later than its callback
-        // as its server held ahead.
-        const std::int64_t heldAhead = stream_.heldAhead();
+        // Untold, the last block's frames sound as much later than its
+        // callback as its server held ahead, and a new stream's first block
+        // as soon as it is there.
+        const std::int64_t lastHeardAfter = lastBlockHeardLatency_.value_or(stream_.heldAhead());
         stream_.restart();
         if (rendered_) {
             const std::int64_t since = std::max<std::int64_t>(nowNanoseconds - lastBlockAt_, 0);
-            steps_.skip(lastBlockFrame_ + framesIn(since - heldAhead, sampleRate()) - gridFrame);
+            const std::int64_t heardSince = since + heardLatency.value_or(0) - lastHeardAfter;
+            steps_.skip(lastBlockFrame_ + framesIn(heardSince, sampleRate()) - gridFrame);
         }
     }
     // A stream that ran dry, or stood still as it started, left a hole.
@@ -76,6 +82,7 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
     lastBlockFrame_ = steps_.framesWalked();
     lastBlockAt_ = nowNanoseconds;
     lastBlockFrames_ = frames;
+    lastBlockHeardLatency_ = heardLatency;
 }
 
 std::int64_t Mixer::voiceFramesLeft() const {

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 #include "sequencer/step_sequencer.h"
 #include "sound/dry_stream_detector.h"
@@ -33,7 +34,8 @@ class Mixer : private StepSounds {
     // `nowNanoseconds`: the steady clock when the stream asked for them
     // (steadyNanoseconds()), told back to the model. After streamStarts()
     // the grid follows it: a new stream's first block starts where the
-    // clock says, counted from the last block's time and first grid frame,
+    // clock says, counted from the last block's time and first grid frame
+    // (from when each is heard, where setHeardLatency() told it),
     // and a stream found to have run dry (a DryStreamDetector's verdict)
     // skips the grid's frames by the gap.
     // While the stream is shut out, it writes silence and touches nothing else.
@@ -61,6 +63,13 @@ class Mixer : private StepSounds {
     // From the audio thread: how long after its callback a block is heard.
     void setOutputLatency(std::int64_t nanoseconds) {
         outputLatency_.store(nanoseconds, std::memory_order_relaxed);
+    }
+    // The same, told before the next render() from the server's own timing:
+    // when that block's first frame is heard, all it holds ahead counted. A
+    // join between blocks told so lines up their heard times.
+    void setHeardLatency(std::int64_t nanoseconds) {
+        setOutputLatency(nanoseconds);
+        heardLatencyTold_ = true;
     }
 
     std::int64_t framesRendered() const { return framesRendered_; }
@@ -104,6 +113,9 @@ class Mixer : private StepSounds {
     std::int64_t lastBlockFrame_ = 0;
     std::int64_t lastBlockAt_ = 0;
     int lastBlockFrames_ = 0;
+    // The heard latency told for the block being rendered, and the last one's.
+    bool heardLatencyTold_ = false;
+    std::optional<std::int64_t> lastBlockHeardLatency_;
     DryStreamDetector stream_;
     std::array<const Sample*, kTrackCount> current_{};
     // The block being rendered, and how far.

@@ -3,11 +3,14 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <thread>
 
+#include "sequencer/steady_time.h"
 #include "sound/realtime_thread.h"
 
 namespace trovik {
@@ -19,6 +22,10 @@ constexpr const char* kClientName = "trovik";
 constexpr std::size_t kFrameBytes = sizeof(float) * Sample::kChannels;
 // How long a server may take to answer before it counts as none.
 constexpr auto kAnswerTime = 2s;
+// How long a new stream plays silence at most while the server has not yet
+// told when its first frame is heard (its first timings come within some
+// 20 ms).
+constexpr std::int64_t kLeadInNanoseconds = 200'000'000;
 
 // The probe's own loop, run until `done` or until the server has had its time.
 bool iterateUntil(pa_mainloop* loop, const std::function<bool()>& done) {
@@ -88,6 +95,27 @@ std::optional<int> askRate(pa_mainloop* loop, pa_context* context) {
     return rate;
 }
 
+std::int64_t realtimeMicroseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return std::int64_t{now.tv_sec} * 1'000'000 + now.tv_nsec / 1000;
+}
+
+// When the stream's first frame is heard on the steady clock, from the
+// server's last timing of a stream that plays: the frame it was reading at
+// that moment (its system clock) is heard after the sink's latency.
+std::optional<std::int64_t> firstFrameHeardAt(const pa_timing_info* timing, int rate) {
+    if (timing == nullptr || timing->playing == 0 || timing->read_index_corrupt != 0)
+        return std::nullopt;
+    const auto realtimeAhead = microsecondsAhead(&realtimeMicroseconds);
+    if (!realtimeAhead) return std::nullopt;
+    const std::int64_t takenAt =
+        std::int64_t{timing->timestamp.tv_sec} * 1'000'000 + timing->timestamp.tv_usec;
+    const auto sinkLatency = static_cast<std::int64_t>(timing->sink_usec);
+    return (takenAt - *realtimeAhead + sinkLatency) * 1000 -
+           nanosecondsIn(timing->read_index / static_cast<std::int64_t>(kFrameBytes), rate);
+}
+
 void onContextState(pa_context* context, void* device) {
     if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
         static_cast<PulseDevice*>(device)->failed();
@@ -144,6 +172,8 @@ bool PulseDevice::open() {
     if (mainloop_ == nullptr) return false;
     failed_.store(false, std::memory_order_release);
     priorityRaised_ = false;  // a new thread comes with the loop
+    streamFrames_ = 0;
+    heardFrom_.reset();
     watch_.restart();
     underflowsSeen_ = underflows_.load(std::memory_order_acquire);
     pa_threaded_mainloop_lock(mainloop_);
@@ -191,8 +221,9 @@ bool PulseDevice::startStream() {
     const pa_buffer_attr attributes{static_cast<std::uint32_t>(-1), target,
                                     static_cast<std::uint32_t>(-1), target / 4,
                                     static_cast<std::uint32_t>(-1)};
-    if (pa_stream_connect_playback(stream_, nullptr, &attributes, PA_STREAM_ADJUST_LATENCY, nullptr,
-                                   nullptr) < 0)
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
+    if (pa_stream_connect_playback(stream_, nullptr, &attributes, flags, nullptr, nullptr) < 0)
         return false;
     const bool ready = waitLocked(mainloop_, [this]() -> std::optional<bool> {
         const pa_stream_state_t state = pa_stream_get_state(stream_);
@@ -239,15 +270,23 @@ bool PulseDevice::ranDry() {
     return ran;
 }
 
+// Until the server has told when the stream's first frame is heard, the
+// stream plays silence (kLeadInNanoseconds at most), so that the grid joins
+// a new stream by when its blocks are heard; from then on each block is
+// heard as many frames after that as the stream had taken before it.
 void PulseDevice::write(std::size_t bytes) {
     if (!priorityRaised_) {
         raiseThisThreadToRealTime();
         priorityRaised_ = true;
     }
     const std::int64_t now = steadyNanoseconds();
+    const int rate = mixer_.sampleRate();
     watch_.callback(now, static_cast<int>(bytes / kFrameBytes));
-    // What is written now is heard after the queue the stream keeps.
-    mixer_.setOutputLatency(nanosecondsIn(bufferFrames_, mixer_.sampleRate()));
+    if (streamFrames_ == 0) streamAskedAt_ = now;
+    takeTiming();
+    const bool leadIn = !heardFrom_ && now - streamAskedAt_ < kLeadInNanoseconds;
+    // Untold, what is written now is heard after the queue the stream keeps.
+    if (!heardFrom_) mixer_.setOutputLatency(nanosecondsIn(bufferFrames_, rate));
     std::int64_t done = 0;
     while (bytes >= kFrameBytes) {
         void* data = nullptr;
@@ -259,12 +298,27 @@ void PulseDevice::write(std::size_t bytes) {
             return;
         }
         const auto frames = static_cast<int>(size / kFrameBytes);
-        mixer_.render(static_cast<float*>(data), frames,
-                      now + done * 1'000'000'000 / mixer_.sampleRate());
+        const std::int64_t at = now + nanosecondsIn(done, rate);
+        if (leadIn) {
+            std::fill_n(static_cast<float*>(data), frames * Sample::kChannels, 0.0f);
+        } else {
+            if (heardFrom_)
+                mixer_.setHeardLatency(*heardFrom_ + nanosecondsIn(streamFrames_, rate) - at);
+            mixer_.render(static_cast<float*>(data), frames, at);
+        }
         pa_stream_write(stream_, data, size, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= size;
         done += frames;
+        streamFrames_ += frames;
     }
+}
+
+// The server's timing of the stream, as fresh as its last update, which it
+// sends by itself.
+void PulseDevice::takeTiming() {
+    if (const auto heard =
+            firstFrameHeardAt(pa_stream_get_timing_info(stream_), mixer_.sampleRate()))
+        heardFrom_ = heard;
 }
 
 void PulseDevice::tellOnce(const std::string& problem) {

@@ -61,6 +61,7 @@ class PulseDevice : public OutputDevice {
   private:
     bool connect();
     bool startStream();
+    void takeTiming();
     void tellOnce(const std::string& problem);
 
     Mixer& mixer_;
@@ -73,6 +74,11 @@ class PulseDevice : public OutputDevice {
     std::atomic<std::uint64_t> underflows_{0};
     std::uint64_t underflowsSeen_ = 0;  // the looking thread's
     bool priorityRaised_ = false;       // the stream's thread only
+    // The stream's thread only: frames written to this stream, when it
+    // first asked, and when its first frame is heard, once the server told.
+    std::int64_t streamFrames_ = 0;
+    std::int64_t streamAskedAt_ = 0;
+    std::optional<std::int64_t> heardFrom_;
     bool told_ = false;
 };
 

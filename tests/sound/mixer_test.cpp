@@ -38,6 +38,19 @@ std::vector<float> expectedLeft(int frames, int interval, int rate,
     return left;
 }
 
+// A mixer whose beat starts a ramp from 1000 of `length` frames on every step.
+struct BassOnEveryStep {
+    SequencerLink link;
+    TrackSlots slots;
+    Mixer mixer;
+    std::unique_ptr<Sample> bass;
+    BassOnEveryStep(int rate, int interval, int length)
+        : mixer(link, slots, rate), bass(rampSample(1000, length)) {
+        slots.offer(Track::Bass, *bass);
+        link.snapshots.write(Beat(interval).everyStep(Track::Bass).snapshot());
+    }
+};
+
 // The step falls where the grid puts it, whatever the block it lands in: a
 // block of one frame, one ending just before or just after the step, or one
 // holding several steps. At 44.1 kHz and 7 ms the steps are 308.7 frames
@@ -51,14 +64,9 @@ TEST(MixerHits, StartOnTheirExactFrameWhateverTheBlockSize) {
     const std::vector<float> expected = expectedLeft(frames, kInterval, kRate441, heard);
 
     for (const int block : {1, 7, 64, 308, 309, 512, 1024, 8192}) {
-        SequencerLink link;
-        TrackSlots slots;
-        Mixer mixer(link, slots, kRate441);
-        const auto bass = rampSample(1000, 200);
-        slots.offer(Track::Bass, *bass);
-        link.snapshots.write(Beat(kInterval).everyStep(Track::Bass).snapshot());
-        EXPECT_EQ(renderLeft(mixer, frames, block), expected) << "blocks of " << block;
-        EXPECT_EQ(mixer.framesRendered(), frames);
+        BassOnEveryStep beat(kRate441, kInterval, 200);
+        EXPECT_EQ(renderLeft(beat.mixer, frames, block), expected) << "blocks of " << block;
+        EXPECT_EQ(beat.mixer.framesRendered(), frames);
     }
 }
 
@@ -110,6 +118,30 @@ TEST(MixerHits, EachCutsTheSoundBeforeItOnItsFrame) {
         link.snapshots.write(beat.snapshot());
         EXPECT_EQ(renderLeft(mixer, frames, 100), expectedLeft(frames, 10, kRate, heard)) << what;
     }
+}
+
+// A new stream joins the grid by when blocks are heard, where the device
+// told it: the old stream's last block heard 20 ms after its callback, the
+// new one's first 3 ms after its own. Step 30 falls 2.5 ms into that block
+// (step 29, due in the break, sounds on its first frame).
+TEST(MixerHits, ANewStreamJoinsByTheHeardLatencyEachSideTold) {
+    constexpr int kInterval = 10;
+    constexpr int kBlock = 480;
+    BassOnEveryStep beat(kRate, kInterval, 50);
+    Mixer& mixer = beat.mixer;
+    std::vector<float> out(kBlock * Sample::kChannels);
+    mixer.streamStarts();
+    for (int block = 0; block < 5; ++block) {
+        mixer.setHeardLatency(20'000'000);
+        mixer.render(out.data(), kBlock, std::int64_t{block} * 10'000'000);
+    }
+    mixer.streamStarts();
+    mixer.setHeardLatency(3'000'000);
+    mixer.render(out.data(), kBlock, 300'000'000 + 20'000'000 - 3'000'000 - 2'500'000);
+    std::size_t firstHit = 1;
+    while (firstHit < kBlock && out[firstHit * Sample::kChannels] != 1000.0f) ++firstHit;
+    EXPECT_EQ(out[0], 1000.0f);
+    EXPECT_EQ(firstHit, 120u);
 }
 
 // The file changed while its old sound plays: the old sound plays on to its
