@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "tests/sequencer/step_recorder.h"
@@ -76,83 +77,84 @@ TEST(StepTimelineTest, TempoIntervalAndStepsOfTheBar) {
     EXPECT_EQ(stepOfSixteenth(-1), 16);
 }
 
-// A session at 120 BPM (a sixteenth every 6000 frames at 48 kHz), whose
-// sixteenths fall on the first frames of blocks of 250, told a little early
-// or late block by block (the jitter of the callbacks' times).
-class SessionTimeline : public StepTimeline {
+// A timeline at 120 BPM (a sixteenth every 6000 frames at 48 kHz) that
+// tells, block by block, the sixteenth `at(frame)` of the block's first frame.
+class ScriptedTimeline : public StepTimeline {
   public:
+    static constexpr double kPerFrame = 1.0 / 6000;
+    explicit ScriptedTimeline(std::function<double(std::int64_t)> at) : at_(std::move(at)) {}
     TimelineSpan span(std::int64_t, int frames, int) override {
-        const double jitter = (frame_ / 250 % 2 == 0 ? 0.7 : -0.7) * kPerFrame;
-        TimelineSpan told{following, true, kStart + frame_ * kPerFrame + jitter, kPerFrame};
+        const TimelineSpan told{following, true, at_(frame_), kPerFrame};
         frame_ += frames;
         return told;
     }
     bool following = true;
-    static constexpr double kPerFrame = 1.0 / 6000;
-    static constexpr double kStart = -8.0;  // two beats of count-in
 
   private:
+    std::function<double(std::int64_t)> at_;
     std::int64_t frame_ = 0;
 };
 
-// Every sixteenth once, on its frame, step 1 on the bar's first beat, none
-// in the count-in; when the session goes (its last peer left), the own grid
-// goes on one interval after the last tick.
-TEST(StepTimelineTest, TheStepsFollowTheSessionOnTheirFramesAndGoOnWhenItGoes) {
+// The bass on every step and the snare on `snareStep`.
+BeatSnapshot bassAndSnareOn(int snareStep) {
     BeatSnapshot beat;
-    beat.cellsOn = 0xFFFF | std::uint64_t{1} << (cellNumber(Track::Snare, 1) - kFirstCellNumber);
+    beat.cellsOn =
+        0xFFFF | std::uint64_t{1} << (cellNumber(Track::Snare, snareStep) - kFirstCellNumber);
+    return beat;
+}
+
+struct TrackFrames {
+    std::vector<std::int64_t> bass, snare;
+};
+TrackFrames hitFrames(StepRecorder& recorder) {
+    TrackFrames frames;
+    for (const Hit& hit : recorder.takeHits())
+        (hit.track == Track::Bass ? frames.bass : frames.snare).push_back(hit.frame);
+    return frames;
+}
+
+// Every sixteenth once, on its frame, step 1 on the bar's first beat, none
+// in the count-in (two beats), though each block is told a little early or
+// late (the jitter of the callbacks' times); when the session goes (its last
+// peer left), the own grid goes on one interval after the last tick.
+TEST(StepTimelineTest, TheStepsFollowTheSessionOnTheirFramesAndGoOnWhenItGoes) {
     SequencerLink link;
-    link.snapshots.write(beat);
+    link.snapshots.write(bassAndSnareOn(1));
     StepRecorder recorder(link, 48000);
-    SessionTimeline session;
+    ScriptedTimeline session([](std::int64_t frame) {
+        const double jitter = frame / 250 % 2 == 0 ? 0.7 : -0.7;
+        return -8.0 + (static_cast<double>(frame) + jitter) * ScriptedTimeline::kPerFrame;
+    });
     recorder.clock().follow(&session);
     recorder.walkBlocks(24 * 40, 250);  // 40 sixteenths
-    std::vector<std::int64_t> bass, snare;
-    for (const Hit& hit : recorder.takeHits())
-        (hit.track == Track::Bass ? bass : snare).push_back(hit.frame);
-    ASSERT_EQ(bass.size(), 32u);
-    for (std::size_t i = 0; i < bass.size(); ++i)
-        EXPECT_EQ(bass[i], 48000 + 6000 * std::int64_t(i));
-    EXPECT_EQ(snare, (std::vector<std::int64_t>{48000, 48000 + 16 * 6000}));
+    const TrackFrames heard = hitFrames(recorder);
+    ASSERT_EQ(heard.bass.size(), 32u);
+    for (std::size_t i = 0; i < heard.bass.size(); ++i)
+        EXPECT_EQ(heard.bass[i], 48000 + 6000 * std::int64_t(i));
+    EXPECT_EQ(heard.snare, (std::vector<std::int64_t>{48000, 48000 + 16 * 6000}));
 
     session.following = false;
     recorder.walkBlocks(24 * 2, 250);
     const std::vector<Hit> own = recorder.takeHits();
     ASSERT_FALSE(own.empty());
-    EXPECT_EQ(own.front().frame, bass.back() + tickFrame(1, 150, 48000));
+    EXPECT_EQ(own.front().frame, heard.bass.back() + tickFrame(1, 150, 48000));
 }
 
 // A transport relocated while rolling: 1.5 sixteenths in, at frame 9000, it
 // jumps to sixteenth 8 (step 9), which sounds at once; the steps go on from
 // there.
-class RelocatedTimeline : public StepTimeline {
-  public:
-    TimelineSpan span(std::int64_t, int frames, int) override {
-        const double at =
-            frame_ < kJumpFrame ? frame_ / 6000.0 : 8.0 + (frame_ - kJumpFrame) / 6000.0;
-        frame_ += frames;
-        return {true, true, at, 1.0 / 6000};
-    }
-    static constexpr std::int64_t kJumpFrame = 9000;
-
-  private:
-    std::int64_t frame_ = 0;
-};
-
 TEST(StepTimelineTest, ARelocationPlaysOnFromWhereTheNewPositionFalls) {
-    BeatSnapshot beat;
-    beat.cellsOn = 0xFFFF | std::uint64_t{1} << (cellNumber(Track::Snare, 9) - kFirstCellNumber);
     SequencerLink link;
-    link.snapshots.write(beat);
+    link.snapshots.write(bassAndSnareOn(9));
     StepRecorder recorder(link, 48000);
-    RelocatedTimeline transport;
+    ScriptedTimeline transport([](std::int64_t frame) {
+        return frame < 9000 ? frame / 6000.0 : 8.0 + (frame - 9000) / 6000.0;
+    });
     recorder.clock().follow(&transport);
     recorder.walkBlocks(96, 250);
-    std::vector<std::int64_t> bass, snare;
-    for (const Hit& hit : recorder.takeHits())
-        (hit.track == Track::Bass ? bass : snare).push_back(hit.frame);
-    EXPECT_EQ(bass, (std::vector<std::int64_t>{0, 6000, 9000, 15000, 21000}));
-    EXPECT_EQ(snare, (std::vector<std::int64_t>{9000}));
+    const TrackFrames heard = hitFrames(recorder);
+    EXPECT_EQ(heard.bass, (std::vector<std::int64_t>{0, 6000, 9000, 15000, 21000}));
+    EXPECT_EQ(heard.snare, (std::vector<std::int64_t>{9000}));
 }
 
 }  // namespace
