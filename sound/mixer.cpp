@@ -67,6 +67,7 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
         // as soon as it is there.
         const std::int64_t lastHeardAfter = lastBlockHeardLatency_.value_or(stream_.heldAhead());
         stream_.restart();
+        dryRunsTaken_ = dryRunsTold_;
         if (rendered_) {
             const std::int64_t since = std::max<std::int64_t>(nowNanoseconds - lastBlockAt_, 0);
             const std::int64_t heardSince = since + heardLatency.value_or(0) - lastHeardAfter;
@@ -75,7 +76,7 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
     }
     // A stream that ran dry, or stood still as it started, left a hole.
     if (followsClock_) {
-        steps_.skip(framesIn(stream_.callback(nowNanoseconds, frames), sampleRate()));
+        steps_.skip(framesIn(dryGap(stream_.callback(nowNanoseconds, frames)), sampleRate()));
         steps_.skip(framesIn(stream_.takeStartStall(), sampleRate()));
     }
     rendered_ = true;
@@ -83,6 +84,14 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
     lastBlockAt_ = nowNanoseconds;
     lastBlockFrames_ = frames;
     lastBlockHeardLatency_ = heardLatency;
+}
+
+// The detector's gap, where the server, if it tells its dry runs, told one.
+std::int64_t Mixer::dryGap(std::int64_t detected) {
+    if (detected == 0 || !dryRunsTellingStream_) return detected;
+    if (dryRunsTold_ == dryRunsTaken_) return 0;
+    dryRunsTaken_ = dryRunsTold_;
+    return detected;
 }
 
 std::int64_t Mixer::voiceFramesLeft() const {

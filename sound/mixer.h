@@ -72,6 +72,16 @@ class Mixer : private StepSounds {
         heardLatencyTold_ = true;
     }
 
+    // From the audio thread, before render(), by a device whose server
+    // tells each dry run itself (the native stream's underflows): how many
+    // it has told. The dry detector's verdict then moves the grid only
+    // when the server told a dry run since the one the grid last took; a
+    // lasting shift of its requests alone is not a hole.
+    void tellDryRuns(std::uint64_t told) {
+        dryRunsTold_ = told;
+        dryRunsTellingStream_ = true;
+    }
+
     std::int64_t framesRendered() const { return framesRendered_; }
     // When the block after the last one falls due on the steady clock: its
     // time plus its length. Only from the thread that renders, or after
@@ -95,6 +105,7 @@ class Mixer : private StepSounds {
     void renderBlock(float* out, int frames, std::int64_t nowNanoseconds);
     void PlaySample(Track track, int frameOffset) override;
     void keepGridOnClock(int frames, std::int64_t nowNanoseconds);
+    std::int64_t dryGap(std::int64_t detected);
     void takeOffers();
     void renderVoiceUntil(int frame);
     void letVoiceGo();
@@ -116,6 +127,10 @@ class Mixer : private StepSounds {
     // The heard latency told for the block being rendered, and the last one's.
     bool heardLatencyTold_ = false;
     std::optional<std::int64_t> lastBlockHeardLatency_;
+    // The dry runs the device told, and the count the grid last took.
+    bool dryRunsTellingStream_ = false;
+    std::uint64_t dryRunsTold_ = 0;
+    std::uint64_t dryRunsTaken_ = 0;
     DryStreamDetector stream_;
     std::array<const Sample*, kTrackCount> current_{};
     // The block being rendered, and how far.

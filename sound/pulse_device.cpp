@@ -282,6 +282,7 @@ void PulseDevice::write(std::size_t bytes) {
     const std::int64_t now = steadyNanoseconds();
     const int rate = mixer_.sampleRate();
     watch_.callback(now, static_cast<int>(bytes / kFrameBytes));
+    mixer_.tellDryRuns(underflows_.load(std::memory_order_acquire));
     if (streamFrames_ == 0) streamAskedAt_ = now;
     takeTiming();
     const bool leadIn = !heardFrom_ && now - streamAskedAt_ < kLeadInNanoseconds;

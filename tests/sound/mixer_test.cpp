@@ -144,6 +144,26 @@ TEST(MixerHits, ANewStreamJoinsByTheHeardLatencyEachSideTold) {
     EXPECT_EQ(firstHit, 120u);
 }
 
+// Callbacks 5 ms later for good from 3 s on: the detector finds a dry run
+// and the grid skips the gap; but not where the device tells its server's
+// dry runs and the server told none (it only moved its requests).
+TEST(MixerHits, ALastingLateShiftMovesTheGridOnlyWhereTheServerSaysItRanDry) {
+    constexpr int kRate = 48000;
+    constexpr int kBlock = 480;          // 10 ms, a step
+    for (const int told : {-1, 0, 1}) {  // -1: the device tells nothing
+        BassOnEveryStep beat(kRate, 10, 50);
+        std::vector<float> out(kBlock * Sample::kChannels);
+        beat.mixer.streamStarts();
+        for (int block = 0; block < 500; ++block) {
+            const bool late = block >= 300;
+            if (told >= 0) beat.mixer.tellDryRuns(late ? static_cast<std::uint64_t>(told) : 0);
+            beat.mixer.render(out.data(), kBlock,
+                              std::int64_t{block} * 10'000'000 + (late ? 5'000'000 : 0));
+        }
+        EXPECT_EQ(out[0] == 1000.0f, told == 0) << "dry runs told: " << told;
+    }
+}
+
 // The file changed while its old sound plays: the old sound plays on to its
 // end, and only then does its loan come back, once; the next hit plays the new one.
 TEST(MixerLoans, ASampleReplacedWhilePlayingPlaysToItsEndAndComesBackOnce) {
