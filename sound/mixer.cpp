@@ -67,7 +67,8 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
         // as soon as it is there.
         const std::int64_t lastHeardAfter = lastBlockHeardLatency_.value_or(stream_.heldAhead());
         stream_.restart();
-        dryRunsTaken_ = dryRunsTold_;
+        dryRunsSeen_ = dryRunsTold_;
+        dryRunToldAt_ = kNoDryRun;
         if (rendered_) {
             const std::int64_t since = std::max<std::int64_t>(nowNanoseconds - lastBlockAt_, 0);
             const std::int64_t heardSince = since + heardLatency.value_or(0) - lastHeardAfter;
@@ -76,7 +77,8 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
     }
     // A stream that ran dry, or stood still as it started, left a hole.
     if (followsClock_) {
-        steps_.skip(framesIn(dryGap(stream_.callback(nowNanoseconds, frames)), sampleRate()));
+        const std::int64_t detected = stream_.callback(nowNanoseconds, frames);
+        steps_.skip(framesIn(dryGap(detected, nowNanoseconds), sampleRate()));
         steps_.skip(framesIn(stream_.takeStartStall(), sampleRate()));
     }
     rendered_ = true;
@@ -86,11 +88,18 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
     lastBlockHeardLatency_ = heardLatency;
 }
 
-// The detector's gap, where the server, if it tells its dry runs, told one.
-std::int64_t Mixer::dryGap(std::int64_t detected) {
-    if (detected == 0 || !dryRunsTellingStream_) return detected;
-    if (dryRunsTold_ == dryRunsTaken_) return 0;
-    dryRunsTaken_ = dryRunsTold_;
+// The detector's gap, where the server, if it tells its dry runs, told one
+// lately.
+std::int64_t Mixer::dryGap(std::int64_t detected, std::int64_t nowNanoseconds) {
+    if (!dryRunsTellingStream_) return detected;
+    if (dryRunsTold_ != dryRunsSeen_) {
+        dryRunsSeen_ = dryRunsTold_;
+        dryRunToldAt_ = nowNanoseconds;
+    }
+    if (dryRunToldAt_ != kNoDryRun && nowNanoseconds - dryRunToldAt_ > kDryRunVerdictWithin)
+        dryRunToldAt_ = kNoDryRun;
+    if (detected == 0 || dryRunToldAt_ == kNoDryRun) return 0;
+    dryRunToldAt_ = kNoDryRun;
     return detected;
 }
 

@@ -75,8 +75,9 @@ class Mixer : private StepSounds {
     // From the audio thread, before render(), by a device whose server
     // tells each dry run itself (the native stream's underflows): how many
     // it has told. The dry detector's verdict then moves the grid only
-    // when the server told a dry run since the one the grid last took; a
-    // lasting shift of its requests alone is not a hole.
+    // when the server told a dry run in the seconds before it (the verdict
+    // comes one to two seconds after the hole); a lasting shift of its
+    // requests alone is not a hole.
     void tellDryRuns(std::uint64_t told) {
         dryRunsTold_ = told;
         dryRunsTellingStream_ = true;
@@ -105,7 +106,7 @@ class Mixer : private StepSounds {
     void renderBlock(float* out, int frames, std::int64_t nowNanoseconds);
     void PlaySample(Track track, int frameOffset) override;
     void keepGridOnClock(int frames, std::int64_t nowNanoseconds);
-    std::int64_t dryGap(std::int64_t detected);
+    std::int64_t dryGap(std::int64_t detected, std::int64_t nowNanoseconds);
     void takeOffers();
     void renderVoiceUntil(int frame);
     void letVoiceGo();
@@ -127,10 +128,14 @@ class Mixer : private StepSounds {
     // The heard latency told for the block being rendered, and the last one's.
     bool heardLatencyTold_ = false;
     std::optional<std::int64_t> lastBlockHeardLatency_;
-    // The dry runs the device told, and the count the grid last took.
+    // The dry runs the device told, the count the last block saw, and when
+    // the newest came (kNoDryRun: none waiting for a verdict).
+    static constexpr std::int64_t kNoDryRun = INT64_MIN;
+    static constexpr std::int64_t kDryRunVerdictWithin = 3'000'000'000;
     bool dryRunsTellingStream_ = false;
     std::uint64_t dryRunsTold_ = 0;
-    std::uint64_t dryRunsTaken_ = 0;
+    std::uint64_t dryRunsSeen_ = 0;
+    std::int64_t dryRunToldAt_ = kNoDryRun;
     DryStreamDetector stream_;
     std::array<const Sample*, kTrackCount> current_{};
     // The block being rendered, and how far.
