@@ -98,8 +98,8 @@ class ScriptedTimeline : public StepTimeline {
 // The bass on every step and the snare on `snareStep`.
 BeatSnapshot bassAndSnareOn(int snareStep) {
     BeatSnapshot beat;
-    beat.cellsOn =
-        0xFFFF | std::uint64_t{1} << (cellNumber(Track::Snare, snareStep) - kFirstCellNumber);
+    beat.cellsOn = 0xFFFF | std::uint64_t{1}
+                                << (cellNumber(Track::Snare, snareStep) - kFirstCellNumber);
     return beat;
 }
 
