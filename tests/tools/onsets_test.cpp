@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/measure/onset_analysis.h"
+#include "tools/measure/period_placement.h"
 #include "tools/measure/recording_file.h"
 
 namespace {
@@ -50,7 +51,8 @@ TEST(OnsetsTest, ExactMatchFindsEveryCutHitOnItsFrameAndCountsTheDropout) {
     const Hits hits =
         trovik::onsets::matchReference(recording, render(rate, rate * 45 / 100, {0}), rate);
     EXPECT_EQ(hits, Hits(starts.begin(), starts.end()));
-    EXPECT_EQ(trovik::onsets::dropouts(recording, hits, rate), 1);
+    EXPECT_EQ(trovik::onsets::dropouts(recording, hits, rate),
+              (std::vector<trovik::onsets::Dropout>{{5000, 88}}));
 }
 
 // What a sound server does to a recording made at another rate: a
@@ -129,6 +131,25 @@ TEST(OnsetsTest, JudgeMeasuresErrorsAndFitsTheDriftAcrossAMissingHit) {
     EXPECT_NEAR(t.worst[1].errorMs, 2.01, 1e-6);
     EXPECT_NEAR(t.worst[1].atSeconds, hits[100] / rate, 1e-9);
     EXPECT_NEAR(t.worst[2].errorMs, -1.99, 1e-6);
+}
+
+TEST(PeriodPlacerTest, PlacesEachPeriodAtItsFrameAcrossSkipsTheWrapAndTheEnd) {
+    using trovik::placement::Gap;
+    using trovik::placement::Placement;
+    trovik::placement::PeriodPlacer placer(2000);
+    const std::uint32_t start = 0xFFFFFF00u;  // the counter wraps at the second period
+    EXPECT_EQ(placer.place(start, 256), (Placement{0, 0, 256}));
+    EXPECT_EQ(placer.place(start + 256, 256), (Placement{0, 0, 256}));
+    // Two periods the server skipped: silence of their length first.
+    EXPECT_EQ(placer.place(start + 1024, 256), (Placement{512, 0, 256}));
+    // The counter went back 100 frames: those places are written already.
+    EXPECT_EQ(placer.place(start + 1180, 256), (Placement{0, 100, 156}));
+    EXPECT_EQ(placer.place(start + 1436, 128), (Placement{0, 0, 128}));
+    // The file ends at 2000 frames, within the last period.
+    EXPECT_EQ(placer.place(start + 1900, 256), (Placement{336, 0, 100}));
+    EXPECT_TRUE(placer.full());
+    EXPECT_EQ(placer.gaps(), (std::vector<Gap>{{512, 512}, {1564, 336}}));
+    EXPECT_EQ(placer.framesBehind(), 100u);
 }
 
 }  // namespace

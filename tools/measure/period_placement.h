@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Where each period a JACK client records goes in its file: at its frame on
+// the server's own frame counter, counted from the first period's, so that
+// periods the server skipped (an xrun) leave silence of their length instead
+// of pulling every later frame earlier.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace trovik::placement {
+
+struct Gap {
+    std::uint64_t at = 0;      // frame of the file where the silence starts
+    std::uint64_t length = 0;  // frames of silence
+    bool operator==(const Gap&) const = default;
+};
+
+// What to write for one period: `silence` frames first, then the period's
+// frames from `skip` on, `take` of them.
+struct Placement {
+    std::uint64_t silence = 0;
+    std::uint32_t skip = 0;
+    std::uint32_t take = 0;
+    bool operator==(const Placement&) const = default;
+};
+
+class PeriodPlacer {
+  public:
+    // The file ends after `limit` frames.
+    explicit PeriodPlacer(std::uint64_t limit) : limit_(limit) {}
+
+    // The period of `frames` frames that starts at `frame` of the server's
+    // counter (jack_last_frame_time, which wraps at 2^32). Frames whose
+    // place in the file was written already (the counter went back) are
+    // skipped and counted, never written twice.
+    Placement place(std::uint32_t frame, std::uint32_t frames);
+
+    bool full() const { return end_ >= limit_; }
+    std::uint64_t written() const { return end_; }
+    const std::vector<Gap>& gaps() const { return gaps_; }
+    std::uint64_t framesBehind() const { return framesBehind_; }
+
+  private:
+    std::uint64_t limit_;
+    bool started_ = false;
+    std::uint32_t lastFrame_ = 0;
+    std::int64_t lastPosition_ = 0;  // where the last period started in the file
+    std::uint64_t end_ = 0;          // frames in the file so far
+    std::uint64_t framesBehind_ = 0;
+    std::vector<Gap> gaps_;
+};
+
+}  // namespace trovik::placement
