@@ -133,23 +133,31 @@ TEST(OnsetsTest, JudgeMeasuresErrorsAndFitsTheDriftAcrossAMissingHit) {
     EXPECT_NEAR(t.worst[2].errorMs, -1.99, 1e-6);
 }
 
-TEST(PeriodPlacerTest, PlacesEachPeriodAtItsFrameAcrossSkipsTheWrapAndTheEnd) {
+TEST(PeriodPlacerTest, PlacesEachPeriodAtItsFrameAcrossSkipsLateFramesTheWrapAndTheEnd) {
+    using trovik::placement::Decision;
     using trovik::placement::Gap;
     using trovik::placement::Placement;
-    trovik::placement::PeriodPlacer placer(2000);
+    trovik::placement::PeriodPlacer placer(3000);
     const std::uint32_t start = 0xFFFFFF00u;  // the counter wraps at the second period
-    EXPECT_EQ(placer.place(start, 256), (Placement{0, 0, 256}));
-    EXPECT_EQ(placer.place(start + 256, 256), (Placement{0, 0, 256}));
-    // Two periods the server skipped: silence of their length first.
-    EXPECT_EQ(placer.place(start + 1024, 256), (Placement{512, 0, 256}));
-    // The counter went back 100 frames: those places are written already.
-    EXPECT_EQ(placer.place(start + 1180, 256), (Placement{0, 100, 156}));
-    EXPECT_EQ(placer.place(start + 1436, 128), (Placement{0, 0, 128}));
-    // The file ends at 2000 frames, within the last period.
-    EXPECT_EQ(placer.place(start + 1900, 256), (Placement{336, 0, 100}));
+    const Placement whole{0, 0, 256};
+    EXPECT_EQ(placer.place(start, 256), (Decision{{}, whole}));
+    EXPECT_EQ(placer.place(start + 256, 256), (Decision{{}, whole}));
+    // A period after a gap waits for the next one: two periods skipped.
+    EXPECT_EQ(placer.place(start + 1024, 256), Decision{});
+    EXPECT_EQ(placer.place(start + 1280, 256), (Decision{Placement{512, 0, 256}, whole}));
+    // One period skipped and one that came with the next cycle's frame: the
+    // next one has the same frame, so the late one goes back a period.
+    EXPECT_EQ(placer.place(start + 2048, 256), Decision{});
+    EXPECT_EQ(placer.place(start + 2048, 256), (Decision{Placement{256, 0, 256}, whole}));
+    // The counter went back with no gap before: those frames are written.
+    EXPECT_EQ(placer.place(start + 2204, 256), (Decision{{}, Placement{0, 100, 156}}));
+    // The file ends at 3000 frames, inside the period held at the end.
+    EXPECT_EQ(placer.place(start + 2900, 256), Decision{});
+    EXPECT_EQ(placer.release(), (Placement{440, 0, 100}));
     EXPECT_TRUE(placer.full());
-    EXPECT_EQ(placer.gaps(), (std::vector<Gap>{{512, 512}, {1564, 336}}));
+    EXPECT_EQ(placer.gaps(), (std::vector<Gap>{{512, 512}, {1536, 256}, {2460, 440}}));
     EXPECT_EQ(placer.framesBehind(), 100u);
+    EXPECT_EQ(placer.lateStamps(), 1);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 // the first period recorded. Periods the server skipped (an xrun: a client
 // before us in the graph was not finished in time) become silence of their
 // length, so every later frame keeps its time; each such gap is listed at
-// the end.
+// the end. A period that comes with a later frame than its own (the client
+// ran late, into the next cycle) is put back where the next period shows
+// it belongs (tools/measure/period_placement.h).
 //
 // usage: jack_place_rec -f out.wav -d seconds [-n client-name] port...
 //
@@ -118,30 +120,47 @@ class Writer {
             const std::size_t dataBytes = std::size_t{header.frames} * sizeof(float) * channels_;
             if (jack_ringbuffer_read_space(ring) < sizeof header + dataBytes) return;
             jack_ringbuffer_read_advance(ring, sizeof header);
-            channelData_.resize(std::size_t{header.frames} * channels_);
-            jack_ringbuffer_read(ring, reinterpret_cast<char*>(channelData_.data()), dataBytes);
-            writePeriod(header);
+            current_.frames = header.frames;
+            current_.channels.resize(std::size_t{header.frames} * channels_);
+            jack_ringbuffer_read(ring, reinterpret_cast<char*>(current_.channels.data()),
+                                 dataBytes);
+            const auto decision = placer_.place(header.frame, header.frames);
+            if (decision.held) write(held_, *decision.held);
+            if (decision.current)
+                write(current_, *decision.current);
+            else
+                std::swap(held_, current_);
         }
+    }
+
+    // Writes the period still held, if one is.
+    void finish() {
+        if (const auto placement = placer_.release()) write(held_, *placement);
     }
 
     const PeriodPlacer& placer() const { return placer_; }
     bool failed() const { return failed_; }
 
   private:
-    void writePeriod(const PeriodHeader& header) {
-        const auto placement = placer_.place(header.frame, header.frames);
+    // One period as the ring gives it: each channel's frames in turn.
+    struct Period {
+        std::uint32_t frames = 0;
+        std::vector<float> channels;
+    };
+
+    void write(const Period& period, const trovik::placement::Placement& placement) {
         interleaved_.assign(placement.silence * channels_, 0.0f);
-        write();
+        writeInterleaved();
         interleaved_.resize(std::size_t{placement.take} * channels_);
         for (std::size_t i = 0; i < placement.take; ++i) {
             for (std::size_t c = 0; c < channels_; ++c)
                 interleaved_[i * channels_ + c] =
-                    channelData_[c * header.frames + placement.skip + i];
+                    period.channels[c * period.frames + placement.skip + i];
         }
-        write();
+        writeInterleaved();
     }
 
-    void write() {
+    void writeInterleaved() {
         const auto frames = static_cast<sf_count_t>(interleaved_.size() / channels_);
         if (frames > 0 && sf_writef_float(file_, interleaved_.data(), frames) != frames)
             failed_ = true;
@@ -150,7 +169,7 @@ class Writer {
     SNDFILE* file_;
     std::size_t channels_;
     PeriodPlacer placer_;
-    std::vector<float> channelData_;
+    Period current_, held_;
     std::vector<float> interleaved_;
     bool failed_ = false;
 };
@@ -231,9 +250,11 @@ void reportGaps(const PeriodPlacer& placer, int rate) {
                     static_cast<double>(gap.length) * 1000.0 / rate);
         total += gap.length;
     }
-    std::printf("gaps: %zu (%llu frames); recorded %.3f s at %d Hz\n", placer.gaps().size(),
-                static_cast<unsigned long long>(total),
-                static_cast<double>(placer.written()) / rate, rate);
+    std::printf(
+        "gaps: %zu (%llu frames); periods that came with a later frame, put back: %d; "
+        "recorded %.3f s at %d Hz\n",
+        placer.gaps().size(), static_cast<unsigned long long>(total), placer.lateStamps(),
+        static_cast<double>(placer.written()) / rate, rate);
 }
 
 // How long the server may take beyond the span asked for before the tool
@@ -269,6 +290,7 @@ int record(const Options& options) {
     }
     if (!recorder.serverGone) jack_deactivate(recorder.client);
     writer.drain(recorder.ring);
+    writer.finish();
     reportGaps(writer.placer(), rate);
 
     const double recorded = static_cast<double>(writer.placer().written()) / rate;

@@ -5,7 +5,7 @@
 
 namespace trovik::placement {
 
-Placement PeriodPlacer::place(std::uint32_t frame, std::uint32_t frames) {
+Decision PeriodPlacer::place(std::uint32_t frame, std::uint32_t frames) {
     // The difference as a signed 32-bit number is right across the
     // counter's wrap, and negative when the counter went back.
     const std::int64_t position =
@@ -13,16 +13,42 @@ Placement PeriodPlacer::place(std::uint32_t frame, std::uint32_t frames) {
     started_ = true;
     lastFrame_ = frame;
     lastPosition_ = position;
+    Decision decision;
+    if (heldPosition_) {
+        const std::int64_t gap = *heldPosition_ - static_cast<std::int64_t>(end_);
+        const std::int64_t back =
+            std::clamp<std::int64_t>(*heldPosition_ + heldFrames_ - position, 0, gap);
+        if (back > 0) ++lateStamps_;
+        decision.held =
+            commit(static_cast<std::uint64_t>(gap - back), *heldPosition_ - back, heldFrames_);
+        heldPosition_.reset();
+    }
+    if (position > static_cast<std::int64_t>(end_) && !full()) {
+        heldPosition_ = position;
+        heldFrames_ = frames;
+    } else {
+        decision.current = commit(0, position, frames);
+    }
+    return decision;
+}
+
+std::optional<Placement> PeriodPlacer::release() {
+    if (!heldPosition_) return std::nullopt;
+    const auto gap = static_cast<std::uint64_t>(*heldPosition_) - end_;
+    const Placement placement = commit(gap, *heldPosition_, heldFrames_);
+    heldPosition_.reset();
+    return placement;
+}
+
+Placement PeriodPlacer::commit(std::uint64_t silence, std::int64_t position, std::uint32_t frames) {
     Placement placement;
     const auto room = [this] { return limit_ - std::min(limit_, end_); };
-    const std::int64_t ahead = position - static_cast<std::int64_t>(end_);
-    if (ahead > 0) {
-        placement.silence = std::min<std::uint64_t>(static_cast<std::uint64_t>(ahead), room());
-        if (placement.silence > 0) gaps_.push_back({end_, placement.silence});
-        end_ += placement.silence;
-    } else if (ahead < 0) {
-        placement.skip =
-            static_cast<std::uint32_t>(std::min<std::int64_t>(-ahead, std::int64_t{frames}));
+    placement.silence = std::min(silence, room());
+    if (placement.silence > 0) gaps_.push_back({end_, placement.silence});
+    end_ += placement.silence;
+    const std::int64_t behind = static_cast<std::int64_t>(end_) - position;
+    if (behind > 0) {
+        placement.skip = static_cast<std::uint32_t>(std::min<std::int64_t>(behind, frames));
         framesBehind_ += placement.skip;
     }
     placement.take =
