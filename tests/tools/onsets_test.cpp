@@ -157,7 +157,7 @@ TEST(PeriodPlacerTest, PlacesEachPeriodAtItsFrameAcrossSkipsLateFramesTheWrapAnd
     EXPECT_TRUE(placer.full());
     EXPECT_EQ(placer.gaps(), (std::vector<Gap>{{512, 512}, {1536, 256}, {2460, 440}}));
     EXPECT_EQ(placer.framesBehind(), 100u);
-    EXPECT_EQ(placer.lateStamps(), 1);
+    EXPECT_EQ(placer.putBack(), (std::vector<Gap>{{1792, 256}}));
 }
 
 }  // namespace

@@ -241,20 +241,25 @@ bool connectSources(Session& session, const Options& options) {
     return true;
 }
 
-void reportGaps(const PeriodPlacer& placer, int rate) {
-    std::uint64_t total = 0;
-    for (const auto& gap : placer.gaps()) {
-        std::printf("gap at %.3f s (frame %llu): %llu frames (%.1f ms)\n",
-                    static_cast<double>(gap.at) / rate, static_cast<unsigned long long>(gap.at),
-                    static_cast<unsigned long long>(gap.length),
-                    static_cast<double>(gap.length) * 1000.0 / rate);
-        total += gap.length;
-    }
-    std::printf(
-        "gaps: %zu (%llu frames); periods that came with a later frame, put back: %d; "
-        "recorded %.3f s at %d Hz\n",
-        placer.gaps().size(), static_cast<unsigned long long>(total), placer.lateStamps(),
-        static_cast<double>(placer.written()) / rate, rate);
+// One line per gap and per period put back, then the count of each.
+void reportPlacing(const PeriodPlacer& placer, int rate) {
+    const auto list = [rate](const std::vector<trovik::placement::Gap>& spans, const char* what) {
+        std::uint64_t total = 0;
+        for (const auto& span : spans) {
+            std::printf("%s at %.3f s (frame %llu): %llu frames (%.1f ms)\n", what,
+                        static_cast<double>(span.at) / rate,
+                        static_cast<unsigned long long>(span.at),
+                        static_cast<unsigned long long>(span.length),
+                        static_cast<double>(span.length) * 1000.0 / rate);
+            total += span.length;
+        }
+        return total;
+    };
+    const auto silent = list(placer.gaps(), "gap");
+    list(placer.putBack(), "period put back");
+    std::printf("gaps: %zu (%llu frames); periods put back: %zu; recorded %.3f s at %d Hz\n",
+                placer.gaps().size(), static_cast<unsigned long long>(silent),
+                placer.putBack().size(), static_cast<double>(placer.written()) / rate, rate);
 }
 
 // How long the server may take beyond the span asked for before the tool
@@ -291,7 +296,7 @@ int record(const Options& options) {
     if (!recorder.serverGone) jack_deactivate(recorder.client);
     writer.drain(recorder.ring);
     writer.finish();
-    reportGaps(writer.placer(), rate);
+    reportPlacing(writer.placer(), rate);
 
     const double recorded = static_cast<double>(writer.placer().written()) / rate;
     if (writer.failed()) return failure("cannot write ", options.path);

@@ -186,10 +186,12 @@ record() {
         exec jack_rec -f "$1" -d "$3" -b 16 $(jack_sources) >/dev/null
     fi
 }
+# Stops recorder $1 (of file $2); a failed JACK recorder goes into
+# recorder_ends.
 stop_recorder() {
     local status=0
     if records_jack; then wait "$1" || status=$?; else kill -INT "$1"; wait "$1" || true; fi
-    [ "$status" = 0 ] || echo "the recorder of $2 ended with status $status"
+    [ "$status" = 0 ] || recorder_ends+="the recorder of $2 ended with status $status"$'\n'
 }
 
 # Kills PulseAudio $1 s from now, starts it again and connects the
@@ -379,13 +381,14 @@ for interval in "${intervals[@]}"; do
     cpu=$(cpu_over "$pid" "$seconds")
     [ -z "$restarter" ] || wait "$restarter" || true
     shows_held && held=$(buffer_latency_ms)
-    recorder_ends=$(for i in "${!recorders[@]}"; do stop_recorder "${recorders[$i]}" "${recordings[$i]##*/}"; done)
+    recorder_ends=
+    for i in "${!recorders[@]}"; do stop_recorder "${recorders[$i]}" "${recordings[$i]##*/}"; done
     for l in "${loaders[@]}"; do kill "$l"; done
     echo "== interval $interval ms, ${seconds} s measured, load average $(cut -d' ' -f1-3 /proc/loadavg)"
     echo "cpu playing: $cpu % of a core"
     shows_held && echo "buffer latency after the recording, most of 20 looks over 2 s: $held ms"
     grep -h 'buffer grows' "$e2e_dir/trovik.log" | sort | uniq -c || true
-    [ -z "$recorder_ends" ] || echo "$recorder_ends"
+    printf '%s' "$recorder_ends"
     report_hits() {
         local report
         [ ! -f "$1.log" ] || sed 's/^/jack_place_rec: /' "$1.log"

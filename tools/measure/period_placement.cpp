@@ -18,9 +18,11 @@ Decision PeriodPlacer::place(std::uint32_t frame, std::uint32_t frames) {
         const std::int64_t gap = *heldPosition_ - static_cast<std::int64_t>(end_);
         const std::int64_t back =
             std::clamp<std::int64_t>(*heldPosition_ + heldFrames_ - position, 0, gap);
-        if (back > 0) ++lateStamps_;
         decision.held =
             commit(static_cast<std::uint64_t>(gap - back), *heldPosition_ - back, heldFrames_);
+        if (back > 0)
+            putBack_.push_back({static_cast<std::uint64_t>(*heldPosition_ - back),
+                                static_cast<std::uint64_t>(back)});
         heldPosition_.reset();
     }
     if (position > static_cast<std::int64_t>(end_) && !full()) {

@@ -58,8 +58,9 @@ class PeriodPlacer {
     std::uint64_t written() const { return end_; }
     const std::vector<Gap>& gaps() const { return gaps_; }
     std::uint64_t framesBehind() const { return framesBehind_; }
-    // Periods that came with a later frame than theirs, put back.
-    int lateStamps() const { return lateStamps_; }
+    // Periods that came with a later frame than theirs: where each was put
+    // in the file and how many frames earlier than its frame said.
+    const std::vector<Gap>& putBack() const { return putBack_; }
 
   private:
     Placement commit(std::uint64_t silence, std::int64_t position, std::uint32_t frames);
@@ -72,8 +73,8 @@ class PeriodPlacer {
     std::optional<std::int64_t> heldPosition_;
     std::uint32_t heldFrames_ = 0;
     std::uint64_t framesBehind_ = 0;
-    int lateStamps_ = 0;
     std::vector<Gap> gaps_;
+    std::vector<Gap> putBack_;
 };
 
 }  // namespace trovik::placement
