@@ -134,30 +134,33 @@ TEST(OnsetsTest, JudgeMeasuresErrorsAndFitsTheDriftAcrossAMissingHit) {
 }
 
 TEST(PeriodPlacerTest, PlacesEachPeriodAtItsFrameAcrossSkipsLateFramesTheWrapAndTheEnd) {
-    using trovik::placement::Decision;
     using trovik::placement::Gap;
-    using trovik::placement::Placement;
-    trovik::placement::PeriodPlacer placer(3000);
+    using Placements = std::vector<trovik::placement::Placement>;
+    trovik::placement::PeriodPlacer placer(3000, 3);
     const std::uint32_t start = 0xFFFFFF00u;  // the counter wraps at the second period
-    const Placement whole{0, 0, 256};
-    EXPECT_EQ(placer.place(start, 256), (Decision{{}, whole}));
-    EXPECT_EQ(placer.place(start + 256, 256), (Decision{{}, whole}));
-    // A period after a gap waits for the next one: two periods skipped.
-    EXPECT_EQ(placer.place(start + 1024, 256), Decision{});
-    EXPECT_EQ(placer.place(start + 1280, 256), (Decision{Placement{512, 0, 256}, whole}));
-    // One period skipped and one that came with the next cycle's frame: the
-    // next one has the same frame, so the late one goes back a period.
-    EXPECT_EQ(placer.place(start + 2048, 256), Decision{});
-    EXPECT_EQ(placer.place(start + 2048, 256), (Decision{Placement{256, 0, 256}, whole}));
+    const Placements whole{{0, 0, 256}};
+    EXPECT_EQ(placer.place(start, 256), whole);
+    EXPECT_EQ(placer.place(start + 256, 256), whole);
+    // Two periods skipped: the periods after the gap are held, three at most.
+    EXPECT_EQ(placer.place(start + 1024, 256), Placements{});
+    EXPECT_EQ(placer.place(start + 1280, 256), Placements{});
+    EXPECT_EQ(placer.place(start + 1536, 256),
+              (Placements{{512, 0, 256}, {0, 0, 256}, {0, 0, 256}}));
+    // One period skipped, and two periods later two come with the same
+    // frame: the ones since the gap came a period late and go back.
+    EXPECT_EQ(placer.place(start + 2304, 256), Placements{});
+    EXPECT_EQ(placer.place(start + 2560, 256), Placements{});
+    EXPECT_EQ(placer.place(start + 2560, 256),
+              (Placements{{256, 0, 256}, {0, 0, 256}, {0, 0, 256}}));
     // The counter went back with no gap before: those frames are written.
-    EXPECT_EQ(placer.place(start + 2204, 256), (Decision{{}, Placement{0, 100, 156}}));
+    EXPECT_EQ(placer.place(start + 2716, 256), (Placements{{0, 100, 156}}));
     // The file ends at 3000 frames, inside the period held at the end.
-    EXPECT_EQ(placer.place(start + 2900, 256), Decision{});
-    EXPECT_EQ(placer.release(), (Placement{440, 0, 100}));
+    EXPECT_EQ(placer.place(start + 2990, 256), Placements{});
+    EXPECT_EQ(placer.release(), (Placements{{18, 0, 10}}));
     EXPECT_TRUE(placer.full());
-    EXPECT_EQ(placer.gaps(), (std::vector<Gap>{{512, 512}, {1536, 256}, {2460, 440}}));
+    EXPECT_EQ(placer.gaps(), (std::vector<Gap>{{512, 512}, {1792, 256}, {2972, 18}}));
+    EXPECT_EQ(placer.putBack(), (std::vector<Gap>{{2048, 256}}));
     EXPECT_EQ(placer.framesBehind(), 100u);
-    EXPECT_EQ(placer.putBack(), (std::vector<Gap>{{1792, 256}}));
 }
 
 }  // namespace

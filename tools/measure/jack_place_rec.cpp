@@ -26,6 +26,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <thread>
 #include <vector>
@@ -120,23 +121,16 @@ class Writer {
             const std::size_t dataBytes = std::size_t{header.frames} * sizeof(float) * channels_;
             if (jack_ringbuffer_read_space(ring) < sizeof header + dataBytes) return;
             jack_ringbuffer_read_advance(ring, sizeof header);
-            current_.frames = header.frames;
-            current_.channels.resize(std::size_t{header.frames} * channels_);
-            jack_ringbuffer_read(ring, reinterpret_cast<char*>(current_.channels.data()),
-                                 dataBytes);
-            const auto decision = placer_.place(header.frame, header.frames);
-            if (decision.held) write(held_, *decision.held);
-            if (decision.current)
-                write(current_, *decision.current);
-            else
-                std::swap(held_, current_);
+            Period& period = pending_.emplace_back();
+            period.frames = header.frames;
+            period.channels.resize(std::size_t{header.frames} * channels_);
+            jack_ringbuffer_read(ring, reinterpret_cast<char*>(period.channels.data()), dataBytes);
+            writePending(placer_.place(header.frame, header.frames));
         }
     }
 
-    // Writes the period still held, if one is.
-    void finish() {
-        if (const auto placement = placer_.release()) write(held_, *placement);
-    }
+    // Writes the periods still held.
+    void finish() { writePending(placer_.release()); }
 
     const PeriodPlacer& placer() const { return placer_; }
     bool failed() const { return failed_; }
@@ -147,6 +141,14 @@ class Writer {
         std::uint32_t frames = 0;
         std::vector<float> channels;
     };
+
+    // The placements are those of the oldest pending periods, in order.
+    void writePending(const std::vector<trovik::placement::Placement>& placements) {
+        for (const auto& placement : placements) {
+            write(pending_.front(), placement);
+            pending_.pop_front();
+        }
+    }
 
     void write(const Period& period, const trovik::placement::Placement& placement) {
         interleaved_.assign(placement.silence * channels_, 0.0f);
@@ -169,7 +171,7 @@ class Writer {
     SNDFILE* file_;
     std::size_t channels_;
     PeriodPlacer placer_;
-    Period current_, held_;
+    std::deque<Period> pending_;  // read from the ring, not yet written
     std::vector<float> interleaved_;
     bool failed_ = false;
 };

@@ -407,7 +407,7 @@ for interval in "${intervals[@]}"; do
     fi
     if [ -n "${KEEP:-}" ]; then
         cp "$e2e_dir"/out-"$interval"*.wav "$e2e_dir"/trovik.log "$KEEP/"
-        if records_jack; then cp "$e2e_dir/out-$interval.wav.log" "$KEEP/"; fi
+        if records_jack; then cp "$e2e_dir/out-$interval.wav.log" "$e2e_dir/jackd.log" "$KEEP/"; fi
     fi
     stop_program
 done

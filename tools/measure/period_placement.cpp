@@ -5,7 +5,7 @@
 
 namespace trovik::placement {
 
-Decision PeriodPlacer::place(std::uint32_t frame, std::uint32_t frames) {
+std::vector<Placement> PeriodPlacer::place(std::uint32_t frame, std::uint32_t frames) {
     // The difference as a signed 32-bit number is right across the
     // counter's wrap, and negative when the counter went back.
     const std::int64_t position =
@@ -13,44 +13,52 @@ Decision PeriodPlacer::place(std::uint32_t frame, std::uint32_t frames) {
     started_ = true;
     lastFrame_ = frame;
     lastPosition_ = position;
-    Decision decision;
-    if (heldPosition_) {
-        const std::int64_t gap = *heldPosition_ - static_cast<std::int64_t>(end_);
-        const std::int64_t back =
-            std::clamp<std::int64_t>(*heldPosition_ + heldFrames_ - position, 0, gap);
-        decision.held =
-            commit(static_cast<std::uint64_t>(gap - back), *heldPosition_ - back, heldFrames_);
-        if (back > 0)
-            putBack_.push_back({static_cast<std::uint64_t>(*heldPosition_ - back),
+    std::vector<Placement> placements;
+    if (!held_.empty()) {
+        const std::int64_t gap = held_.front().position - static_cast<std::int64_t>(end_);
+        std::int64_t heldEnd = held_.back().position + held_.back().frames;
+        const std::int64_t back = std::clamp<std::int64_t>(heldEnd - position, 0, gap);
+        if (back > 0) {
+            for (Held& held : held_) held.position -= back;
+            heldEnd -= back;
+            putBack_.push_back({static_cast<std::uint64_t>(held_.front().position),
                                 static_cast<std::uint64_t>(back)});
-        heldPosition_.reset();
+        }
+        if (position == heldEnd) {
+            held_.push_back({position, frames});
+            if (held_.size() >= window_) releaseInto(placements);
+            return placements;
+        }
+        releaseInto(placements);
     }
-    if (position > static_cast<std::int64_t>(end_) && !full()) {
-        heldPosition_ = position;
-        heldFrames_ = frames;
-    } else {
-        decision.current = commit(0, position, frames);
-    }
-    return decision;
+    if (position > static_cast<std::int64_t>(end_) && !full())
+        held_.push_back({position, frames});
+    else
+        placements.push_back(commit(position, frames));
+    return placements;
 }
 
-std::optional<Placement> PeriodPlacer::release() {
-    if (!heldPosition_) return std::nullopt;
-    const auto gap = static_cast<std::uint64_t>(*heldPosition_) - end_;
-    const Placement placement = commit(gap, *heldPosition_, heldFrames_);
-    heldPosition_.reset();
-    return placement;
+std::vector<Placement> PeriodPlacer::release() {
+    std::vector<Placement> placements;
+    releaseInto(placements);
+    return placements;
 }
 
-Placement PeriodPlacer::commit(std::uint64_t silence, std::int64_t position, std::uint32_t frames) {
+void PeriodPlacer::releaseInto(std::vector<Placement>& placements) {
+    for (const Held& held : held_) placements.push_back(commit(held.position, held.frames));
+    held_.clear();
+}
+
+Placement PeriodPlacer::commit(std::int64_t position, std::uint32_t frames) {
     Placement placement;
     const auto room = [this] { return limit_ - std::min(limit_, end_); };
-    placement.silence = std::min(silence, room());
-    if (placement.silence > 0) gaps_.push_back({end_, placement.silence});
-    end_ += placement.silence;
-    const std::int64_t behind = static_cast<std::int64_t>(end_) - position;
-    if (behind > 0) {
-        placement.skip = static_cast<std::uint32_t>(std::min<std::int64_t>(behind, frames));
+    const std::int64_t ahead = position - static_cast<std::int64_t>(end_);
+    if (ahead > 0) {
+        placement.silence = std::min(static_cast<std::uint64_t>(ahead), room());
+        if (placement.silence > 0) gaps_.push_back({end_, placement.silence});
+        end_ += placement.silence;
+    } else if (ahead < 0) {
+        placement.skip = static_cast<std::uint32_t>(std::min<std::int64_t>(-ahead, frames));
         framesBehind_ += placement.skip;
     }
     placement.take =

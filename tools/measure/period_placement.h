@@ -4,16 +4,16 @@
 // periods the server skipped (an xrun) leave silence of their length instead
 // of pulling every later frame earlier.
 //
-// A client that runs late, after the server began the next cycle, reads
-// that cycle's frame for the period it is given: the period seems to follow
-// a skipped one, and the next period then comes with the same frame. So a
-// period after a gap is held until the next one shows whether the gap was
-// real; where the next one lies back inside the held one, the held one goes
-// back by as much, up to the gap.
+// When a client before us in the graph (or we) ran late, two periods come
+// in one cycle with the same frame, and the one before them with a frame a
+// period later than its place: the periods after a gap are held, a few at
+// most, until it shows whether part of the gap was such a late frame; where
+// a later period lies back inside the held ones, they go back by as much, up
+// to the gap.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace trovik::placement {
@@ -33,26 +33,20 @@ struct Placement {
     bool operator==(const Placement&) const = default;
 };
 
-// What to write when a period comes: first the period held before, if it
-// is released; then the new one, unless it is held itself.
-struct Decision {
-    std::optional<Placement> held;
-    std::optional<Placement> current;
-    bool operator==(const Decision&) const = default;
-};
-
 class PeriodPlacer {
   public:
-    // The file ends after `limit` frames.
-    explicit PeriodPlacer(std::uint64_t limit) : limit_(limit) {}
+    // The file ends after `limit` frames; at most `window` periods are held.
+    explicit PeriodPlacer(std::uint64_t limit, std::size_t window = 8)
+        : limit_(limit), window_(window) {}
 
     // The period of `frames` frames that starts at `frame` of the server's
-    // counter (jack_last_frame_time, which wraps at 2^32). Frames whose
-    // place in the file was written already are skipped and counted, never
-    // written twice.
-    Decision place(std::uint32_t frame, std::uint32_t frames);
-    // At the end: where the period still held goes, if one is.
-    std::optional<Placement> release();
+    // counter (jack_last_frame_time, which wraps at 2^32). Returns where the
+    // oldest periods not yet placed go, in their order (none while they are
+    // held). Frames whose place in the file was written already are skipped
+    // and counted, never written twice.
+    std::vector<Placement> place(std::uint32_t frame, std::uint32_t frames);
+    // At the end: where the periods still held go.
+    std::vector<Placement> release();
 
     bool full() const { return end_ >= limit_; }
     std::uint64_t written() const { return end_; }
@@ -63,15 +57,20 @@ class PeriodPlacer {
     const std::vector<Gap>& putBack() const { return putBack_; }
 
   private:
-    Placement commit(std::uint64_t silence, std::int64_t position, std::uint32_t frames);
+    struct Held {
+        std::int64_t position = 0;
+        std::uint32_t frames = 0;
+    };
+    Placement commit(std::int64_t position, std::uint32_t frames);
+    void releaseInto(std::vector<Placement>& placements);
 
     std::uint64_t limit_;
+    std::size_t window_;
     bool started_ = false;
     std::uint32_t lastFrame_ = 0;
     std::int64_t lastPosition_ = 0;  // where the last period's frame puts it
     std::uint64_t end_ = 0;          // frames in the file so far
-    std::optional<std::int64_t> heldPosition_;
-    std::uint32_t heldFrames_ = 0;
+    std::vector<Held> held_;
     std::uint64_t framesBehind_ = 0;
     std::vector<Gap> gaps_;
     std::vector<Gap> putBack_;
