@@ -23,7 +23,12 @@
 #                      recorder is tools/measure/jack_place_rec: every period
 #                      at its frame on JACK's counter, the periods the server
 #                      skipped (an xrun) silent and listed before the hits
-#                      (the second recorder is jack_rec, which leaves them out)
+#                      (the second recorder is jack_rec, which leaves them
+#                      out). Where PulseAudio's sink ran late (jackd.log:
+#                      "pulse-sink was not finished"), JACK's frames went on
+#                      without it: the placed recording has a gap there and
+#                      the later hits late by it; jack_rec, which follows
+#                      the sink's own stream, has neither
 #   KILL_AT=20         with pulse-jack: PulseAudio is killed (SIGKILL) that
 #                      many seconds into each measured span and started again
 #                      at once; the recorders are connected to its sink again
@@ -175,6 +180,8 @@ settle() {
 # itself: recorder $4 = 1 with jack_place_rec, which keeps every period on
 # JACK's frames and lists the periods the server skipped in $1.log, recorder
 # 2 with jack_rec, which leaves them out.
+# The lines of jackd's log that tell an xrun (of client $1 if given).
+jack_xruns() { if [ -f "$e2e_dir/jackd.log" ]; then grep -c "XRun${1:+.*$1}" "$e2e_dir/jackd.log" || true; else echo 0; fi; }
 records_jack() { [ "$stack" = jack ] || [ "$stack" = pulse-jack ]; }
 jack_sources() { if [ "$stack" = jack ]; then echo trovik:out_1 trovik:out_2; else echo pulse-sink:front-left pulse-sink:front-right; fi; }
 record() {
@@ -304,7 +311,9 @@ start_jackd() {
     export JACK_NO_AUDIO_RESERVATION=1
     jackd -n "$JACK_DEFAULT_SERVER" -R -P 70 -d dummy -r "$rate" -p "${PERIOD:-256}" >"$e2e_dir/jackd.log" 2>&1 &
     e2e_pids+=($!)
-    e2e_poll jack_answers || { echo "jackd did not answer in 30 s" >&2; exit 1; }
+    # jackd says why it did not start: "Too many servers already active" when
+    # the machine's JACK registry is full of servers that were killed.
+    e2e_poll jack_answers || { echo "jackd did not answer in 30 s: $(tail -n 2 "$e2e_dir/jackd.log")" >&2; exit 1; }
 }
 
 e2e_start_x
@@ -357,6 +366,7 @@ for interval in "${intervals[@]}"; do
         done
     fi
     recordings=("$e2e_dir/out-$interval.wav") recorders=()
+    xruns_before=$(jack_xruns) xruns_before_sink=$(jack_xruns 'pulse-sink was not finished')
     record "${recordings[0]}" "$rate" $((seconds + 5)) 1 &
     recorders+=($!)
     if [ "${RECORDERS:-1}" = 2 ]; then
@@ -389,6 +399,9 @@ for interval in "${intervals[@]}"; do
     shows_held && echo "buffer latency after the recording, most of 20 looks over 2 s: $held ms"
     grep -h 'buffer grows' "$e2e_dir/trovik.log" | sort | uniq -c || true
     printf '%s' "$recorder_ends"
+    if records_jack; then
+        echo "jackd's xruns during the recording: $(($(jack_xruns) - xruns_before)), of them $(($(jack_xruns 'pulse-sink was not finished') - xruns_before_sink)) of PulseAudio's sink"
+    fi
     report_hits() {
         local report
         [ ! -f "$1.log" ] || sed 's/^/jack_place_rec: /' "$1.log"
