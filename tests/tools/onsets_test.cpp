@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/measure/onset_analysis.h"
+#include "tools/measure/period_placement.h"
 #include "tools/measure/recording_file.h"
 
 namespace {
@@ -50,7 +51,8 @@ TEST(OnsetsTest, ExactMatchFindsEveryCutHitOnItsFrameAndCountsTheDropout) {
     const Hits hits =
         trovik::onsets::matchReference(recording, render(rate, rate * 45 / 100, {0}), rate);
     EXPECT_EQ(hits, Hits(starts.begin(), starts.end()));
-    EXPECT_EQ(trovik::onsets::dropouts(recording, hits, rate), 1);
+    EXPECT_EQ(trovik::onsets::dropouts(recording, hits, rate),
+              (std::vector<trovik::onsets::Dropout>{{5000, 88}}));
 }
 
 // What a sound server does to a recording made at another rate: a
@@ -129,6 +131,36 @@ TEST(OnsetsTest, JudgeMeasuresErrorsAndFitsTheDriftAcrossAMissingHit) {
     EXPECT_NEAR(t.worst[1].errorMs, 2.01, 1e-6);
     EXPECT_NEAR(t.worst[1].atSeconds, hits[100] / rate, 1e-9);
     EXPECT_NEAR(t.worst[2].errorMs, -1.99, 1e-6);
+}
+
+TEST(PeriodPlacerTest, PlacesEachPeriodAtItsFrameAcrossSkipsLateFramesTheWrapAndTheEnd) {
+    using trovik::placement::Gap;
+    using Placements = std::vector<trovik::placement::Placement>;
+    trovik::placement::PeriodPlacer placer(3000, 3);
+    const std::uint32_t start = 0xFFFFFF00u;  // the counter wraps at the second period
+    const Placements whole{{0, 0, 256}};
+    EXPECT_EQ(placer.place(start, 256), whole);
+    EXPECT_EQ(placer.place(start + 256, 256), whole);
+    // Two periods skipped: the periods after the gap are held, three at most.
+    EXPECT_EQ(placer.place(start + 1024, 256), Placements{});
+    EXPECT_EQ(placer.place(start + 1280, 256), Placements{});
+    EXPECT_EQ(placer.place(start + 1536, 256),
+              (Placements{{512, 0, 256}, {0, 0, 256}, {0, 0, 256}}));
+    // One period skipped, and two periods later two come with the same
+    // frame: the ones since the gap came a period late and go back.
+    EXPECT_EQ(placer.place(start + 2304, 256), Placements{});
+    EXPECT_EQ(placer.place(start + 2560, 256), Placements{});
+    EXPECT_EQ(placer.place(start + 2560, 256),
+              (Placements{{256, 0, 256}, {0, 0, 256}, {0, 0, 256}}));
+    // The counter went back with no gap before: those frames are written.
+    EXPECT_EQ(placer.place(start + 2716, 256), (Placements{{0, 100, 156}}));
+    // The file ends at 3000 frames, inside the period held at the end.
+    EXPECT_EQ(placer.place(start + 2990, 256), Placements{});
+    EXPECT_EQ(placer.release(), (Placements{{18, 0, 10}}));
+    EXPECT_TRUE(placer.full());
+    EXPECT_EQ(placer.gaps(), (std::vector<Gap>{{512, 512}, {1792, 256}, {2972, 18}}));
+    EXPECT_EQ(placer.putBack(), (std::vector<Gap>{{2048, 256}}));
+    EXPECT_EQ(placer.framesBehind(), 100u);
 }
 
 }  // namespace

@@ -13,16 +13,25 @@
 #                      it: the program's native stream to PulseAudio (pulse,
 #                      the default), SDL's pulseaudio, pipewire or alsa driver,
 #                      or a JACK server of its own (dummy backend, PERIOD
-#                      frames, 256 unless set, real-time priority 70; recorded from our ports with
-#                      jack_rec, no held latency: JACK's is its period)
-#                      or pulse-jack: the native stream to PulseAudio whose
-#                      sink is a client of a JACK server of its own
-#                      (module-jack-sink), recorded from that sink's JACK
-#                      ports, on JACK's frames, which run on while PulseAudio
-#                      is away (see KILL_AT)
+#                      frames, 256 unless set, real-time priority 70;
+#                      recorded from our ports, no held latency: JACK's is
+#                      its period) or pulse-jack: the native stream to
+#                      PulseAudio whose sink is a client of a JACK server of
+#                      its own (module-jack-sink), recorded from that sink's
+#                      JACK ports, on JACK's frames, which run on while
+#                      PulseAudio is away (see KILL_AT). Under JACK the
+#                      recorder is tools/measure/jack_place_rec: every period
+#                      at its frame on JACK's counter, the periods the server
+#                      skipped (an xrun) silent and listed before the hits
+#                      (the second recorder is jack_rec, which leaves them
+#                      out). Where PulseAudio's sink ran late (jackd.log:
+#                      "pulse-sink was not finished"), JACK's frames went on
+#                      without it: the placed recording has a gap there and
+#                      the later hits late by it; jack_rec, which follows
+#                      the sink's own stream, has neither
 #   KILL_AT=20         with pulse-jack: PulseAudio is killed (SIGKILL) that
 #                      many seconds into each measured span and started again
-#                      at once; the recorder is connected to its sink again
+#                      at once; the recorders are connected to its sink again
 #   TROVIK_AUDIO       passed on (jack|pulse|sdl); the stack sets it otherwise
 #   LOAD=1             two busy loops (one per core) while recording
 #   PATTERN=all        all 48 cells on instead of the 16 bass cells
@@ -41,7 +50,10 @@
 # For each recording it gives the hits' timing from onsets (each against the
 # one before), the dropouts per minute, and each hit's distance from the
 # grid: the set interval laid on all hits at their median phase, with the
-# steps that have no hit or two.
+# steps that have no hit or two. A hit right after a dropout that is late by
+# at most the dropout, and the steps that fell inside dropouts, are counted
+# apart; after each dropout of 10 ms or more (PulseAudio away) it gives how
+# far the grid of the hits after it lies from that of the hits before.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
@@ -56,6 +68,7 @@ source "$here/../../scripts/session.sh"
 
 program="$build/trovik"
 floor="$build/tools/measure/silence_floor"
+place_rec="$build/tools/measure/jack_place_rec"
 idle_seconds=${IDLE_SECONDS:-10}
 onsets="$build/tools/measure/onsets"
 reference="$build/data/bass.wav"
@@ -163,29 +176,45 @@ settle() {
 }
 
 # Records the output into $1 at rate $2, until SIGINT; under JACK, our two
-# ports (or PulseAudio's sink's) for $3 seconds (jack_rec ends by itself).
+# ports (or PulseAudio's sink's) for $3 seconds, and the recorder ends by
+# itself: recorder $4 = 1 with jack_place_rec, which keeps every period on
+# JACK's frames and lists the periods the server skipped in $1.log, recorder
+# 2 with jack_rec, which leaves them out.
+# The lines of jackd's log that tell an xrun (of client $1 if given).
+jack_xruns() { if [ -f "$e2e_dir/jackd.log" ]; then grep -c "XRun${1:+.*$1}" "$e2e_dir/jackd.log" || true; else echo 0; fi; }
 records_jack() { [ "$stack" = jack ] || [ "$stack" = pulse-jack ]; }
+jack_sources() { if [ "$stack" = jack ]; then echo trovik:out_1 trovik:out_2; else echo pulse-sink:front-left pulse-sink:front-right; fi; }
 record() {
-    if [ "$stack" = jack ]; then
-        exec jack_rec -f "$1" -d "$3" -b 16 trovik:out_1 trovik:out_2 >/dev/null
-    elif [ "$stack" = pulse-jack ]; then
-        exec jack_rec -f "$1" -d "$3" -b 16 pulse-sink:front-left pulse-sink:front-right >/dev/null
-    else
+    if ! records_jack; then
         e2e_record "$1" "$2"
+    elif [ "$4" = 1 ]; then
+        exec "$place_rec" -f "$1" -d "$3" -n placerec $(jack_sources) >"$1.log" 2>&1
+    else
+        exec jack_rec -f "$1" -d "$3" -b 16 $(jack_sources) >/dev/null
     fi
 }
-stop_recorder() { if records_jack; then wait "$1" || true; else kill -INT "$1"; wait "$1" || true; fi; }
+# Stops recorder $1 (of file $2); a failed JACK recorder goes into
+# recorder_ends.
+stop_recorder() {
+    local status=0
+    if records_jack; then wait "$1" || status=$?; else kill -INT "$1"; wait "$1" || true; fi
+    [ "$status" = 0 ] || recorder_ends+="the recorder of $2 ended with status $status"$'\n'
+}
 
-# Kills PulseAudio $1 s from now, starts it again and connects the recorder
-# to its sink's new ports.
+# Kills PulseAudio $1 s from now, starts it again and connects the
+# recorders to its sink's new ports.
 sink_ports_gone() { ! jack_lsp 2>/dev/null | grep -q '^pulse-sink:'; }
 sink_ports_back() { jack_lsp 2>/dev/null | grep -q '^pulse-sink:front-right$'; }
+connect_recorders() {
+    jack_connect pulse-sink:front-left placerec:in_1 && jack_connect pulse-sink:front-right placerec:in_2 || return 1
+    [ "${RECORDERS:-1}" = 2 ] || return 0
+    jack_connect pulse-sink:front-left jackrec:input1 && jack_connect pulse-sink:front-right jackrec:input2
+}
 restart_pulse_in() {
     sleep "$1"
-    e2e_stop_pulse && e2e_poll sink_ports_gone && e2e_pulse_daemon && e2e_poll sink_ports_back &&
-        jack_connect pulse-sink:front-left jackrec:input1 && jack_connect pulse-sink:front-right jackrec:input2 ||
+    e2e_stop_pulse && e2e_poll sink_ports_gone && e2e_pulse_daemon && e2e_poll sink_ports_back && connect_recorders ||
         { echo "PulseAudio did not come back" >&2; return 1; }
-    echo "PulseAudio killed $1 s into the span and started again; the recorder connected to its sink again"
+    echo "PulseAudio killed $1 s into the span and started again; the recorders connected to its sink again"
 }
 # Whether the server shows what it holds of a stream.
 shows_held() { [ "$stack" != alsa ] && [ "$stack" != jack ]; }
@@ -203,26 +232,67 @@ buffer_latency_ms() {
 }
 
 # Each hit's distance from the grid, from onsets' report with --frames ($1)
-# at interval $2 ms and rate $3: step n of hit f is round((f - first) /
-# period); the grid's phase is the median of f - n * period.
+# at interval $2 ms and rate $3: the grid is the interval laid on all hits at
+# their median phase, each hit on its nearest step. A hit right after a
+# dropout (a run of digital silence) that is late by at most the dropout
+# for a step due inside it is counted apart, as are the steps that fell in
+# a dropout and have no hit; for each dropout of 10 ms or more, how far the
+# grid of the hits after it lies from that of the hits before it.
 grid_distances() {
-    sed -n 's/^hit frames: //p' <<<"$1" | python3 -c '
+    python3 -c '
 import sys
-frames = [float(f) for f in sys.stdin.read().split()]
+from math import floor
+report = dict(line.rstrip("\n").split(": ", 1) for line in sys.stdin if ": " in line)
+frames = [float(f) for f in report.get("hit frames", "").split()]
 if len(frames) < 2: sys.exit("distance from the grid: too few hits")
+holes = [tuple(int(x) for x in h.split("+")) for h in report.get("dropout frames", "").split()]
 ms, rate = float(sys.argv[1]), float(sys.argv[2])
-period = ms * rate / 1000
-steps = [round((f - frames[0]) / period) for f in frames]
-rests = [f - n * period for f, n in zip(frames, steps)]
+period, tolerance, to_ms = ms * rate / 1000, 0.25 * rate / 1000, 1000 / rate
+rests = [f - round((f - frames[0]) / period) * period for f in frames]
 phase = sorted(rests)[len(rests) // 2]
-far = sorted((abs(r - phase) * 1000 / rate, f / rate) for r, f in zip(rests, frames))
+def dropout_before(i):
+    low = frames[i - 1] if i > 0 else float("-inf")
+    return max(((a, l) for a, l in holes if low < a < frames[i]), key=lambda h: h[1], default=None)
+def in_dropout(x):
+    return any(a - tolerance <= x <= a + l + tolerance for a, l in holes)
+steps, far, late = [], [], []
+for i, f in enumerate(frames):
+    n = round((f - phase) / period)
+    hole = dropout_before(i)
+    if abs(f - phase - n * period) > tolerance and hole:
+        a, l = hole
+        due = [k for k in range(floor((a - tolerance - phase) / period), n + 2)
+               if a - tolerance <= phase + k * period <= a + l + tolerance and 0 < f - phase - k * period <= l + tolerance]
+        if due:
+            steps.append(max(due))
+            late.append((f - phase - max(due) * period) * to_ms)
+            continue
+    steps.append(n)
+    far.append((abs(f - phase - n * period) * to_ms, f / rate))
+far.sort()
 d = [x for x, _ in far]
-lost = sum(b - a - 1 for a, b in zip(steps, steps[1:]) if b > a + 1)
-doubled = sum(1 for a, b in zip(steps, steps[1:]) if a == b)
+lost = [k for a, b in zip(steps, steps[1:]) for k in range(a + 1, b)]
+lost_inside = sum(1 for k in lost if in_dropout(phase + k * period))
+doubled = sum(1 for a, b in zip(steps, steps[1:]) if b <= a)
 print("distance from the grid ms: median %.3f p99 %.3f max %.3f (at %.3f s); %d hits over 0.25 ms; "
       "%d steps lost, %d doubled" % (d[len(d) // 2], d[min(len(d) - 1, round(len(d) * 0.99))],
-      far[-1][0], far[-1][1], sum(1 for x in d if x > 0.25), lost, doubled))
-' "$2" "$3"
+      far[-1][0], far[-1][1], sum(1 for x in d if x > 0.25), len(lost) - lost_inside, doubled))
+if holes:
+    longest = max(holes, key=lambda h: h[1])
+    print("dropouts: %d, the longest %.1f ms at %.3f s; %d steps lost inside them; %d hits right after one, "
+          "late by at most it (most %.3f ms)" % (len(holes), longest[1] * to_ms, longest[0] / rate, lost_inside,
+          len(late), max(late, default=0)))
+long_holes = [h for h in holes if h[1] * to_ms >= 10]
+bounds = [float("-inf")] + [a for a, _ in long_holes] + [float("inf")]
+def median_rest(low, high):
+    r = sorted(f - n * period for f, n in zip(frames, steps) if low < f < high)
+    return r[len(r) // 2] if r else None
+for j, (a, l) in enumerate(long_holes):
+    before, after = median_rest(bounds[j], a), median_rest(a, bounds[j + 2])
+    if before is None or after is None: continue
+    print("after the dropout at %.3f s (%.1f ms): the grid of the hits after it %+.3f ms from that of the hits before it"
+          % (a / rate, l * to_ms, (after - before) * to_ms))
+' "$2" "$3" <<<"$1"
 }
 
 # The dropouts onsets counted in report $1, per minute of $2 s.
@@ -241,7 +311,9 @@ start_jackd() {
     export JACK_NO_AUDIO_RESERVATION=1
     jackd -n "$JACK_DEFAULT_SERVER" -R -P 70 -d dummy -r "$rate" -p "${PERIOD:-256}" >"$e2e_dir/jackd.log" 2>&1 &
     e2e_pids+=($!)
-    e2e_poll jack_answers || { echo "jackd did not answer in 30 s" >&2; exit 1; }
+    # jackd says why it did not start: "Too many servers already active" when
+    # the machine's JACK registry is full of servers that were killed.
+    e2e_poll jack_answers || { echo "jackd did not answer in 30 s: $(tail -n 2 "$e2e_dir/jackd.log")" >&2; exit 1; }
 }
 
 e2e_start_x
@@ -294,12 +366,13 @@ for interval in "${intervals[@]}"; do
         done
     fi
     recordings=("$e2e_dir/out-$interval.wav") recorders=()
-    record "${recordings[0]}" "$rate" $((seconds + 5)) &
+    xruns_before=$(jack_xruns) xruns_before_sink=$(jack_xruns 'pulse-sink was not finished')
+    record "${recordings[0]}" "$rate" $((seconds + 5)) 1 &
     recorders+=($!)
     if [ "${RECORDERS:-1}" = 2 ]; then
         sleep 1  # the second recorder starts a second after the first
         recordings+=("$e2e_dir/out-$interval-2.wav")
-        record "${recordings[1]}" "$rate" $((seconds + 4)) &
+        record "${recordings[1]}" "$rate" $((seconds + 4)) 2 &
         recorders+=($!)
     fi
     for recording in "${recordings[@]}"; do
@@ -318,16 +391,22 @@ for interval in "${intervals[@]}"; do
     cpu=$(cpu_over "$pid" "$seconds")
     [ -z "$restarter" ] || wait "$restarter" || true
     shows_held && held=$(buffer_latency_ms)
-    for r in "${recorders[@]}"; do stop_recorder "$r"; done
+    recorder_ends=
+    for i in "${!recorders[@]}"; do stop_recorder "${recorders[$i]}" "${recordings[$i]##*/}"; done
     for l in "${loaders[@]}"; do kill "$l"; done
     echo "== interval $interval ms, ${seconds} s measured, load average $(cut -d' ' -f1-3 /proc/loadavg)"
     echo "cpu playing: $cpu % of a core"
     shows_held && echo "buffer latency after the recording, most of 20 looks over 2 s: $held ms"
     grep -h 'buffer grows' "$e2e_dir/trovik.log" | sort | uniq -c || true
+    printf '%s' "$recorder_ends"
+    if records_jack; then
+        echo "jackd's xruns during the recording: $(($(jack_xruns) - xruns_before)), of them $(($(jack_xruns 'pulse-sink was not finished') - xruns_before_sink)) of PulseAudio's sink"
+    fi
     report_hits() {
         local report
+        [ ! -f "$1.log" ] || sed 's/^/jack_place_rec: /' "$1.log"
         report=$("$onsets" "$1" --reference "$reference" --interval "$interval" --from "$2" --frames)
-        grep -v '^hit frames' <<<"$report"
+        grep -v -e '^hit frames' -e '^dropout frames' <<<"$report"
         dropouts_per_minute "$report" "$seconds"
         grid_distances "$report" "$interval" "$rate"
     }
@@ -339,6 +418,9 @@ for interval in "${intervals[@]}"; do
     else
         report_hits "$e2e_dir/out-$interval.wav" 2
     fi
-    if [ -n "${KEEP:-}" ]; then cp "$e2e_dir"/out-"$interval"*.wav "$e2e_dir"/trovik.log "$KEEP/"; fi
+    if [ -n "${KEEP:-}" ]; then
+        cp "$e2e_dir"/out-"$interval"*.wav "$e2e_dir"/trovik.log "$KEEP/"
+        if records_jack; then cp "$e2e_dir/out-$interval.wav.log" "$e2e_dir/jackd.log" "$KEEP/"; fi
+    fi
     stop_program
 done

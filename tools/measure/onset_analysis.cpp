@@ -162,19 +162,21 @@ Hits sharpSteps(const std::vector<float>& recording, int rate) {
     return hits;
 }
 
-int dropouts(const std::vector<float>& recording, const Hits& hits, int rate) {
-    if (hits.size() < 2) return 0;
-    int count = 0;
-    long run = 0;
+std::vector<Dropout> dropouts(const std::vector<float>& recording, const Hits& hits, int rate) {
+    std::vector<Dropout> found;
+    if (hits.size() < 2) return found;
+    const auto shortest = static_cast<std::size_t>(rate / 1000);
+    std::size_t run = 0;
     const auto last = std::min(recording.size(), static_cast<std::size_t>(hits.back()));
-    for (auto i = static_cast<std::size_t>(hits.front()); i < last; ++i) {
-        if (recording[i] == 0.0f) {
-            if (++run == rate / 1000) ++count;
-        } else {
-            run = 0;
+    for (auto i = static_cast<std::size_t>(hits.front()); i <= last; ++i) {
+        if (i < last && recording[i] == 0.0f) {
+            ++run;
+            continue;
         }
+        if (run >= shortest) found.push_back({i - run, run});
+        run = 0;
     }
-    return count;
+    return found;
 }
 
 double percentile(std::vector<double> values, double fraction) {

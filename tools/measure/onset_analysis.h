@@ -3,6 +3,7 @@
 // their spacing against the step interval. Used by the onsets tool.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -34,9 +35,14 @@ Hits correlateReference(const std::vector<float>& recording, int recordingRate,
 // out of near silence.
 Hits sharpSteps(const std::vector<float>& recording, int rate);
 
-// Runs of digital silence of 1 ms or more between the first and last hit:
-// the sound server ran dry.
-int dropouts(const std::vector<float>& recording, const Hits& hits, int rate);
+// A run of digital silence of 1 ms or more between the first and last hit:
+// the sound server ran dry, or was away.
+struct Dropout {
+    std::size_t at = 0;      // its first frame
+    std::size_t length = 0;  // in frames
+    bool operator==(const Dropout&) const = default;
+};
+std::vector<Dropout> dropouts(const std::vector<float>& recording, const Hits& hits, int rate);
 
 struct WorstInterval {
     double atSeconds = 0;  // where the later hit of the pair is

@@ -18,7 +18,8 @@
 // ones and where they are), the drift of the last hit from where the first
 // hit and the interval put it, the fitted drift per 60 s, and the dropouts:
 // runs of digital silence of 1 ms or more between hits. --frames lists
-// every hit's frame too, rounded to the nearest.
+// every hit's frame too, rounded to the nearest, and each dropout's first
+// frame and length (at+length).
 
 #include <SDL.h>
 
@@ -151,11 +152,13 @@ int main(int argc, char** argv) {
     std::printf("recording: %.2f s at %d Hz; hits by %s from %.1f s\n",
                 recording->left.size() / static_cast<double>(recording->rate), recording->rate,
                 method, fromSeconds);
-    report(hits, recording->rate, interval,
-           trovik::onsets::dropouts(recording->left, hits, recording->rate));
+    const auto dropouts = trovik::onsets::dropouts(recording->left, hits, recording->rate);
+    report(hits, recording->rate, interval, static_cast<int>(dropouts.size()));
     if (listFrames) {
         std::printf("hit frames:");
         for (const double hit : hits) std::printf(" %.0f", hit);
+        std::printf("\ndropout frames:");
+        for (const auto& d : dropouts) std::printf(" %zu+%zu", d.at, d.length);
         std::printf("\n");
     }
     return 0;
