@@ -55,6 +55,17 @@ void handOver() {}
 void takeOver() {}
 #endif
 
+// A reader's own worker thread, not one of Qt's global pool: Qt's painting
+// splits large fills into parts on that pool and the user-interface thread
+// waits for them, so a long reading there would hold up the window. The
+// application keeps it and, when it goes, waits for a last (stopped)
+// reading, as it does for its global pool; a reader that goes never waits.
+QThreadPool* makeWorker() {
+    auto* worker = new QThreadPool(QCoreApplication::instance());
+    worker->setMaxThreadCount(1);
+    return worker;
+}
+
 }  // namespace
 
 // Where the workers post their results. The reader is taken out when it goes
@@ -68,7 +79,8 @@ struct DirectoryReader::Mailbox {
 DirectoryReader::DirectoryReader(ReadNames readNames, Done done)
     : readNames_(std::move(readNames)),
       done_(std::move(done)),
-      mailbox_(std::make_shared<Mailbox>()) {
+      mailbox_(std::make_shared<Mailbox>()),
+      worker_(makeWorker()) {
     mailbox_->reader = this;
 }
 
@@ -96,7 +108,7 @@ void DirectoryReader::read(const QString& directory) {
         QCoreApplication::postEvent(reader, delivery);
     };
     handOver();
-    QThreadPool::globalInstance()->start(std::move(task));
+    worker_->start(std::move(task));
 }
 
 void DirectoryReader::cancel() {

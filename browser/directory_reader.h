@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -11,8 +12,8 @@
 
 namespace trovik {
 
-// Reads directories on a worker thread of the global thread pool, so that a
-// folder of any size never holds up the user-interface thread. Only the
+// Reads directories on a worker thread of its own, so that a folder of any
+// size never holds up the user-interface thread. Only the
 // newest reading counts: starting one drops the one under way, whose result
 // is never handed back. Results come back through the event loop of the
 // thread the reader lives on.
@@ -50,6 +51,7 @@ class DirectoryReader : public QObject {
     ReadNames readNames_;
     Done done_;
     std::shared_ptr<Mailbox> mailbox_;
+    QThreadPool* worker_;  // one thread, the application's; readings queue behind stopped ones
     std::stop_source stop_;
     quint64 newest_ = 0;  // counts the readings started
 };

@@ -9,10 +9,12 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 
@@ -205,6 +207,22 @@ TEST_F(ListingTest, ListsGoAwayWithoutWaitingForTheirReading) {
     goesAway(new FileListBox(nullptr, disk.reader()), "/held");
     goesAway(new DirListBox(nullptr, disk.reader()), "/held too");
     QCoreApplication::sendPostedEvents();
+}
+
+// Qt paints large areas in parts on its global thread pool while the
+// window's thread waits for them: a reading never takes one of its threads,
+// so it goes on while every one of them is busy.
+TEST_F(ListingTest, AReadingGoesOnWhileQtsGlobalPoolIsBusy) {
+    std::promise<void> go;
+    const std::shared_future<void> busy = go.get_future().share();
+    QThreadPool& global = *QThreadPool::globalInstance();
+    for (int thread = 0; thread < global.maxThreadCount(); ++thread)
+        global.start([busy] { busy.wait_for(std::chrono::milliseconds(kFaultBoundMs)); });
+    File1.setPath("/new");
+    disk.letThrough("/new");
+    EXPECT_TRUE(eventually([this] { return File1.Path() == "/new"; }));
+    go.set_value();
+    global.waitForDone();
 }
 
 // The user opens the entry of `path` in the directory list (the end-to-end
