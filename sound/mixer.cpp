@@ -88,8 +88,9 @@ void Mixer::keepGridOnClock(int frames, std::int64_t nowNanoseconds) {
     lastBlockHeardLatency_ = heardLatency;
 }
 
-// The detector's gap, where the server, if it tells its dry runs, told one
-// lately.
+// The hole a dry run left, where the server, if it tells its dry runs, told
+// one lately: as its timing of the stream tells it, or else as the detector
+// found it.
 std::int64_t Mixer::dryGap(std::int64_t detected, std::int64_t nowNanoseconds) {
     if (!dryRunsTellingStream_) return detected;
     if (dryRunsTold_ != dryRunsSeen_) {
@@ -98,6 +99,10 @@ std::int64_t Mixer::dryGap(std::int64_t detected, std::int64_t nowNanoseconds) {
     }
     if (dryRunToldAt_ != kNoDryRun && nowNanoseconds - dryRunToldAt_ > kDryRunVerdictWithin)
         dryRunToldAt_ = kNoDryRun;
+    if (heardTimingStream_) {
+        const std::int64_t heardLater = std::exchange(heardLater_, 0);
+        return dryRunToldAt_ == kNoDryRun ? 0 : heardLater;
+    }
     if (detected == 0 || dryRunToldAt_ == kNoDryRun) return 0;
     dryRunToldAt_ = kNoDryRun;
     return detected;

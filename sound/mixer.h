@@ -82,6 +82,16 @@ class Mixer : private StepSounds {
         dryRunsTold_ = told;
         dryRunsTellingStream_ = true;
     }
+    // From the audio thread, before render(), by a device whose server
+    // times the stream (the native stream): how much later than by its last
+    // timing the stream's frames are now heard, 0 if not. A stream that ran
+    // dry plays on from where it stopped, so after a dry run the server told
+    // that is the hole, to the frame and at once; the dry detector's verdict
+    // is then not needed. Later without a dry run told is not a hole.
+    void tellHeardLater(std::int64_t nanoseconds) {
+        heardLater_ += nanoseconds;
+        heardTimingStream_ = true;
+    }
 
     std::int64_t framesRendered() const { return framesRendered_; }
     // When the block after the last one falls due on the steady clock: its
@@ -136,6 +146,8 @@ class Mixer : private StepSounds {
     std::uint64_t dryRunsTold_ = 0;
     std::uint64_t dryRunsSeen_ = 0;
     std::int64_t dryRunToldAt_ = kNoDryRun;
+    bool heardTimingStream_ = false;
+    std::int64_t heardLater_ = 0;
     DryStreamDetector stream_;
     std::array<const Sample*, kTrackCount> current_{};
     // The block being rendered, and how far.

@@ -26,6 +26,7 @@ constexpr auto kAnswerTime = 2s;
 // told when its first frame is heard (its first timings come within some
 // 20 ms).
 constexpr std::int64_t kLeadInNanoseconds = 200'000'000;
+constexpr std::int64_t kHeardLaterIsHole = 1'000'000;
 
 // The probe's own loop, run until `done` or until the server has had its time.
 bool iterateUntil(pa_mainloop* loop, const std::function<bool()>& done) {
@@ -315,11 +316,14 @@ void PulseDevice::write(std::size_t bytes) {
 }
 
 // The server's timing of the stream, as fresh as its last update, which it
-// sends by itself.
+// sends by itself. Its frames heard later than by the last timing, by more
+// than the timing's own jitter (microseconds), is a hole in the stream.
 void PulseDevice::takeTiming() {
-    if (const auto heard =
-            firstFrameHeardAt(pa_stream_get_timing_info(stream_), mixer_.sampleRate()))
-        heardFrom_ = heard;
+    const auto heard = firstFrameHeardAt(pa_stream_get_timing_info(stream_), mixer_.sampleRate());
+    if (!heard) return;
+    const std::int64_t later = heardFrom_ ? *heard - *heardFrom_ : 0;
+    mixer_.tellHeardLater(later > kHeardLaterIsHole ? later : 0);
+    heardFrom_ = heard;
 }
 
 void PulseDevice::tellOnce(const std::string& problem) {

@@ -147,29 +147,36 @@ TEST(MixerHits, ANewStreamJoinsByTheHeardLatencyEachSideTold) {
 // Callbacks 5 ms later for good from 3 s on: the detector finds a dry run
 // and the grid skips the gap; but not where the device tells its server's
 // dry runs and the server told none as the shift came (it only moved its
-// requests), nor one long before.
+// requests), nor one long before. Where the server also times the stream,
+// the hole is what its timing tells, and only after a dry run it told.
 TEST(MixerHits, ALastingLateShiftMovesTheGridOnlyWhereTheServerSaysItRanDry) {
     constexpr int kRate = 48000;
     constexpr int kBlock = 480;  // 10 ms, a step
+    constexpr std::int64_t kNever = -1;
     const struct {
         const char* what;
         bool tells;
-        int dryRunAt;  // the block from which the server has told one
-        bool moves;
-    } cases[] = {{"untold", false, 0, true},
-                 {"told none", true, 1'000'000, false},
-                 {"told one as the shift came", true, 300, true},
-                 {"told one 2.5 s before", true, 50, false}};
+        int dryRunAt;             // the block from which the server has told one
+        std::int64_t heardLater;  // told at the shift, kNever: untimed
+        int hitAt;                // the frame of each block a hit starts on at the end
+    } cases[] = {{"untold", false, 0, kNever, 240},
+                 {"told none", true, 1'000'000, kNever, 0},
+                 {"told one as the shift came", true, 300, kNever, 240},
+                 {"told one 2.5 s before", true, 50, kNever, 0},
+                 {"timed: heard 7 ms later after a dry run", true, 299, 7'000'000, 144},
+                 {"timed: heard later, no dry run told", true, 1'000'000, 7'000'000, 0},
+                 {"timed: a dry run told, heard no later", true, 300, 0, 0}};
     for (const auto& c : cases) {
         BassOnEveryStep beat(kRate, 10, 50);
         std::vector<float> out(kBlock * Sample::kChannels);
         beat.mixer.streamStarts();
         for (int block = 0; block < 500; ++block) {
             if (c.tells) beat.mixer.tellDryRuns(block >= c.dryRunAt ? 1 : 0);
+            if (c.heardLater != kNever) beat.mixer.tellHeardLater(block == 300 ? c.heardLater : 0);
             beat.mixer.render(out.data(), kBlock,
                               std::int64_t{block} * 10'000'000 + (block >= 300 ? 5'000'000 : 0));
         }
-        EXPECT_EQ(out[0] != 1000.0f, c.moves) << c.what;
+        EXPECT_EQ(out[static_cast<std::size_t>(c.hitAt) * Sample::kChannels], 1000.0f) << c.what;
     }
 }
 

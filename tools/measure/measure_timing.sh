@@ -32,6 +32,10 @@
 #   KILL_AT=20         with pulse-jack: PulseAudio is killed (SIGKILL) that
 #                      many seconds into each measured span and started again
 #                      at once; the recorders are connected to its sink again
+#   STOP_AT=10         the program is stopped (SIGSTOP) that many seconds into
+#                      each measured span for STOP_MS milliseconds (60 unless
+#                      set) and continued: its stream runs dry for about as
+#                      long, and the hits after it should be on the grid again
 #   TROVIK_AUDIO       passed on (jack|pulse|sdl); the stack sets it otherwise
 #   LOAD=1             two busy loops (one per core) while recording
 #   PATTERN=all        all 48 cells on instead of the 16 bass cells
@@ -216,6 +220,12 @@ restart_pulse_in() {
         { echo "PulseAudio did not come back" >&2; return 1; }
     echo "PulseAudio killed $1 s into the span and started again; the recorders connected to its sink again"
 }
+# A program that stands still (stopped, swapped out) lets its stream run dry.
+stop_program_for() {
+    sleep "$1"
+    kill -STOP "$pid" && sleep "$(awk -v ms="$2" 'BEGIN {print ms / 1000}')" && kill -CONT "$pid"
+    echo "the program stopped for $2 ms $1 s into the span"
+}
 # Whether the server shows what it holds of a stream.
 shows_held() { [ "$stack" != alsa ] && [ "$stack" != jack ]; }
 
@@ -388,8 +398,14 @@ for interval in "${intervals[@]}"; do
         restart_pulse_in "$KILL_AT" &
         restarter=$!
     fi
+    stopper=
+    if [ -n "${STOP_AT:-}" ]; then
+        stop_program_for "$STOP_AT" "${STOP_MS:-60}" &
+        stopper=$!
+    fi
     cpu=$(cpu_over "$pid" "$seconds")
     [ -z "$restarter" ] || wait "$restarter" || true
+    [ -z "$stopper" ] || wait "$stopper" || true
     shows_held && held=$(buffer_latency_ms)
     recorder_ends=
     for i in "${!recorders[@]}"; do stop_recorder "${recorders[$i]}" "${recordings[$i]##*/}"; done
