@@ -152,18 +152,18 @@ class Writer {
 
     void write(const Period& period, const trovik::placement::Placement& placement) {
         interleaved_.assign(placement.silence * channels_, 0.0f);
-        writeInterleaved();
+        writeInterleaved(placement.silence);
         interleaved_.resize(std::size_t{placement.take} * channels_);
         for (std::size_t i = 0; i < placement.take; ++i) {
             for (std::size_t c = 0; c < channels_; ++c)
                 interleaved_[i * channels_ + c] =
                     period.channels[c * period.frames + placement.skip + i];
         }
-        writeInterleaved();
+        writeInterleaved(placement.take);
     }
 
-    void writeInterleaved() {
-        const auto frames = static_cast<sf_count_t>(interleaved_.size() / channels_);
+    void writeInterleaved(std::size_t frameCount) {
+        const auto frames = static_cast<sf_count_t>(frameCount);
         if (frames > 0 && sf_writef_float(file_, interleaved_.data(), frames) != frames)
             failed_ = true;
     }
