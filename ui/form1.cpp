@@ -123,7 +123,7 @@ void Form1::Timer2_Timer() {
     const int position = beat_.position();
     c_.HScroll1->setValue(position);
     c_.Label4->setText(barText(position));
-    showTempo();
+    c_.Label3->setText(tempoText(beat_.interval()));
     const auto untilStep = beat_.untilNextStep();
     if (!untilStep) {
         timer2_.stop();
@@ -136,14 +136,6 @@ void Form1::Timer2_Timer() {
                                            kStepCallbackJitter,
                                        kStepLookAgain, kStepLookAtMost);
     timer2_.start(wait);
-}
-
-// The tempo stands for most steps: its text is built only when it moved.
-void Form1::showTempo() {
-    const int interval = beat_.interval();
-    if (interval == tempoShown_) return;
-    tempoShown_ = interval;
-    c_.Label3->setText(tempoText(interval));
 }
 
 // The step clock moves the position on its own thread; the display follows

@@ -48,7 +48,6 @@ class Form1 : public QWidget {
     void bindModel();
     void wireSelector();
     void followSteps();
-    void showTempo();
     void centre();
 
     FormControls c_;
@@ -65,7 +64,6 @@ class Form1 : public QWidget {
     QPixmap background_;  // the artwork, drawn for the screen's pixel ratio
     QSize centredFrame_;  // the frame size the window was last centred for
     bool centring_ = false;
-    int tempoShown_ = -1;  // the interval Label3 shows
 };
 
 }  // namespace trovik
